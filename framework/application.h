@@ -1,0 +1,40 @@
+// The application shell: the single-instance guard, the window, the start-up chain of services,
+// the message pump and the paced frame loop, and the orderly tear-down.
+#pragma once
+#include <cstdint>
+
+using FrameProc = void (*)();
+
+// The current scene: called once per frame. A scene stores another routine here to change scene;
+// the new one runs from the next frame on.
+extern FrameProc frameProc;
+
+extern int appActive;      // frames run only while nonzero
+extern int clientWidth;    // client area in pixels, updated on resizing in windowed mode
+extern int clientHeight;
+extern int windowed;       // set by the graphics device
+extern uint32_t frameNumber;  // frames run so far (the first frame is frame 0)
+
+// Start-up chain; false means the program ends with exit code 0.
+bool InitApplication();
+// Tears down the services in reverse order; safe after a failed start-up and safe twice.
+void FreeApplication();
+// Removes every queued event; false once the close request has been taken.
+bool PumpMessages();
+// One paced frame: input, the scene, then sleep to the schedule.
+void RunFrame();
+// Asks the loop to end through the normal quit path.
+void CloseMainWindow();
+// A message box with the text and an OK button, then the whole input state is cleared.
+void ShowMessage(const char* text);
+void SetWindowTitle(const char* text);
+// Blocks until the next window event (the loop's wait while the application is inactive).
+void WaitForMessage();
+
+// Window messages as the shell handles them (exposed for tests).
+void HandleWindowEvent(int event, int a, int b);
+
+// The game's three entry points, supplied by the shell.
+void GameBoot();
+void GameQuit();
+void GameFirstFrame();  // the per-frame driver installed as the first frameProc

@@ -1,0 +1,16 @@
+// Frame-time statistics for the "--stats FILE" switch: the CPU time of each frame's work, from the
+// input update to the present, and how many paced frames ended after their scheduled slot.
+#pragma once
+#include <string>
+
+void StatsBeginFrame();
+// The frame's work is done (before the pacer sleeps).
+void StatsEndWork();
+// A paced frame that ended after its scheduled slot.
+void StatsCountLate();
+// Adds a field to the JSON object written at exit ("race" from the race, for example).
+void StatsSetField(const char* key, const std::string& jsonValue);
+// Summary of the frames so far as a JSON object.
+std::string StatsJson();
+bool WriteStatsFile(const char* path);
+void ResetStats();

@@ -1,0 +1,33 @@
+// Program entry: the shell starts the services, boots the game, runs the paced frame loop until a
+// close request, then lets the game quit and tears everything down.
+#include <cstdio>
+#include <string>
+
+#include "framework/application.h"
+#include "framework/debug_log.h"
+#include "framework/frame_stats.h"
+#include "framework/switches.h"
+
+int main(int argc, char** argv) {
+    SetCommandLine(argc, argv);
+    std::string error;
+    if (!ParseProgramOptions(argc, argv, programOptions, error)) {
+        std::fprintf(stderr, "korvan: %s\n", error.c_str());
+        return 2;
+    }
+    if (!InitApplication()) {
+        FreeApplication();
+        return 0;
+    }
+    GameBoot();
+    while (PumpMessages()) {
+        if (appActive) RunFrame();
+        else WaitForMessage();
+    }
+    GameQuit();
+    if (!programOptions.statsFile.empty() && !WriteStatsFile(programOptions.statsFile.c_str())) {
+        Log("stats: cannot write %s\n", programOptions.statsFile.c_str());
+    }
+    FreeApplication();
+    return 0;
+}

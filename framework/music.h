@@ -1,0 +1,4 @@
+// Music (being built by the audio work).
+#pragma once
+bool InitDirectMusic();
+void FreeDirectMusic();

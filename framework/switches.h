@@ -1,0 +1,26 @@
+// The program's own switches for automation, benchmarking and testing (besides "-dbf", "-2nd",
+// "-win", "/3ds" and "/fx", which services look up with HasSwitch when they start).
+#pragma once
+#include <string>
+#include <utility>
+#include <vector>
+
+struct ProgramOptions {
+    bool headless = false;          // --headless: off-screen video, no audio device needed
+    int frames = 0;                 // --frames N: close after N frames (0 = run until quit)
+    bool unpaced = false;           // --unpaced: frames back to back, no sleeping
+    bool seedGiven = false;         // --seed N: seed rand() with N instead of the clock
+    unsigned seed = 0;
+    std::string inputFile;          // --input FILE: scripted key and pad input
+    std::vector<std::pair<int, std::string>> shots;  // --shot N:FILE.png
+    int course = 0;                 // --course N: straight to course N after boot (0 = off)
+    std::string statsFile;          // --stats FILE: frame-time statistics as JSON at exit
+    bool autopilot = false;         // --autopilot: the player's car drives itself
+    bool exitAfterRace = false;     // --exit-after-race: quit once the race is over
+};
+
+extern ProgramOptions programOptions;
+
+// Reads the switches from the command line. A malformed value (a missing or non-numeric N, a shot
+// without ':') is reported in error and the result is false; unknown arguments are left alone.
+bool ParseProgramOptions(int argc, char** argv, ProgramOptions& out, std::string& error);
