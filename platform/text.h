@@ -1,0 +1,23 @@
+// Text rasteriser: a line (or lines) of text rendered with IPA Gothic, which stands in for the face
+// "ＭＳ ゴシック" and any other face the game names. Plain types only; SDL2_ttf stays inside text.cpp.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+struct TextImage {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> coverage;  // width * height, row-major, top row first, 0 (empty) .. 255 (ink)
+};
+
+// Opens the font library; false (and logged by the caller) when no font can be found.
+bool TextInit();
+void TextShutdown();
+
+// Renders UTF-8 text at a pixel height (cell height, as a GDI font of that height), weight 400 or
+// 700, upright or italic. "\n" starts a new line; tabs expand to the next multiple of 8 half-width
+// columns. An empty text gives a 0 x 0 image and true; false when the font is unavailable.
+bool TextRender(const char* utf8, int pixelHeight, int weight, bool italic, TextImage& out);
+
+// Size the text would take, without rendering it.
+bool TextMeasure(const char* utf8, int pixelHeight, int weight, bool italic, int* width, int* height);
