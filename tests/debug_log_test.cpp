@@ -1,0 +1,126 @@
+// The debug stream and the command-line switches.
+#include "framework/debug_log.h"
+#include "framework/switches.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+std::string ReadAll(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+struct TempLog {
+    std::string path;
+    TempLog() {
+        char name[] = "/tmp/korvan_logXXXXXX";
+        int fd = mkstemp(name);
+        close(fd);
+        path = name;
+        SetLogFilePath(path.c_str());
+    }
+    ~TempLog() {
+        SetLogFilePath("");
+        std::remove(path.c_str());
+    }
+};
+}  // namespace
+
+TEST(HasSwitch, ExactCaseSensitiveArgumentsAfterTheProgramName) {
+    char prog[] = "korvan", a1[] = "-win", a2[] = "--dbf", a3[] = "-DBF", a4[] = "/3ds";
+    char* argv[] = {prog, a1, a2, a3, a4};
+    SetCommandLine(5, argv);
+    EXPECT_TRUE(HasSwitch("-win"));
+    EXPECT_TRUE(HasSwitch("/3ds"));
+    EXPECT_FALSE(HasSwitch("-dbf"));   // only capitals and a doubled dash are given
+    EXPECT_FALSE(HasSwitch("-wi"));    // no prefix matching
+    EXPECT_FALSE(HasSwitch("korvan")); // the program name is not an argument
+    SetCommandLine(1, argv);
+    EXPECT_FALSE(HasSwitch("-win"));
+    SetCommandLine(0, nullptr);
+    EXPECT_FALSE(HasSwitch("-win"));
+}
+
+TEST(DebugLog, EachMessageIsAppendedAndPartialLinesContinue) {
+    TempLog log;
+    Log("load(%s) ... ", "Hit.wav");
+    Log("ok.\n");
+    LogSeparator();
+    Log("%d/%d MB\n", 12, 34);
+    EXPECT_EQ(ReadAll(log.path), "load(Hit.wav) ... ok.\n----------------------------------------\n12/34 MB\n");
+}
+
+TEST(DebugLog, OverlongMessageIsCutNotOverflowed) {
+    TempLog log;
+    std::string huge(5000, 'x');
+    Log("%s%s\n", huge.c_str(), huge.c_str());
+    std::string text = ReadAll(log.path);
+    EXPECT_EQ(text.size(), kLogBufferSize - 1);
+    EXPECT_EQ(text.find_first_not_of('x'), std::string::npos);
+    // The stream goes on normally afterwards.
+    Log("after\n");
+    EXPECT_EQ(ReadAll(log.path).substr(kLogBufferSize - 1), "after\n");
+}
+
+TEST(DebugLog, UnwritableFileLosesTheMessageAndGoesOn) {
+    SetLogFilePath("/nonexistent-dir/debug.txt");
+    Log("lost\n");  // must not crash
+    SetLogFilePath("");
+    SUCCEED();
+}
+
+TEST(GetModuleFolder, EndsWithSlashAndHoldsThisExecutable) {
+    char folder[260];
+    GetModuleFolder(folder, sizeof(folder));
+    std::string f = folder;
+    ASSERT_FALSE(f.empty());
+    EXPECT_EQ(f.back(), '/');
+    EXPECT_EQ(access((f + "debug_log_test").c_str(), X_OK), 0);
+    char tiny[4];
+    GetModuleFolder(tiny, sizeof(tiny));  // too small: empty, never overflowing
+    EXPECT_STREQ(tiny, "");
+}
+
+TEST(ProgramOptions, ReadsEveryAutomationSwitch) {
+    char p[] = "korvan", h[] = "--headless", f[] = "--frames", fn[] = "700", u[] = "--unpaced", s[] = "--seed",
+         sn[] = "42", sh[] = "--shot", shv[] = "150:logo.png", c[] = "--course", cn[] = "7", st[] = "--stats",
+         stv[] = "s.json", other[] = "-dbf";
+    char* argv[] = {p, h, f, fn, u, s, sn, sh, shv, c, cn, st, stv, other};
+    ProgramOptions o;
+    std::string err;
+    ASSERT_TRUE(ParseProgramOptions(14, argv, o, err)) << err;
+    EXPECT_TRUE(o.headless);
+    EXPECT_EQ(o.frames, 700);
+    EXPECT_TRUE(o.unpaced);
+    EXPECT_TRUE(o.seedGiven);
+    EXPECT_EQ(o.seed, 42u);
+    ASSERT_EQ(o.shots.size(), 1u);
+    EXPECT_EQ(o.shots[0].first, 150);
+    EXPECT_EQ(o.shots[0].second, "logo.png");
+    EXPECT_EQ(o.course, 7);
+    EXPECT_EQ(o.statsFile, "s.json");
+}
+
+TEST(ProgramOptions, MalformedValuesAreRefused) {
+    ProgramOptions o;
+    std::string err;
+    char p[] = "korvan", f[] = "--frames", bad[] = "12x", c[] = "--course", c16[] = "16", sh[] = "--shot",
+         nocolon[] = "5.png";
+    char* a1[] = {p, f, bad};
+    EXPECT_FALSE(ParseProgramOptions(3, a1, o, err));
+    EXPECT_NE(err.find("--frames"), std::string::npos);
+    char* a2[] = {p, c, c16};
+    EXPECT_FALSE(ParseProgramOptions(3, a2, o, err));
+    char* a3[] = {p, sh, nocolon};
+    EXPECT_FALSE(ParseProgramOptions(3, a3, o, err));
+    char* a4[] = {p, f};
+    EXPECT_FALSE(ParseProgramOptions(2, a4, o, err));
+}
