@@ -1,4 +1,74 @@
-// The graphics device set-up (being built by the graphics device work).
+// The graphics device set-up: the one device of the game, its display mode and window decision, the
+// capabilities the game reads, the fixed default state, the per-frame begin and end, and the camera
+// matrices used to project points to the screen.
 #pragma once
+#include <cstdint>
+
+#include "platform/gfx.h"
+#include "platform/math.h"
+
+// Device globals (owned here; released by FreeDirect3D). `windowed` lives in application.h.
+extern GfxDirect3D* direct3D;
+extern GfxDevice* device;  // the device the game draws with
+extern D3DPRESENT_PARAMETERS presentParams;
+extern uint32_t adapter;          // 0 (D3DADAPTER_DEFAULT) or 1
+extern char deviceTypeName[16];   // "TnLHAL", "HAL" or "REF"
+extern int screenWidth;           // always 640
+extern int screenHeight;          // always 480
+extern D3DFORMAT displayFormat;
+
+// Capabilities, as 0/1 flags or numbers (read once by InitDirect3D).
+extern int maxPrimitiveCount;
+extern int maxActiveLights;
+extern int fogVertexCap;
+extern int fogTableCap;
+extern int fogRangeCap;
+extern int textureMemoryKB;
+extern int maxTextureWidth;
+extern int maxTextureHeight;
+extern int maxTextureStages;
+extern int squareTexturesOnly;
+extern int textureAlphaCap;
+extern int textureMipmapCap;
+extern int bumpMapCap;
+
+// Matrices, row-vector convention.
+extern D3DXMATRIX worldMatrix;
+extern D3DXMATRIX viewMatrix;           // read back from the device at every BeginFrame
+extern D3DXMATRIX cameraMatrix;         // inverse of viewMatrix
+extern D3DXMATRIX projectionMatrix;
+extern D3DXMATRIX viewportMatrix;       // projected coordinates to pixels
+extern D3DXMATRIX screenMatrix;         // view x projection x viewport
+extern D3DXMATRIX inverseScreenMatrix;
+extern D3DXMATRIX identityMatrix;
+
+// Light 0 as last set by SetDirectionalLight, and whether it is on.
+extern D3DLIGHT8 light0;
+extern int lightEnabled;
+
+// Start-up: adapter, mode, window decision, depth format, device, capabilities, default state.
+// False after a message box when no device can be made.
 bool InitDirect3D();
 void FreeDirect3D();
+
+// Starts a frame: depth cleared to 1.0, the picture cleared only when the colour is nonzero
+// (0xFF000000 clears to black, 0 keeps the previous picture). False when the device is lost (or
+// needs a reset, which closes the program) or the scene cannot begin.
+bool BeginFrame(D3DCOLOR clearColor);
+// Ends the scene and presents the frame; writes the screenshots asked for this frame.
+void EndFrame();
+
+// Left-handed look-at into viewMatrix; the caller hands viewMatrix to the device itself.
+void SetCameraLookAt(D3DXVECTOR3 eye, D3DXVECTOR3 target, D3DXVECTOR3 up);
+// Pixel coordinates of a world point through screenMatrix; z is 0 in front of the camera, -1 behind.
+D3DXVECTOR3 ProjectToScreen(D3DXVECTOR3 point);
+// Light 0 as a directional light of that direction (normalised) and diffuse colour; enables it.
+void SetDirectionalLight(float x, float y, float z, float r, float g, float b, float a);
+void EnableLight(bool enable);
+// Blending on or off; when switching on, also the source and destination factors.
+void SetAlphaBlend(bool enable, DWORD srcBlend, DWORD destBlend);
+// World transform = cameraMatrix with its translation replaced by (x, y, z): a camera-facing sprite.
+void SetBillboardWorld(float x, float y, float z);
+
+// Direct3D's enumerator name of a surface format, "D3DFMT_UNKNOWN" for any other value.
+const char* FormatName(D3DFORMAT format);
