@@ -1,6 +1,60 @@
-// Keyboard and pad input (being built by the input work).
+// Keyboard, pad and mouse state, polled once per frame before the scene runs. Every query answers
+// with two bits: bit 1 = on in this frame, bit 0 = on in the previous frame, so 0 = up, 2 = just
+// pressed, 3 = held, 1 = just released. Holding Escape closes the program.
 #pragma once
+#include <cstdint>
+
+#include "platform/input.h"  // the DIK_ scan codes
+
+constexpr int kMaxPads = kInputMaxPads;
+constexpr int kPadInputs = kInputPadInputs;
+
+// Pad input numbers: the directions of the x and y axes, the z axis, then buttons 1 to 8.
+enum : int {
+    kPadUp = 0,
+    kPadDown = 1,
+    kPadLeft = 2,
+    kPadRight = 3,
+    kPadZBelow = 4,
+    kPadZAbove = 5,
+    kPadButton1 = 6,  // buttons 1..8 are kPadButton1 + 0 .. kPadButton1 + 7
+};
+
+// An axis counts as pushed only strictly beyond this deflection (of 1000).
+constexpr int kPadAxisThreshold = 500;
+
+extern uint8_t keys[256];      // bit 7 while the key is down, by scan code
+extern uint8_t prevKeys[256];
+extern int quitKey;            // the key whose press closes the program (DIK_ESCAPE)
+extern uint8_t pads[kMaxPads][kPadInputs];  // 0x80 while the input is on
+extern uint8_t prevPads[kMaxPads][kPadInputs];
+extern int padCount;           // controllers found at start-up (0..8)
+extern int padsEnabled;        // controllers are polled only while nonzero
+
+struct MouseSnapshot {
+    int x = 0, y = 0;   // client coordinates, clamped to the client area
+    int wheel = 0;      // movement since the last frame, 120 per notch
+    uint8_t buttons[4] = {0, 0, 0, 0};  // left, right, middle, extra: 0x80 while held
+};
+extern MouseSnapshot mouse;
+extern MouseSnapshot prevMouse;
+
+// Opens the keyboard, mouse and controllers and, with --input, the input script. A bad script
+// ends the program: its line is reported, the services are torn down and the process exits with
+// kBadInputScriptExit before the first frame.
 bool InitDirectInput();
 void FreeInput();
+// The per-frame poll: scripted events of this frame, keyboard, mouse, controllers, then Escape.
 void UpdateInput();
+// Every key, pad input and mouse button reads as up until the next poll.
 void ClearInput();
+
+int KeyState(int code);
+int PadState(int pad, int index);
+void SetPadsEnabled(bool enabled);
+void SetCursorPosition(int x, int y);
+
+constexpr int kBadInputScriptExit = 2;
+
+// The six direction bytes and eight button bytes of one controller from its axes and buttons.
+void PadBytesFromReading(const InputPadReading& reading, uint8_t out[kPadInputs]);

@@ -1,0 +1,53 @@
+// Immediate-mode shapes on the graphics device: flat and textured rectangles and triangles in
+// screen pixels, camera-facing quads, hexagon and disc fans in world space, and the sun flare built
+// from them. Every shape draws with the device's current render states; callers set blending, the
+// texture and the world transform where they matter.
+#pragma once
+#include <cstdint>
+
+// Screen-space vertex (format 0x044) and its textured form (0x144).
+struct ScreenVertex {
+    float x, y, z, rhw;
+    uint32_t color;
+};
+struct TexturedScreenVertex {
+    float x, y, z, rhw;
+    uint32_t color;
+    float u, v;
+};
+// World-space vertices: coloured (0x042) and textured (0x142).
+struct ColorVertex {
+    float x, y, z;
+    uint32_t color;
+};
+struct TexturedVertex {
+    float x, y, z;
+    uint32_t color;
+    float u, v;
+};
+
+constexpr uint32_t kScreenVertexFvf = 0x044;
+constexpr uint32_t kTexturedScreenVertexFvf = 0x144;
+constexpr uint32_t kColorVertexFvf = 0x042;
+constexpr uint32_t kTexturedVertexFvf = 0x142;
+
+// Equilateral triangle of circumradius r centred at (cx, cy), apex up; r/2 is an integer halving.
+void DrawTriangleUp(int cx, int cy, int r, uint32_t color);
+// The same triangle pointing right.
+void DrawTriangleRight(int cx, int cy, int r, uint32_t color);
+// Rectangle from (x1, y1) to (x2, y2); with an alpha below 255 the game's fade and tint tool.
+void DrawRect(int x1, int y1, int x2, int y2, uint32_t color);
+// As DrawRect, with the whole stage-0 texture stretched over it.
+void DrawTexturedRect(int x1, int y1, int x2, int y2, uint32_t color);
+
+// Textured quad in the x-y plane centred at (x, y) at depth z, drawn with the world transform.
+void DrawQuad3D(float x, float y, float z, float width, float height, uint32_t color);
+// Fans around (x, y, z) in the x-y plane: six rim points for the hexagon, thirty-six for the disc,
+// coloured from the centre colour to the rim colour.
+void DrawHexagon(float x, float y, float z, float radius, uint32_t centerColor, uint32_t rimColor);
+void DrawDisc(float x, float y, float z, float radius, uint32_t centerColor, uint32_t rimColor);
+
+// The sun at (x, y, z) drawn as a flickering quad of size s with the current texture, then, when
+// the camera looks near it, six flare elements along the line from the sun through the view, and
+// with glare a white wash over the screen.
+void DrawSunFlare(float x, float y, float z, float s, bool glare);

@@ -1,0 +1,36 @@
+// The one screen font: an italic gothic face of a given pixel height and weight, drawn in
+// textColor. Strings are rasterised once and kept as small textures, so a menu or HUD redrawn every
+// frame costs one textured quad per string.
+#pragma once
+#include <cstdint>
+
+struct ScreenFont;  // the cached face and its rasterised strings, private to text_draw.cpp
+
+extern ScreenFont* textFont;  // null until CreateTextFont (InitDirect3D makes the first one)
+extern int textHeight;        // pixel height of the current font
+extern uint32_t textColor;    // 0xAARRGGBB of the current font
+
+// Releases the current font, then makes one of this pixel height and weight (400 regular, 700
+// bold), italic, and stores the height and colour.
+void CreateTextFont(int height, uint32_t color, int weight);
+// Releases the font and every string texture it holds, if there is one.
+void FreeTextFont();
+
+// Bracket a run of DrawText calls: BeginText sets the states text needs (blending, the stage-0
+// texture and its filters, no depth test, no fog), EndText puts the caller's back.
+void BeginText();
+void EndText();
+
+// Draws UTF-8 text in textColor with its top-left corner at (x, y), clipped to the rectangle from
+// there to the bottom-right of the screen. Line breaks start new lines; tabs go to the next stop
+// every eight half-width columns.
+void DrawText(int x, int y, const char* text);
+// printf-style into a 2400-byte buffer, then DrawText. A longer result is cut (at a whole
+// character), never written past the buffer.
+void DrawTextFormat(int x, int y, const char* format, ...) __attribute__((format(printf, 3, 4)));
+
+constexpr int kTextFormatBufferSize = 2400;
+
+// How many strings the font keeps rasterised, and how many it rasterised since it was made.
+int TextCacheSize();
+int TextRasterisedCount();

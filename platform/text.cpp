@@ -1,0 +1,205 @@
+#include "platform/text.h"
+
+#include <SDL.h>
+#include <SDL_ttf.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <tuple>
+
+namespace {
+
+// IPA Gothic stands in for every face the game names. The Debian package puts it in the first
+// place; the alias link of fonts-japanese-gothic is the fallback.
+const char* const kFontPaths[] = {
+    "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf",
+    "/usr/share/fonts/truetype/fonts-japanese-gothic.ttf",
+    "/usr/share/fonts/truetype/ipafont-gothic/ipag.ttf",
+};
+
+// Tab stops every eight half-width columns, as the game's text layout expects.
+constexpr int kTabColumns = 8;
+// Heights outside this range are refused: nothing the game draws comes near either end.
+constexpr int kMinPixelHeight = 1;
+constexpr int kMaxPixelHeight = 512;
+
+bool libraryStarted = false;
+std::string fontPath;
+// One opened font per (pixel height, bold, italic): changing a font's style flushes its glyph cache.
+std::map<std::tuple<int, bool, bool>, TTF_Font*> fonts;
+
+bool FindFontFile() {
+    if (const char* forced = std::getenv("KORVAN_FONT")) {
+        if (FILE* f = std::fopen(forced, "rb")) {
+            std::fclose(f);
+            fontPath = forced;
+            return true;
+        }
+    }
+    for (const char* path : kFontPaths) {
+        if (FILE* f = std::fopen(path, "rb")) {
+            std::fclose(f);
+            fontPath = path;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Opens the face so that its cell (ascent plus descent) is exactly the requested height, as a GDI
+// font of that height would be. IPA Gothic's cell equals its em, so the first size usually fits.
+TTF_Font* FontFor(int pixelHeight, int weight, bool italic) {
+    if (!libraryStarted && !TextInit()) return nullptr;
+    if (pixelHeight < kMinPixelHeight || pixelHeight > kMaxPixelHeight) return nullptr;
+    const bool bold = weight >= 600;
+    auto key = std::make_tuple(pixelHeight, bold, italic);
+    auto found = fonts.find(key);
+    if (found != fonts.end()) return found->second;
+
+    TTF_Font* font = TTF_OpenFont(fontPath.c_str(), pixelHeight);
+    if (!font) return nullptr;
+    int size = pixelHeight;
+    for (int attempt = 0; attempt < 4 && TTF_FontHeight(font) != pixelHeight; ++attempt) {
+        int cell = std::max(1, TTF_FontHeight(font));
+        int next = std::max(1, (size * pixelHeight + cell / 2) / cell);
+        if (next == size) next += (cell < pixelHeight) ? 1 : -1;
+        size = next;
+        if (TTF_SetFontSize(font, size) != 0) break;
+    }
+    TTF_SetFontHinting(font, TTF_HINTING_NORMAL);
+    TTF_SetFontStyle(font, (bold ? TTF_STYLE_BOLD : 0) | (italic ? TTF_STYLE_ITALIC : 0));
+    fonts[key] = font;
+    return font;
+}
+
+// A piece of one line between tabs, with its pen position.
+struct Segment {
+    std::string text;
+    int x = 0;
+    int width = 0;
+};
+
+struct Layout {
+    std::vector<std::vector<Segment>> lines;
+    int width = 0;
+    int height = 0;
+};
+
+// Splits the text into lines ("\r\n", "\r" or "\n") and tab-separated segments, measuring each.
+bool LayOut(TTF_Font* font, const char* utf8, int pixelHeight, Layout& layout) {
+    int spaceAdvance = pixelHeight / 2;
+    int minx, maxx, miny, maxy, advance;
+    if (TTF_GlyphMetrics32(font, ' ', &minx, &maxx, &miny, &maxy, &advance) == 0 && advance > 0) {
+        spaceAdvance = advance;
+    }
+    const int tabStop = kTabColumns * spaceAdvance;
+
+    layout.lines.assign(1, {});
+    int pen = 0;
+    std::string piece;
+    auto flushPiece = [&]() -> bool {
+        if (piece.empty()) return true;
+        int w = 0, h = 0;
+        if (TTF_SizeUTF8(font, piece.c_str(), &w, &h) != 0) return false;
+        layout.lines.back().push_back({piece, pen, w});
+        layout.width = std::max(layout.width, pen + w);
+        pen += w;
+        piece.clear();
+        return true;
+    };
+    for (const char* p = utf8; *p; ++p) {
+        char c = *p;
+        if (c == '\r' || c == '\n') {
+            if (!flushPiece()) return false;
+            if (c == '\r' && p[1] == '\n') ++p;
+            layout.lines.emplace_back();
+            pen = 0;
+        } else if (c == '\t') {
+            if (!flushPiece()) return false;
+            pen = (pen / tabStop + 1) * tabStop;
+            layout.width = std::max(layout.width, pen);
+        } else {
+            piece.push_back(c);
+        }
+    }
+    if (!flushPiece()) return false;
+    layout.height = static_cast<int>(layout.lines.size()) * pixelHeight;
+    return true;
+}
+
+}  // namespace
+
+bool TextInit() {
+    if (libraryStarted) return true;
+    if (!TTF_WasInit() && TTF_Init() != 0) return false;
+    if (!FindFontFile()) {
+        TTF_Quit();
+        return false;
+    }
+    libraryStarted = true;
+    return true;
+}
+
+void TextShutdown() {
+    for (auto& entry : fonts) TTF_CloseFont(entry.second);
+    fonts.clear();
+    if (libraryStarted) TTF_Quit();
+    libraryStarted = false;
+}
+
+bool TextRender(const char* utf8, int pixelHeight, int weight, bool italic, TextImage& out) {
+    out = TextImage{};
+    TTF_Font* font = FontFor(pixelHeight, weight, italic);
+    if (!font) return false;
+    if (!utf8 || !*utf8) return true;
+
+    Layout layout;
+    if (!LayOut(font, utf8, pixelHeight, layout)) return false;
+    if (layout.width <= 0) return true;  // only line breaks and blanks: nothing to ink
+    out.width = layout.width;
+    out.height = layout.height;
+    out.coverage.assign(static_cast<size_t>(out.width) * out.height, 0);
+
+    const SDL_Color white = {255, 255, 255, 255};
+    for (size_t line = 0; line < layout.lines.size(); ++line) {
+        const int top = static_cast<int>(line) * pixelHeight;
+        for (const Segment& seg : layout.lines[line]) {
+            SDL_Surface* surface = TTF_RenderUTF8_Blended(font, seg.text.c_str(), white);
+            if (!surface) continue;  // a piece the face cannot draw leaves its place empty
+            SDL_LockSurface(surface);
+            const int rows = std::min(surface->h, pixelHeight);
+            const int cols = std::min(surface->w, out.width - seg.x);
+            for (int y = 0; y < rows; ++y) {
+                const uint32_t* src = reinterpret_cast<const uint32_t*>(
+                    static_cast<const uint8_t*>(surface->pixels) + static_cast<size_t>(y) * surface->pitch);
+                uint8_t* dst = out.coverage.data() + static_cast<size_t>(top + y) * out.width + seg.x;
+                for (int x = 0; x < cols; ++x) {
+                    // Blended output is ARGB8888 in white: the alpha byte is the ink coverage.
+                    uint8_t a = static_cast<uint8_t>(src[x] >> 24);
+                    if (a > dst[x]) dst[x] = a;
+                }
+            }
+            SDL_UnlockSurface(surface);
+            SDL_FreeSurface(surface);
+        }
+    }
+    return true;
+}
+
+bool TextMeasure(const char* utf8, int pixelHeight, int weight, bool italic, int* width, int* height) {
+    if (width) *width = 0;
+    if (height) *height = 0;
+    TTF_Font* font = FontFor(pixelHeight, weight, italic);
+    if (!font) return false;
+    if (!utf8 || !*utf8) return true;
+    Layout layout;
+    if (!LayOut(font, utf8, pixelHeight, layout)) return false;
+    if (layout.width <= 0) return true;
+    if (width) *width = layout.width;
+    if (height) *height = layout.height;
+    return true;
+}
