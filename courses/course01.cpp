@@ -1,0 +1,73 @@
+// Course 1, "Blue Surf And Wind": a 200-wide causeway at height 64 over open water. A straight
+// along +z, a right-hand half circle of radius 2000, a straight back along -z over a hump, a second
+// half circle and the straight home to the line; 150 boundaries.
+#include <cmath>
+
+#include "courses/course_list.h"
+
+namespace {
+
+constexpr float kRoadY = 64.0f;
+constexpr float kHalfWidth = 100.0f;
+constexpr float kStep = 100.0f;
+constexpr float kArcRadius = 2000.0f;
+constexpr int kArcSteps = 50;
+constexpr float kHumpHeight = 25.0f;
+constexpr int kHumpSteps = 25;
+
+int count;
+
+void Put(float lx, float ly, float lz, float rx, float ry, float rz) {
+    courseGeometry.boundary[count].left = D3DXVECTOR3(lx, ly, lz);
+    courseGeometry.boundary[count].right = D3DXVECTOR3(rx, ry, rz);
+    ++count;
+}
+
+// Boundary pair across a road running along z at centre x (facing +z when `forward`).
+void PutStraight(float centreX, float y, float z, bool forward) {
+    const float side = forward ? -kHalfWidth : kHalfWidth;
+    Put(centreX + side, y, z, centreX - side, y, z);
+}
+
+void WriteBoundaryPoints() {
+    count = 0;
+    const float pi = 3.1415927f;
+    // Start straight: the line at z = 100, then ten boundaries 100 apart.
+    for (int s = 0; s <= 10; ++s) PutStraight(100.0f, kRoadY, 100.0f + kStep * s, true);
+    // First half circle, turning right about (2100, 1100): L on the outer circle.
+    const float cx1 = 100.0f + kArcRadius, cz1 = 1100.0f;
+    for (int s = 1; s <= kArcSteps; ++s) {
+        const float a = pi - s * pi / kArcSteps;
+        const float c = std::cos(a), sn = std::sin(a);
+        Put(cx1 + (kArcRadius + kHalfWidth) * c, kRoadY, cz1 + (kArcRadius + kHalfWidth) * sn,
+            cx1 + (kArcRadius - kHalfWidth) * c, kRoadY, cz1 + (kArcRadius - kHalfWidth) * sn);
+    }
+    // Back along -z over a hump.
+    const float backX = cx1 + kArcRadius;
+    for (int s = 1; s <= kHumpSteps; ++s) {
+        const float y = kRoadY + kHumpHeight * std::sin(s * pi / kHumpSteps);
+        PutStraight(backX, y, cz1 - kStep * s, false);
+    }
+    // Second half circle about (2100, -1400), from angle 0 down to -pi.
+    const float cz2 = cz1 - kStep * kHumpSteps;
+    for (int s = 1; s <= kArcSteps; ++s) {
+        const float a = -s * pi / kArcSteps;
+        const float c = std::cos(a), sn = std::sin(a);
+        Put(cx1 + (kArcRadius + kHalfWidth) * c, kRoadY, cz2 + (kArcRadius + kHalfWidth) * sn,
+            cx1 + (kArcRadius - kHalfWidth) * c, kRoadY, cz2 + (kArcRadius - kHalfWidth) * sn);
+    }
+    // Home straight: fourteen boundaries up to z = 0; the closing section reaches the line.
+    for (int s = 1; s <= 14; ++s) PutStraight(100.0f, kRoadY, cz2 + kStep * s, true);
+    courseGeometry.sectionCount = count;
+}
+
+}  // namespace
+
+const CourseRoutines course01Routines = {
+    WriteBoundaryPoints,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+};
