@@ -1,0 +1,177 @@
+#include "framework/model.h"
+
+#include <cmath>
+
+#include "framework/graphics_device.h"
+#include "framework/mesh.h"
+
+namespace {
+
+// A parent chain longer than this is a loop made by mistake; the walk stops there.
+constexpr int kMaxParentDepth = 64;
+
+// The screen widened by 160 pixels on each side.
+constexpr float kScreenMinX = -160.0f, kScreenMaxX = 800.0f;
+constexpr float kScreenMinY = -160.0f, kScreenMaxY = 640.0f;
+
+bool OnScreen(const D3DXVECTOR3& p) {
+    D3DXVECTOR3 s = ProjectToScreen(p);
+    return s.z >= 0.0f && s.x >= kScreenMinX && s.x <= kScreenMaxX && s.y >= kScreenMinY && s.y <= kScreenMaxY;
+}
+
+}  // namespace
+
+Model::Model() {
+    D3DXMatrixIdentity(&localMatrix);
+    D3DXMatrixIdentity(&worldMatrix);
+    for (D3DXVECTOR3& c : corners) c = D3DXVECTOR3(0, 0, 0);
+}
+
+void Model::Init(Mesh* newMesh, float x, float y, float z, float newScale) {
+    mesh = newMesh;
+    scale = newScale;
+    D3DXMatrixScaling(&localMatrix, newScale, newScale, newScale);
+    localMatrix._41 = x;
+    localMatrix._42 = y;
+    localMatrix._43 = z;
+    visible = 1;
+    D3DXVECTOR3 lo = newMesh ? newMesh->boundsMin : D3DXVECTOR3(0, 0, 0);
+    D3DXVECTOR3 hi = newMesh ? newMesh->boundsMax : D3DXVECTOR3(0, 0, 0);
+    for (int i = 0; i < 8; ++i) {
+        corners[i] = D3DXVECTOR3(i < 4 ? hi.x : lo.x, (i & 2) == 0 ? hi.y : lo.y, (i & 1) == 0 ? hi.z : lo.z);
+    }
+}
+
+void Model::SetScale(float newScale) {
+    D3DXMATRIX s;
+    float ratio = newScale / scale;
+    D3DXMatrixScaling(&s, ratio, ratio, ratio);
+    D3DXMatrixMultiply(&localMatrix, &s, &localMatrix);
+    scale = newScale;
+}
+
+void Model::MoveLocal(float dx, float dy, float dz) {
+    D3DXMATRIX t;
+    D3DXMatrixTranslation(&t, dx / scale, dy / scale, dz / scale);
+    D3DXMatrixMultiply(&localMatrix, &t, &localMatrix);
+}
+
+void Model::MoveParent(float dx, float dy, float dz) {
+    D3DXMATRIX t;
+    D3DXMatrixTranslation(&t, dx / scale, dy / scale, dz / scale);
+    D3DXMatrixMultiply(&localMatrix, &localMatrix, &t);
+}
+
+void Model::RotateX(float angle) {
+    D3DXMATRIX r;
+    D3DXMatrixRotationX(&r, angle);
+    D3DXMatrixMultiply(&localMatrix, &r, &localMatrix);
+}
+
+void Model::RotateY(float angle) {
+    D3DXMATRIX r;
+    D3DXMatrixRotationY(&r, angle);
+    D3DXMatrixMultiply(&localMatrix, &r, &localMatrix);
+}
+
+void Model::RotateZ(float angle) {
+    D3DXMATRIX r;
+    D3DXMatrixRotationZ(&r, angle);
+    D3DXMatrixMultiply(&localMatrix, &r, &localMatrix);
+}
+
+void Model::RotateAxis(const D3DXVECTOR3& axis, float angle) {
+    D3DXMATRIX r;
+    D3DXMatrixRotationAxis(&r, &axis, angle);
+    D3DXMatrixMultiply(&localMatrix, &r, &localMatrix);
+}
+
+void Model::SetAxes(const D3DXVECTOR3& x, const D3DXVECTOR3& y, const D3DXVECTOR3& z) {
+    const D3DXVECTOR3* axes[3] = {&x, &y, &z};
+    for (int r = 0; r < 3; ++r) {
+        localMatrix.m[r][0] = axes[r]->x * scale;
+        localMatrix.m[r][1] = axes[r]->y * scale;
+        localMatrix.m[r][2] = axes[r]->z * scale;
+        localMatrix.m[r][3] = 0.0f;
+    }
+    localMatrix._44 = 1.0f;
+}
+
+void Model::LookAt(float x, float y, float z) {
+    D3DXVECTOR3 up(0, 1, 0), target(x, y, z), position = GetPosition();
+    D3DXVECTOR3 az = target - position, ax, ay;
+    D3DXVec3Normalize(&az, &az);
+    D3DXVec3Cross(&ax, &up, &az);
+    D3DXVec3Normalize(&ax, &ax);
+    D3DXVec3Cross(&ay, &az, &ax);
+    D3DXVec3Normalize(&ay, &ay);
+    SetAxes(ax, ay, az);
+}
+
+void Model::FaceTowards(float x, float, float z) {
+    D3DXVECTOR3 position = GetPosition();
+    float dx = x - position.x, dz = z - position.z;
+    float yaw;
+    if (dx > 0.0f) {
+        yaw = D3DX_PI / 2.0f - std::atan(dz / dx);
+    } else if (dx < 0.0f) {
+        yaw = -std::atan(dz / dx) - D3DX_PI / 2.0f;
+    } else {
+        yaw = dz >= 0.0f ? 0.0f : -D3DX_PI;
+    }
+    D3DXMATRIX r;
+    D3DXMatrixRotationY(&r, yaw);
+    SetAxes(D3DXVECTOR3(r._11, r._12, r._13), D3DXVECTOR3(r._21, r._22, r._23), D3DXVECTOR3(r._31, r._32, r._33));
+}
+
+void Model::SetOrientation(const D3DXVECTOR3& forward, const D3DXVECTOR3& up) {
+    D3DXVECTOR3 az, ax, ay;
+    D3DXVec3Normalize(&az, &forward);
+    D3DXVec3Cross(&ax, &up, &az);
+    D3DXVec3Normalize(&ax, &ax);
+    D3DXVec3Cross(&ay, &az, &ax);
+    D3DXVec3Normalize(&ay, &ay);
+    SetAxes(ax, ay, az);
+}
+
+D3DXMATRIX Model::GetWorldMatrix() {
+    worldMatrix = localMatrix;
+    int depth = 0;
+    for (Model* p = parent; p && p != this && depth < kMaxParentDepth; p = p->parent, ++depth)
+        D3DXMatrixMultiply(&worldMatrix, &worldMatrix, &p->localMatrix);
+    return worldMatrix;
+}
+
+D3DXVECTOR3 Model::Row(int row) {
+    const D3DXMATRIX& m = parent ? (GetWorldMatrix(), worldMatrix) : localMatrix;
+    return D3DXVECTOR3(m.m[row][0], m.m[row][1], m.m[row][2]);
+}
+
+D3DXVECTOR3 Model::GetPosition() { return Row(3); }
+D3DXVECTOR3 Model::GetAxisX() { return Row(0); }
+D3DXVECTOR3 Model::GetAxisY() { return Row(1); }
+D3DXVECTOR3 Model::GetAxisZ() { return Row(2); }
+
+void Model::Draw() {
+    if (!mesh || !visible) return;
+    mesh->Draw(GetWorldMatrix());
+}
+
+void Model::DrawTranslucent() {
+    if (!mesh || !visible) return;
+    mesh->DrawWithAlpha(GetWorldMatrix(), alpha);
+}
+
+void Model::GetCorners(D3DXVECTOR3 out[8]) {
+    D3DXMATRIX world = GetWorldMatrix();
+    for (int i = 0; i < 8; ++i) D3DXVec3TransformCoord(&out[i], &corners[i], &world);
+}
+
+bool Model::IsOnScreen() {
+    if (OnScreen(GetPosition())) return true;
+    D3DXVECTOR3 c[8];
+    GetCorners(c);
+    for (const D3DXVECTOR3& p : c)
+        if (OnScreen(p)) return true;
+    return false;
+}
