@@ -1,10 +1,65 @@
 #include "framework/music.h"
 
+#include <string>
+
 #include "framework/debug_log.h"
+#include "platform/midi.h"
+
+uint32_t musicResumePoint = 0;
 
 bool InitDirectMusic() {
     LogSeparator();
     Log("InitDirectMusic\n");
+    // Without a SoundFont or an audio stream the game still runs, only without this player's music.
+    MidiStart();
     return true;
 }
-void FreeDirectMusic() {}
+
+void FreeDirectMusic() {
+    LogSeparator();
+    Log("FreeDirectMusic\n");
+    UnloadMusic();
+    MidiShutdown();
+}
+
+bool LoadMusic(const char* path) {
+    Log("load(%s) ... ", path ? path : "");
+    if (MidiLoaded()) UnloadMusic();
+    std::string error;
+    if (!path || !MidiLoad(path, error)) {
+        Log("can't load object.\n");
+        if (path && !error.empty()) Log("music: %s: %s\n", path, error.c_str());
+        return false;
+    }
+    Log("ok.\n");
+    if (!MidiReady()) {
+        // The piece cannot be performed: no synthesizer. It is dropped so nothing pretends to play.
+        Log("パフォーマンスが作成できません.\n");
+        MidiUnload();
+        return false;
+    }
+    return true;
+}
+
+void UnloadMusic() {
+    StopMusic();
+    MidiUnload();
+}
+
+void PlayMusic(bool loop) {
+    if (!MidiLoaded()) return;
+    MidiPlay(loop, musicResumePoint);
+}
+
+void PauseMusic() {
+    if (!MidiLoaded()) return;
+    musicResumePoint = MidiPause();
+}
+
+void StopMusic() {
+    if (!MidiLoaded()) return;
+    MidiHalt();
+    musicResumePoint = 0;
+}
+
+bool IsMusicPlaying() { return MidiPlaying(); }
