@@ -70,5 +70,13 @@ void SetAlphaBlend(bool enable, DWORD srcBlend, DWORD destBlend);
 // World transform = cameraMatrix with its translation replaced by (x, y, z): a camera-facing sprite.
 void SetBillboardWorld(float x, float y, float z);
 
+// The display-mode walk: a 640 x 480 mode in the desktop's format is found; otherwise the format
+// of the last 640 x 480 mode listed (D3DFMT_UNKNOWN when there is none) replaces it.
+struct DisplayModeChoice {
+    bool found;
+    D3DFORMAT format;
+};
+DisplayModeChoice ChooseDisplayMode(const D3DDISPLAYMODE* modes, int count, D3DFORMAT desktopFormat);
+
 // Direct3D's enumerator name of a surface format, "D3DFMT_UNKNOWN" for any other value.
 const char* FormatName(D3DFORMAT format);

@@ -27,6 +27,13 @@ constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000Eu);
 inline bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
 inline bool FAILED(HRESULT hr) { return hr < 0; }
 
+// Float render states (fog start and end, density, point size) carry the float's bits.
+inline DWORD GfxFloatBits(float f) {
+    DWORD d;
+    __builtin_memcpy(&d, &f, sizeof(d));
+    return d;
+}
+
 constexpr UINT D3D_SDK_VERSION = 220;
 constexpr UINT D3DADAPTER_DEFAULT = 0;
 
@@ -353,6 +360,9 @@ public:
     UINT Release();
 
     HRESULT TestCooperativeLevel();
+    // Makes TestCooperativeLevel, BeginScene and Present answer this (D3DERR_DEVICELOST,
+    // D3DERR_DEVICENOTRESET or D3D_OK): a GL context is never lost, so tests stand in for it.
+    void SetCooperativeLevelForTest(HRESULT level);
     HRESULT GetDeviceCaps(D3DCAPS8* caps) const;
     // Replaces what GetDeviceCaps reports (a test can stand in for a device limited to 256 x 256
     // square textures); null restores the real capabilities.
@@ -434,10 +444,10 @@ public:
                               D3DRESOURCETYPE resourceType, D3DFORMAT checkFormat) const;
     HRESULT CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat,
                                    D3DFORMAT renderTargetFormat, D3DFORMAT depthFormat) const;
-    // HAL with hardware vertex processing needs a GPU-accelerated OpenGL 3.3 context; HAL with
-    // software vertex processing takes any OpenGL 3.3 context (llvmpipe included); REF is not
-    // available. Shows the window when params->Windowed is set (the caller did that already in
-    // the game's order, showing twice is harmless).
+    // Makes the device on the window's OpenGL 3.3 context (window = SysWindowHandle()). HAL with
+    // hardware vertex processing needs a GPU-accelerated context; HAL with software vertex
+    // processing takes any (llvmpipe included); REF is not available. The back buffer must be
+    // 640 x 480. Showing the window and going full screen are the caller's business.
     HRESULT CreateDevice(UINT adapter, D3DDEVTYPE type, void* window, DWORD behaviorFlags,
                          D3DPRESENT_PARAMETERS* params, GfxDevice** device);
 private:

@@ -1,0 +1,46 @@
+#include "framework/screenshot.h"
+
+#include <vector>
+
+#include "framework/debug_log.h"
+#include "framework/graphics_device.h"
+#include "framework/switches.h"
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#pragma GCC diagnostic ignored "-Wunused-function"
+#include "stb_image_write.h"
+#pragma GCC diagnostic pop
+
+bool WritePng(const char* path, const uint8_t* rgba, int width, int height) {
+    if (!path || !*path || !rgba || width <= 0 || height <= 0) return false;
+    return stbi_write_png(path, width, height, 4, rgba, width * 4) != 0;
+}
+
+bool WriteScreenshot(const char* path) {
+    if (!device) {
+        Log("screenshot(%s): no graphics device\n", path);
+        return false;
+    }
+    const int w = static_cast<int>(device->FrameWidth()), h = static_cast<int>(device->FrameHeight());
+    std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * 4);
+    if (!device->ReadFrame(pixels.data())) {
+        Log("screenshot(%s): the frame cannot be read\n", path);
+        return false;
+    }
+    // The picture is shown opaque whatever alpha the frame holds.
+    for (size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 255;
+    if (!WritePng(path, pixels.data(), w, h)) {
+        Log("screenshot(%s): cannot write the file\n", path);
+        return false;
+    }
+    Log("screenshot(%s)\n", path);
+    return true;
+}
+
+void WriteShotsForFrame(uint32_t frame) {
+    for (const auto& shot : programOptions.shots) {
+        if (shot.first >= 0 && static_cast<uint32_t>(shot.first) == frame) WriteScreenshot(shot.second.c_str());
+    }
+}

@@ -1,0 +1,90 @@
+// Private to the graphics device: the OpenGL side of GfxDevice, shared by gfx.cpp (state and
+// draws), gfx_shader.cpp (the pipeline program) and gfx_adapter.cpp (context creation).
+#pragma once
+#include <epoxy/gl.h>
+
+#include <cstdint>
+
+#include "platform/gfx.h"
+
+constexpr int kFrameWidth = 640;
+constexpr int kFrameHeight = 480;
+constexpr int kMaxLights = 8;
+
+// Uniform locations of the pipeline program.
+struct GfxUniforms {
+    GLint worldView, proj, normalMat, rhw, lighting, numLights, lightPos, lightDir, lightDiffuse,
+        lightAmbient, lightSpecular, lightAtten, lightSpot, matDiffuse, matAmbient, matSpecular,
+        matEmissive, matPower, globalAmbient, colorSource, specularOn, normalize, fogVertexMode,
+        fogParams, rangeFog, texGen, texTransform, texMatrix, localViewer;
+    GLint tex, texOn, flat, colorOp, alphaOp, tfactor, alphaFunc, alphaRef, fogPixel, fogParamsF,
+        fogColor, specAdd;
+};
+
+// Compiles and links the pipeline program; 0 (and the reason in error) on failure.
+GLuint GfxBuildProgram(GfxUniforms& u, char* error, int errorSize);
+
+// Groups of uniforms and GL state that a draw re-sends only when something in them changed.
+enum GfxDirty : uint32_t {
+    kDirtyTransform = 1u << 0,   // world, view, projection
+    kDirtyLights = 1u << 1,      // lights, enables, or the view they are seen through
+    kDirtyMaterial = 1u << 2,    // material, ambient, colour sources, specular switch
+    kDirtyFog = 1u << 3,
+    kDirtyStage = 1u << 4,       // stage 0 operations, texture factor, alpha test
+    kDirtyTexCoord = 1u << 5,    // coordinate generation and texture matrix
+    kDirtySampler = 1u << 6,     // filters and addressing of stage 0
+    kDirtyRaster = 1u << 7,      // depth, blending, culling, colour writes
+    kDirtyTexture = 1u << 8,     // the texture bound to stage 0
+    kDirtyAll = 0xFFFFFFFFu,
+};
+
+struct GfxState {
+    void* window = nullptr;   // SDL_Window*
+    void* context = nullptr;  // SDL_GLContext
+    bool headless = false;
+    bool software = false;
+    D3DFORMAT depthFormat = D3DFMT_D24X8;
+
+    GLuint fbo = 0, colorTex = 0, depthRb = 0;
+    GLuint program = 0, vao = 0, sampler = 0;
+    GfxUniforms u{};
+
+    // Ring of memory for vertices and indices drawn from the game's arrays.
+    GLuint ringVbo = 0, ringIbo = 0;
+    uint32_t ringVboSize = 0, ringVboPos = 0, ringIboSize = 0, ringIboPos = 0;
+
+    // Device state, D3D values.
+    DWORD rs[kD3DRenderStateCount] = {};
+    DWORD tss[kD3DTextureStageCount][kD3DTextureStageStateCount] = {};
+    D3DXMATRIX world, view, proj, texMat[kD3DTextureStageCount];
+    D3DLIGHT8 lights[kMaxLights] = {};
+    bool lightOn[kMaxLights] = {};
+    D3DMATERIAL8 material = {};
+    GfxTexture* textures[kD3DTextureStageCount] = {};
+    DWORD fvf = 0;
+    GfxVertexBuffer* stream = nullptr;
+    UINT streamStride = 0;
+    GfxIndexBuffer* indices = nullptr;
+    UINT baseVertex = 0;
+    bool inScene = false;
+    HRESULT cooperative = D3D_OK;
+
+    D3DCAPS8 caps = {}, realCaps = {};
+    UINT textureMem = 0;
+
+    // What was last sent, so draws skip what has not changed.
+    uint32_t dirty = kDirtyAll;
+    int lastRhw = -1;
+    GLuint boundVbo = 0, boundIbo = 0;
+    DWORD layoutFvf = 0xFFFFFFFFu;
+    UINT layoutStride = 0;
+    GLuint layoutVbo = 0;
+    uintptr_t layoutOffset = 0;
+    int lastTexOn = -1;
+
+    UINT drawCalls = 0, triangles = 0;
+};
+
+// Creates the 640 x 480 target, program, buffers and default state on the current context.
+bool GfxInitState(GfxState& s, char* error, int errorSize);
+void GfxFreeState(GfxState& s);

@@ -1,0 +1,337 @@
+// The one program that stands in for Direct3D's fixed-function pipeline. Every switch is a
+// uniform, so the whole game draws with a single program and a state change never recompiles.
+//
+// Conventions carried over from Direct3D (see gfx.cpp for how the matrices arrive):
+// - matrices are row-vector ones uploaded untransposed, so GLSL's M * v is D3D's v * M;
+// - clip depth is 0..w and is moved to GL's -w..w here; y is negated so that row 0 of the
+//   target is the top row of the D3D screen; positions move half a pixel so that D3D's pixel
+//   centres (on integers) land on GL's (on halves);
+// - pre-transformed vertices carry screen pixels and 1/w, and bypass transform, lighting and fog.
+#include <cstdio>
+
+#include "platform/gfx_gl.h"
+
+namespace {
+
+const char* kVertexShader = R"(#version 330 core
+layout(location = 0) in vec4 aPos;
+layout(location = 1) in vec3 aNormal;
+layout(location = 2) in vec4 aDiffuse;
+layout(location = 3) in vec4 aSpecular;
+layout(location = 4) in vec2 aTex0;
+layout(location = 5) in vec2 aTex1;
+
+uniform mat4 uWorldView;
+uniform mat4 uProj;
+uniform mat3 uNormalMat;
+uniform int uRhw;
+uniform int uLighting;
+uniform int uNumLights;
+uniform vec4 uLightPos[8];       // eye space; w = light type (1 point, 2 spot, 3 directional)
+uniform vec4 uLightDir[8];       // eye space, towards the light for directional, spot axis otherwise
+uniform vec4 uLightDiffuse[8];
+uniform vec4 uLightAmbient[8];
+uniform vec4 uLightSpecular[8];
+uniform vec4 uLightAtten[8];     // attenuation 0, 1, 2, range
+uniform vec4 uLightSpot[8];      // cos(theta / 2), cos(phi / 2), falloff
+uniform vec4 uMatDiffuse;
+uniform vec4 uMatAmbient;
+uniform vec4 uMatSpecular;
+uniform vec4 uMatEmissive;
+uniform float uMatPower;
+uniform vec4 uGlobalAmbient;
+uniform ivec4 uColorSource;      // diffuse, ambient, specular, emissive: 0 material, 1 colour 1, 2 colour 2
+uniform int uSpecularOn;
+uniform int uNormalize;
+uniform int uLocalViewer;
+uniform int uFogVertexMode;      // 0 none, 1 exp, 2 exp2, 3 linear
+uniform vec3 uFogParams;         // start, end, density
+uniform int uRangeFog;
+uniform int uTexGen;             // 0 coordinate set 0, 1 set 1, 2 camera normal, 3 camera position, 4 reflection
+uniform int uTexTransform;       // 0 off, else the D3DTTFF count
+uniform mat4 uTexMatrix;
+
+out vec4 vColor;
+flat out vec4 vColorFlat;
+out vec4 vSpec;
+out vec2 vUV;
+out float vFog;
+out float vEyeZ;
+
+vec4 Source(int s, vec4 mat, vec4 c1, vec4 c2) {
+    return s == 1 ? c1 : (s == 2 ? c2 : mat);
+}
+
+void main() {
+    vec4 diffuseIn = aDiffuse;
+    vec4 specularIn = aSpecular;
+    if (uRhw != 0) {
+        // Screen pixels: keep w = 1/rhw so that interpolation stays perspective-correct.
+        float w = (aPos.w != 0.0) ? 1.0 / aPos.w : 1.0;
+        vec2 ndc = vec2((aPos.x + 0.5) / 320.0 - 1.0, (aPos.y + 0.5) / 240.0 - 1.0);
+        gl_Position = vec4(ndc * w, (2.0 * aPos.z - 1.0) * w, w);
+        vColor = diffuseIn;
+        vColorFlat = diffuseIn;
+        vSpec = specularIn;
+        vUV = aTex0;
+        vFog = 1.0;
+        vEyeZ = 0.0;
+        return;
+    }
+
+    vec4 eye = uWorldView * vec4(aPos.xyz, 1.0);
+    vec4 clip = uProj * eye;
+    gl_Position = vec4(clip.x + clip.w / 640.0, -clip.y + clip.w / 480.0, 2.0 * clip.z - clip.w, clip.w);
+    vEyeZ = eye.z;
+
+    vec3 n = uNormalMat * aNormal;
+    if (uNormalize != 0 && dot(n, n) > 0.0) n = normalize(n);
+
+    vec4 color = diffuseIn;
+    vec4 spec = specularIn;
+    if (uLighting != 0) {
+        vec4 md = Source(uColorSource.x, uMatDiffuse, diffuseIn, specularIn);
+        vec4 ma = Source(uColorSource.y, uMatAmbient, diffuseIn, specularIn);
+        vec4 ms = Source(uColorSource.z, uMatSpecular, diffuseIn, specularIn);
+        vec4 me = Source(uColorSource.w, uMatEmissive, diffuseIn, specularIn);
+        vec3 ambient = uGlobalAmbient.rgb;
+        vec3 diffuse = vec3(0.0);
+        vec3 specular = vec3(0.0);
+        vec3 toEye = uLocalViewer != 0 ? normalize(-eye.xyz) : vec3(0.0, 0.0, -1.0);
+        for (int i = 0; i < uNumLights; ++i) {
+            vec3 L;
+            float atten = 1.0;
+            int type = int(uLightPos[i].w);
+            if (type == 3) {
+                L = uLightDir[i].xyz;
+            } else {
+                vec3 d = uLightPos[i].xyz - eye.xyz;
+                float dist = length(d);
+                if (dist > uLightAtten[i].w) continue;
+                L = dist > 0.0 ? d / dist : vec3(0.0);
+                float den = uLightAtten[i].x + uLightAtten[i].y * dist + uLightAtten[i].z * dist * dist;
+                atten = den > 0.0 ? 1.0 / den : 1.0;
+                if (type == 2) {
+                    float rho = dot(-L, uLightDir[i].xyz);
+                    float cosTheta = uLightSpot[i].x, cosPhi = uLightSpot[i].y;
+                    if (rho <= cosPhi) continue;
+                    if (rho < cosTheta) {
+                        float t = (rho - cosPhi) / max(cosTheta - cosPhi, 1e-6);
+                        atten *= pow(clamp(t, 0.0, 1.0), uLightSpot[i].z);
+                    }
+                }
+            }
+            ambient += uLightAmbient[i].rgb * atten;
+            float nl = max(dot(n, L), 0.0);
+            diffuse += uLightDiffuse[i].rgb * (nl * atten);
+            if (uSpecularOn != 0 && nl > 0.0) {
+                vec3 h = normalize(L + toEye);
+                specular += uLightSpecular[i].rgb * (pow(max(dot(n, h), 0.0), uMatPower) * atten);
+            }
+        }
+        color = vec4(clamp(me.rgb + ma.rgb * ambient + md.rgb * diffuse, 0.0, 1.0), md.a);
+        spec = vec4(clamp(ms.rgb * specular, 0.0, 1.0), ms.a);
+    }
+    vColor = color;
+    vColorFlat = color;
+    vSpec = spec;
+
+    float f = 1.0;
+    if (uFogVertexMode != 0) {
+        float d = uRangeFog != 0 ? length(eye.xyz) : eye.z;
+        if (uFogVertexMode == 3) f = (uFogParams.y - d) / (uFogParams.y - uFogParams.x);
+        else if (uFogVertexMode == 1) f = exp(-d * uFogParams.z);
+        else f = exp(-(d * uFogParams.z) * (d * uFogParams.z));
+        f = clamp(f, 0.0, 1.0);
+    }
+    vFog = f;
+
+    vec4 tc;
+    if (uTexGen == 0) tc = vec4(aTex0, 1.0, 0.0);
+    else if (uTexGen == 1) tc = vec4(aTex1, 1.0, 0.0);
+    else if (uTexGen == 2) tc = vec4(n, 1.0);
+    else if (uTexGen == 3) tc = vec4(eye.xyz, 1.0);
+    else tc = vec4(reflect(normalize(eye.xyz), n), 1.0);
+    if (uTexTransform != 0) {
+        tc = uTexMatrix * tc;
+        if (uTexTransform >= 256) tc.xy /= (tc[(uTexTransform & 255) - 1] != 0.0 ? tc[(uTexTransform & 255) - 1] : 1.0);
+    }
+    vUV = tc.xy;
+}
+)";
+
+const char* kFragmentShader = R"(#version 330 core
+in vec4 vColor;
+flat in vec4 vColorFlat;
+in vec4 vSpec;
+in vec2 vUV;
+in float vFog;
+in float vEyeZ;
+
+uniform sampler2D uTex;
+uniform int uTexOn;
+uniform int uFlat;
+uniform ivec3 uColorOp;    // operation, argument 1, argument 2
+uniform ivec3 uAlphaOp;
+uniform vec4 uTFactor;
+uniform int uAlphaFunc;    // D3DCMP value; 8 (always) when the test is off
+uniform float uAlphaRef;   // 0..255
+uniform int uFogPixel;     // 0 none, 1 the vertex factor, 2 table exp, 3 table exp2, 4 table linear
+uniform vec3 uFogParamsF;  // start, end, density
+uniform vec3 uFogColor;
+uniform int uSpecAdd;
+
+out vec4 fragColor;
+
+vec4 Arg(int a, vec4 diffuse, vec4 tex, vec4 spec) {
+    int sel = a & 15;
+    vec4 v = sel == 2 ? tex : (sel == 3 ? uTFactor : (sel == 4 ? spec : (sel == 5 ? vec4(0.0) : diffuse)));
+    if ((a & 16) != 0) v = vec4(1.0) - v;
+    if ((a & 32) != 0) v = v.aaaa;
+    return v;
+}
+
+vec4 Combine(int op, int arg1, int arg2, vec4 diffuse, vec4 tex, vec4 spec) {
+    if (op == 1) return diffuse;                      // disabled: the stage passes the diffuse on
+    vec4 a = Arg(arg1, diffuse, tex, spec);
+    if (op == 2) return a;
+    vec4 b = Arg(arg2, diffuse, tex, spec);
+    if (op == 4) return a * b;
+    if (op == 3) return b;
+    if (op == 5) return min(2.0 * a * b, 1.0);
+    if (op == 6) return min(4.0 * a * b, 1.0);
+    if (op == 7) return min(a + b, 1.0);
+    if (op == 8) return clamp(a + b - 0.5, 0.0, 1.0);
+    if (op == 9) return clamp(2.0 * (a + b - 0.5), 0.0, 1.0);
+    if (op == 10) return max(a - b, 0.0);
+    if (op == 11) return min(a + b - a * b, 1.0);
+    if (op == 12) return mix(b, a, diffuse.a);
+    if (op == 13) return mix(b, a, tex.a);
+    if (op == 14) return mix(b, a, uTFactor.a);
+    if (op == 15) return min(a + b * (1.0 - tex.a), 1.0);
+    if (op == 16) return mix(b, a, diffuse.a);
+    return a * b;
+}
+
+void main() {
+    vec4 diffuse = uFlat != 0 ? vColorFlat : vColor;
+    vec4 tex = uTexOn != 0 ? texture(uTex, vUV) : vec4(1.0);
+    vec4 c;
+    if (uColorOp == ivec3(4, 2, 0) && uAlphaOp == ivec3(4, 2, 0)) {
+        c = tex * diffuse;  // the game's usual stage: texture times diffuse
+    } else {
+        c.rgb = Combine(uColorOp.x, uColorOp.y, uColorOp.z, diffuse, tex, vSpec).rgb;
+        c.a = Combine(uAlphaOp.x, uAlphaOp.y, uAlphaOp.z, diffuse, tex, vSpec).a;
+    }
+    if (uSpecAdd != 0) c.rgb = min(c.rgb + vSpec.rgb, 1.0);
+
+    if (uAlphaFunc != 8) {
+        float a = floor(c.a * 255.0 + 0.5);
+        bool pass;
+        if (uAlphaFunc == 6) pass = a != uAlphaRef;
+        else if (uAlphaFunc == 5) pass = a > uAlphaRef;
+        else if (uAlphaFunc == 7) pass = a >= uAlphaRef;
+        else if (uAlphaFunc == 2) pass = a < uAlphaRef;
+        else if (uAlphaFunc == 4) pass = a <= uAlphaRef;
+        else if (uAlphaFunc == 3) pass = a == uAlphaRef;
+        else pass = false;
+        if (!pass) discard;
+    }
+
+    if (uFogPixel != 0) {
+        float f = vFog;
+        if (uFogPixel >= 2) {
+            float d = vEyeZ;
+            if (uFogPixel == 4) f = (uFogParamsF.y - d) / (uFogParamsF.y - uFogParamsF.x);
+            else if (uFogPixel == 2) f = exp(-d * uFogParamsF.z);
+            else f = exp(-(d * uFogParamsF.z) * (d * uFogParamsF.z));
+            f = clamp(f, 0.0, 1.0);
+        }
+        c.rgb = mix(uFogColor, c.rgb, f);
+    }
+    fragColor = c;
+}
+)";
+
+GLuint Compile(GLenum type, const char* src, char* error, int errorSize) {
+    GLuint sh = glCreateShader(type);
+    glShaderSource(sh, 1, &src, nullptr);
+    glCompileShader(sh);
+    GLint ok = 0;
+    glGetShaderiv(sh, GL_COMPILE_STATUS, &ok);
+    if (!ok) {
+        glGetShaderInfoLog(sh, errorSize, nullptr, error);
+        glDeleteShader(sh);
+        return 0;
+    }
+    return sh;
+}
+
+}  // namespace
+
+GLuint GfxBuildProgram(GfxUniforms& u, char* error, int errorSize) {
+    if (errorSize > 0) error[0] = '\0';
+    GLuint vs = Compile(GL_VERTEX_SHADER, kVertexShader, error, errorSize);
+    if (!vs) return 0;
+    GLuint fs = Compile(GL_FRAGMENT_SHADER, kFragmentShader, error, errorSize);
+    if (!fs) {
+        glDeleteShader(vs);
+        return 0;
+    }
+    GLuint p = glCreateProgram();
+    glAttachShader(p, vs);
+    glAttachShader(p, fs);
+    glLinkProgram(p);
+    glDeleteShader(vs);
+    glDeleteShader(fs);
+    GLint ok = 0;
+    glGetProgramiv(p, GL_LINK_STATUS, &ok);
+    if (!ok) {
+        glGetProgramInfoLog(p, errorSize, nullptr, error);
+        glDeleteProgram(p);
+        return 0;
+    }
+    auto loc = [p](const char* name) { return glGetUniformLocation(p, name); };
+    u.worldView = loc("uWorldView");
+    u.proj = loc("uProj");
+    u.normalMat = loc("uNormalMat");
+    u.rhw = loc("uRhw");
+    u.lighting = loc("uLighting");
+    u.numLights = loc("uNumLights");
+    u.lightPos = loc("uLightPos");
+    u.lightDir = loc("uLightDir");
+    u.lightDiffuse = loc("uLightDiffuse");
+    u.lightAmbient = loc("uLightAmbient");
+    u.lightSpecular = loc("uLightSpecular");
+    u.lightAtten = loc("uLightAtten");
+    u.lightSpot = loc("uLightSpot");
+    u.matDiffuse = loc("uMatDiffuse");
+    u.matAmbient = loc("uMatAmbient");
+    u.matSpecular = loc("uMatSpecular");
+    u.matEmissive = loc("uMatEmissive");
+    u.matPower = loc("uMatPower");
+    u.globalAmbient = loc("uGlobalAmbient");
+    u.colorSource = loc("uColorSource");
+    u.specularOn = loc("uSpecularOn");
+    u.normalize = loc("uNormalize");
+    u.localViewer = loc("uLocalViewer");
+    u.fogVertexMode = loc("uFogVertexMode");
+    u.fogParams = loc("uFogParams");
+    u.rangeFog = loc("uRangeFog");
+    u.texGen = loc("uTexGen");
+    u.texTransform = loc("uTexTransform");
+    u.texMatrix = loc("uTexMatrix");
+    u.tex = loc("uTex");
+    u.texOn = loc("uTexOn");
+    u.flat = loc("uFlat");
+    u.colorOp = loc("uColorOp");
+    u.alphaOp = loc("uAlphaOp");
+    u.tfactor = loc("uTFactor");
+    u.alphaFunc = loc("uAlphaFunc");
+    u.alphaRef = loc("uAlphaRef");
+    u.fogPixel = loc("uFogPixel");
+    u.fogParamsF = loc("uFogParamsF");
+    u.fogColor = loc("uFogColor");
+    u.specAdd = loc("uSpecAdd");
+    return p;
+}
