@@ -44,8 +44,9 @@ struct ClipSpan {
 };
 inline ClipSpan ClipRange() { return {}; }
 
+// Full scale is 32768 both ways, so a 16-bit clip passes through the mixer unchanged.
 inline int16_t ToSample(float v) {
-    float s = v * 32767.0f;
+    float s = v * 32768.0f;
     if (s > 32767.0f) s = 32767.0f;
     if (s < -32768.0f) s = -32768.0f;
     return static_cast<int16_t>(std::lrintf(s));

@@ -13,7 +13,7 @@ namespace {
 constexpr float kRate = static_cast<float>(kAudioRate);
 constexpr int kChunk = 32;             // frames between updates of pitch, filter and gains
 constexpr float kSilent = 1e-4f;       // an envelope below this has ended
-constexpr float kMasterGain = 0.30f;   // keeps a full arrangement under full scale
+constexpr float kMasterGain = 0.36f;   // keeps a full arrangement under full scale
 constexpr float kStopSeconds = 0.005f; // the ramp of a hard stop, short enough to feel instant
 
 // ---------------------------------------------------------------------------------------------
@@ -165,7 +165,7 @@ struct DrumPatch {
     float pan;                 // -1 left .. 1 right
 };
 
-constexpr DrumPatch kKick = {150, 48, 0.03f, 0.28f, 1.3f, 0.01f, 0.25f, 3000, false, 0};
+constexpr DrumPatch kKick = {150, 48, 0.035f, 0.12f, 1.3f, 0.01f, 0.25f, 3000, false, 0};
 constexpr DrumPatch kSnare = {220, 180, 0.03f, 0.08f, 0.55f, 0.12f, 0.8f, 3500, false, 0.05f};
 constexpr DrumPatch kSideStick = {900, 700, 0.01f, 0.02f, 0.5f, 0.015f, 0.4f, 4000, false, 0};
 constexpr DrumPatch kClap = {0, 0, 1, 0.01f, 0, 0.09f, 0.9f, 1400, false, -0.1f};
