@@ -83,6 +83,10 @@ void SysShowWindow() {
     if (window) SDL_ShowWindow(window);
 }
 
+void SysShowCursor(bool show) {
+    if (sdlStarted) SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
+
 void SysSetWindowTitle(const char* title) {
     if (window) SDL_SetWindowTitle(window, title);
 }

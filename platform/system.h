@@ -38,6 +38,7 @@ bool SysCreateWindow(const char* title, int width, int height);
 void SysDestroyWindow();
 void* SysWindowHandle();  // the SDL_Window*, for the graphics device
 void SysShowWindow();
+void SysShowCursor(bool show);
 void SysSetWindowTitle(const char* title);
 void SysSetWindowIcon(const uint8_t* bmpBytes, unsigned long size);
 bool SysWindowFullscreen(bool on);

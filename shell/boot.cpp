@@ -1,12 +1,160 @@
-// The game's entry points for the framework: boot, the first scene, quit.
+// The boot loader: checks the graphics board, shows "Loading Now...", fills the asset tables, sets
+// the initial render state, probes the music library, and installs the logo scene. Also the game's
+// quit routine (the shutdown screen and the release of every table).
+#include "shell/boot.h"
+
+#include <ctime>
+#include <cstdlib>
+
 #include "framework/application.h"
 #include "framework/debug_log.h"
+#include "framework/graphics_device.h"
+#include "framework/input.h"
+#include "framework/kbgm.h"
+#include "framework/music.h"
+#include "framework/switches.h"
+#include "framework/text_draw.h"
+#include "platform/system.h"
+#include "shell/asset_tables.h"
+#include "shell/data_dir.h"
+#include "shell/logo_scene.h"
+#include "shell/pad_config.h"
+#include "shell/scene_flow.h"
+#include "shell/settings.h"
 
-// Until the boot loader fills the asset tables, the game shows a black screen.
-static void BlackFrame() {}
+BootHooks bootHooks;
 
-void GameBoot() {}
+namespace {
+const char* const kProbeTune = "06TowardUnlimitedHorizon.mid";
+
+// Frames with only a line of text on black: the loading and quitting screens.
+void DrawMessageFrame(const char* text) {
+    if (!BeginFrame(0xff000000)) return;
+    device->SetTransform(D3DTS_VIEW, &viewMatrix);
+    device->SetTransform(D3DTS_PROJECTION, &projectionMatrix);
+    device->SetRenderState(D3DRS_FOGENABLE, 0);
+    device->LightEnable(0, 0);
+    device->SetRenderState(D3DRS_LIGHTING, 0);
+    device->SetTexture(0, nullptr);
+    BeginText();
+    DrawText(260, 200, text);
+    EndText();
+    EndFrame();
+}
+}  // namespace
+
+BoardCheck CheckGraphicsBoard(int maxWidth, int maxHeight, int activeLights, int squareOnly, int textureStages) {
+    BoardCheck check;
+    check.caution = maxWidth < 512 || maxHeight < 512;
+    check.warning = activeLights < 2 || squareOnly != 0 || textureStages < 2;
+    return check;
+}
+
+bool ProbeBackgroundMusic(const char* file) {
+    if (KBGMOpen(10, -1) != 0) return false;
+    KBGMFree(kbgmHandle);
+    if (KBGMLoadFile(&kbgmHandle, file) != 0) {
+        KBGMClose();
+        return false;
+    }
+    if (KBGMPlay(kbgmHandle, 1) != 0) {
+        KBGMFree(kbgmHandle);
+        KBGMClose();
+        return false;
+    }
+    KBGMStop();
+    return true;
+}
+
+void ReleaseBackgroundMusic() {
+    if (!kbgmReady) return;
+    // The library refuses to free a song that still plays: stop it until it lets go.
+    for (int tries = 0; KBGMFree(kbgmHandle) == kKbgmBusy && tries < 100; ++tries) KBGMStop();
+    KBGMClose();
+}
+
+void GameBoot() {
+    // 1. Window title, hidden cursor, the random generator from the millisecond clock (a seed
+    //    given on the command line keeps a scripted run reproducible).
+    SysShowCursor(false);
+    if (!programOptions.seedGiven) std::srand(SysTimeMs());
+    SetWindowTitle("KORVAN -Outer Bounds-");
+
+    // 2. Can this board run the game? Both checks run; only "Caution" closes the program.
+    BoardCheck board = CheckGraphicsBoard(maxTextureWidth, maxTextureHeight, maxActiveLights, squareTexturesOnly,
+                                          maxTextureStages);
+    if (board.caution) {
+        SysMessageBox("Caution", "This Game Cannot Work \nOn This Graphic Board.");
+        CloseMainWindow();
+    }
+    if (board.warning) SysMessageBox("Warning", "This Game Wouldn't Work Correctly\nOn This Graphic Board.");
+
+    // 3-4. The shell font, the pad buttons.
+    CreateTextFont(16, 0xff00c0ff, 700);
+    ResetPadButtons();
+    SetPadsEnabled(true);
+
+    // 5. The only frame drawn while loading.
+    DrawMessageFrame("Loading Now...");
+
+    // 6. Initial render state.
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    device->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_PHONG);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    device->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_LINEAR);
+    device->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_LINEAR);
+    device->SetTextureStageState(0, D3DTSS_MIPFILTER, D3DTEXF_LINEAR);
+    device->SetRenderState(D3DRS_ALPHATESTENABLE, 1);
+    device->SetRenderState(D3DRS_ALPHAREF, 0);
+    device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_NOTEQUAL);
+
+    // 7. Sounds.
+    EnterDataDirectory();
+    LoadSounds();
+
+    // 8. Music: the player always; the background-music library only when its probe passes.
+    LoadMusic(kProbeTune);
+    kbgmReady = ProbeBackgroundMusic(kProbeTune);
+    bgmType = kbgmReady ? 2 : 1;
+
+    // 9-13. Textures, text images, meshes and models.
+    LoadTextures();
+    LoadPlayerCar();
+    LoadOpponents();
+    LoadWorld();
+
+    // 14. Course 1 is always built, so every race scene has a course to stand on.
+    LeaveDataDirectory();
+    if (bootHooks.setUpFirstCourse) bootHooks.setUpFirstCourse();
+
+    // 15-16. Lap history, HUD panels, records and race state.
+    if (bootHooks.resetLapHistory) bootHooks.resetLapHistory();
+    BuildHudPanels();
+    if (bootHooks.resetRecords) bootHooks.resetRecords();
+    if (bootHooks.resetRace) bootHooks.resetRace();
+
+    // 17. Auto-load; a failed read leaves every default in force.
+    autoLoadSuccess = bootHooks.readSaveFile ? bootHooks.readSaveFile() : false;
+    if (!kbgmReady && bgmType == 2) bgmType = 1;
+
+    // 18. Without table fog the pixel fog setting cannot work.
+    if (!fogTableCap) fogType = 0;
+
+    // 19. The logo.
+    frameCount = 0;
+    frameProc = LogoFrame;
+}
 
 void GameFirstFrame() { frameProc = BlackFrame; }
 
-void GameQuit() {}
+void GameQuit() {
+    DrawMessageFrame("Quitting Now...");
+    DrawMessageFrame("Quitting Now...");
+    ReleaseAssetTables();
+    ReleaseBackgroundMusic();
+    kbgmReady = false;
+    UnloadMusic();
+    FreeTextFont();
+}

@@ -1,0 +1,18 @@
+#include "shell/scene_flow.h"
+
+#include "framework/application.h"
+#include "framework/graphics_device.h"
+
+int frameCount = 0;
+int menuCursor = 0;
+int autoSaveResult = 0;
+
+void BlackFrame() {
+    if (!BeginFrame(0xff000000)) return;
+    EndFrame();
+}
+
+void StartAttractSequence() {
+    frameCount = 0;
+    frameProc = BlackFrame;
+}

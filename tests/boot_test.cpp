@@ -1,0 +1,149 @@
+// The boot loader: board checks, the music probe, the asset tables filled from data/, the logo and
+// the shutdown, end to end.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <regex>
+#include <string>
+
+#include "shell/asset_tables.h"
+#include "shell/boot.h"
+#include "shell/logo_scene.h"
+#include "shell/pad_config.h"
+#include "shell/settings.h"
+#include "tests/support/run_game.h"
+
+TEST(BoardCheck, SmallTexturesCautionAndOneLightOnlyWarns) {
+    BoardCheck small = CheckGraphicsBoard(256, 256, 8, 0, 8);
+    EXPECT_TRUE(small.caution);
+    EXPECT_FALSE(small.warning);
+    BoardCheck oneLight = CheckGraphicsBoard(512, 512, 1, 0, 8);
+    EXPECT_FALSE(oneLight.caution);
+    EXPECT_TRUE(oneLight.warning);
+    EXPECT_TRUE(CheckGraphicsBoard(4096, 4096, 8, 1, 8).warning);  // square textures only
+    EXPECT_TRUE(CheckGraphicsBoard(4096, 4096, 8, 0, 1).warning);  // one texture stage
+    BoardCheck both = CheckGraphicsBoard(512, 256, 1, 0, 8);
+    EXPECT_TRUE(both.caution && both.warning);
+    BoardCheck good = CheckGraphicsBoard(2048, 2048, 8, 0, 8);
+    EXPECT_FALSE(good.caution || good.warning);
+}
+
+TEST(MusicProbe, WithoutAnAudioStreamTheLibraryIsUnavailable) {
+    // No sound service was started in this process, so the library cannot open.
+    EXPECT_FALSE(ProbeBackgroundMusic("06TowardUnlimitedHorizon.mid"));
+    ResetSettings(false);
+    EXPECT_EQ(bgmType, 1);
+    ResetSettings(true);
+    EXPECT_EQ(bgmType, 2);
+}
+
+TEST(Settings, DefaultsAndRanges) {
+    ResetSettings(true);
+    EXPECT_EQ(viewType, 0);
+    EXPECT_EQ(renderLevel, 2);
+    EXPECT_EQ(showFps, 0);
+    EXPECT_EQ(miniMap, 2);
+    EXPECT_EQ(speedMeter, 1);
+    EXPECT_EQ(timerMode, 2);
+    EXPECT_EQ(fogType, 1);
+    EXPECT_EQ(autoSave, 1);
+    EXPECT_TRUE(SettingsInRange(1, 2, 2, 1, 2, 2, 4, 1, 1));
+    EXPECT_FALSE(SettingsInRange(0, 3, 2, 0, 2, 1, 2, 1, 1));
+    EXPECT_FALSE(SettingsInRange(0, 1, 2, 0, 2, 1, 5, 1, 1));
+    EXPECT_FALSE(SettingsInRange(-1, 1, 2, 0, 2, 1, 2, 1, 1));
+}
+
+TEST(PadButtons, DefaultsAndValidity) {
+    ResetPadButtons();
+    const int defaults[kPadActionCount] = {6, 7, 8, 9, 10};
+    for (int i = 0; i < kPadActionCount; ++i) EXPECT_EQ(padButtons[i], defaults[i]);
+    const int dup[kPadActionCount] = {6, 7, 8, 9, 6};
+    const int low[kPadActionCount] = {5, 7, 8, 9, 10};
+    const int high[kPadActionCount] = {6, 7, 8, 9, 14};
+    EXPECT_TRUE(PadButtonsValid(defaults));
+    EXPECT_FALSE(PadButtonsValid(dup));
+    EXPECT_FALSE(PadButtonsValid(low));
+    EXPECT_FALSE(PadButtonsValid(high));
+}
+
+TEST(AssetTables, OpponentTypesAndPanels) {
+    EXPECT_EQ(OpponentType(0), 1);
+    EXPECT_EQ(OpponentType(3), 4);
+    EXPECT_EQ(OpponentType(4), 5);
+    EXPECT_EQ(OpponentType(7), 5);
+    // The mini map's panel is its 100-pixel area at (20, 360) widened by 5 on every side.
+    EXPECT_EQ(kHudPanelRects[3].x1, 15);
+    EXPECT_EQ(kHudPanelRects[3].y2, 465);
+}
+
+TEST(LogoScene, PicturesSweepCloseAndFade) {
+    EXPECT_FALSE(LogoLayoutAt(119, false).drawPictures);
+    LogoLayout first = LogoLayoutAt(120, false);
+    EXPECT_TRUE(first.drawPictures);
+    EXPECT_EQ(first.streamX1, -640);
+    EXPECT_EQ(first.streamX2, 0);
+    LogoLayout closing = LogoLayoutAt(250, true);
+    EXPECT_EQ(closing.creditY1, 70);
+    EXPECT_EQ(closing.creditY2, 410);
+    EXPECT_TRUE(closing.autoLoadLine);
+    EXPECT_FALSE(LogoLayoutAt(250, false).autoLoadLine);
+    LogoLayout band = LogoLayoutAt(400, false);
+    EXPECT_EQ(band.creditY1, 150);
+    EXPECT_EQ(band.creditY2, 330);
+    EXPECT_EQ(band.overlayAlpha, 112);
+    EXPECT_EQ(LogoLayoutAt(479, false).overlayAlpha, 238);
+    EXPECT_FALSE(LogoLayoutAt(480, false).drawPictures);
+}
+
+namespace {
+// Every "load(NAME) ... RESULT" line of a debug log.
+std::vector<std::pair<std::string, std::string>> LoadLines(const std::string& log) {
+    std::vector<std::pair<std::string, std::string>> out;
+    std::regex re(R"(load\(([^)]*)\) \.\.\. (ok\.|failed\.|can't load object\.))");
+    for (auto it = std::sregex_iterator(log.begin(), log.end(), re); it != std::sregex_iterator(); ++it) {
+        out.emplace_back((*it)[1].str(), (*it)[2].str());
+    }
+    return out;
+}
+}  // namespace
+
+TEST(BootEndToEnd, EveryAssetLoadsAndTheLogoShowsThenEverythingIsReleased) {
+    GameRun run = RunGame({"--headless", "--unpaced", "--frames", "700", "-dbf", "--shot", "150:logo.png"});
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    std::string log = ReadFile(run.dir + "/debug.txt");
+    auto loads = LoadLines(log);
+    // 16 sounds, the tune, 2 logo bitmaps, 4 air layers, the environment map, 10 file textures and
+    // the meshes: every one of them loaded.
+    EXPECT_GE(loads.size(), 16u + 1 + 2 + 4 + 1 + 10 + 40);
+    for (const auto& [name, result] : loads) EXPECT_EQ(result, "ok.") << name;
+    for (const char* name : {"Signal1.wav", "Cansel.wav", "IDB_CreatedByKiru", "IDB_stream", "IDB_Air3",
+                             "envtex.bmp", "FINISH.bmp", "KORVANbody.x", "Enemyshadow5.x", "Gate.x",
+                             "PoleR.x", "SupplyCrystal.x", "N.x", "06TowardUnlimitedHorizon.mid"}) {
+        EXPECT_NE(log.find(std::string("load(") + name + ") ... "), std::string::npos) << name;
+    }
+    // Slot 1 wears the player's shadow: it follows the type-2 body and tyres.
+    EXPECT_NE(log.find("load(Enemybody2.x) ... ok.\nload(Enemytire2.x) ... ok.\nload(KORVANshadow.x) ... ok."),
+              std::string::npos);
+    // The logo pictures go at its end; the shutdown releases the rest.
+    EXPECT_NE(log.find("release(IDB_CreatedByKiru)"), std::string::npos);
+    size_t quitAt = log.rfind("release(Signal1.wav)");
+    ASSERT_NE(quitAt, std::string::npos);
+    EXPECT_NE(log.find("release(KORVANbody.x)", quitAt), std::string::npos);
+    EXPECT_NE(log.find("FreeDirect3D", quitAt), std::string::npos);
+    struct stat st{};
+    EXPECT_EQ(stat((run.dir + "/logo.png").c_str(), &st), 0);
+}
+
+TEST(BootEndToEnd, MissingDataIsToleratedAndTheGameStillRuns) {
+    std::string dir = MakeRunDir(false);  // no data directory at all
+    GameRun run = RunGame({"--headless", "--unpaced", "--frames", "200", "-dbf", "--shot", "150:logo.png"}, "", dir);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    std::string log = ReadFile(run.dir + "/debug.txt");
+    EXPECT_NE(log.find("load(KORVANbody.x) ... failed."), std::string::npos);
+    EXPECT_NE(log.find("load(Hit.wav) ... "), std::string::npos);
+    // The built-in bitmaps do not need the data directory.
+    EXPECT_NE(log.find("load(IDB_stream) ... ok."), std::string::npos);
+    struct stat st{};
+    EXPECT_EQ(stat((run.dir + "/logo.png").c_str(), &st), 0);
+}
