@@ -3,7 +3,12 @@
 // half circle and the straight home to the line; 150 boundaries.
 #include <cmath>
 
+#include "courses/course_draw.h"
 #include "courses/course_list.h"
+#include "courses/course_setup.h"
+#include "framework/graphics_device.h"
+#include "shell/asset_tables.h"
+#include "shell/settings.h"
 
 namespace {
 
@@ -61,13 +66,47 @@ void WriteBoundaryPoints() {
     courseGeometry.sectionCount = count;
 }
 
+// The sea: one quad at y = 0 under the whole course, the water texture repeated 20 times each way.
+void BuildGround() {
+    constexpr float x0 = -5000.0f, x1 = 5000.0f, z0 = -5000.0f, z1 = 10000.0f, tiles = 20.0f;
+    const CourseVertex v[4] = {
+        {x0, 0.0f, z1, 0, 0, -1, 0xffffffffu, 0, 0},
+        {x1, 0.0f, z1, 0, 0, -1, 0xffffffffu, tiles, 0},
+        {x0, 0.0f, z0, 0, 0, -1, 0xffffffffu, 0, tiles},
+        {x1, 0.0f, z0, 0, 0, -1, 0xffffffffu, tiles, tiles},
+    };
+    groundQuad.Create(v, CourseVertexFvf, sizeof v);
+}
+
+// Surf sounds, the sky, the sun low ahead, the sea, then the skirt below the causeway, the road,
+// the line and the walls last.
+void Frame() {
+    PlayAmbientSound(sounds[kSoundWave]);
+    DrawSky();
+    DrawSunGlare(D3DXVECTOR3(0.0f, 300.0f, 1900.0f));
+    DrawGround(fileTextures[kTextureWater2]);
+    WorldLightingOn();
+    if (!device) return;
+    if (renderLevel >= 1) {
+        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        device->SetTexture(0, lowerStripTexture.texture);
+        DrawLowerStripsWindow();
+        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    }
+    device->SetTexture(0, roadTexture.texture);
+    DrawRoadWindow();
+    DrawGateAndBanner();
+    device->SetTexture(0, upperStripTexture.texture);
+    DrawUpperStripsWindow();
+}
+
 }  // namespace
 
 const CourseRoutines course01Routines = {
     WriteBoundaryPoints,
+    BuildGround,
     nullptr,
     nullptr,
     nullptr,
-    nullptr,
-    nullptr,
+    Frame,
 };

@@ -1,0 +1,48 @@
+// What every course's scenery routine shares: the draw window around the player (ahead far to
+// near, then behind far to near, so no sorting is needed), the windowed road, strip and scenery
+// drawing, the sky that travels with the camera, the sun glare, the ground, the gate and the
+// start/finish banner, world lighting, and the ambient sound rule.
+#pragma once
+#include <cstdint>
+
+#include "framework/sound.h"
+#include "framework/texture.h"
+#include "platform/math.h"
+
+// The sections of the draw window in visiting order: c + N - 1 down to c, then (when N >= 2)
+// c - N + 1 up to c - 1, each wrapped into 0 .. n - 1. Returns how many were written (2N - 1 at
+// most; out must hold that many).
+int DrawWindowSections(int c, int range, int n, int* out);
+
+// The window of the player's section and crystalRange on the current course.
+int CurrentDrawWindow(int* out);
+
+// Draw the windowed sections' buffers with whatever texture and states the caller set.
+void DrawRoadWindow();
+void DrawUpperStripsWindow();
+void DrawLowerStripsWindow();
+// Draw the windowed scenery pool models within 2000 units of the camera: the first when the model
+// passes the widened on-screen box test, the second when its position projects inside the screen.
+void DrawSceneryNear();
+void DrawSceneryOnScreen();
+
+// True when the draw window can contain section 0: unless range <= c <= n - range.
+bool StartLineInWindow(int c, int range, int n);
+
+enum class BannerSign { Go, Finish, Hidden };
+// "GO2.bmp" blinks for 3 frames in every 40 while more than one lap is left; "FINISH.bmp" shows
+// steadily from the start of the final lap.
+BannerSign ChooseBanner(int laps, int lapsDone, int frameCount);
+
+// Camera position and placement from the device's current view transform.
+D3DXVECTOR3 CameraPosition();
+
+// Step by step pieces of the common frame.
+void DrawSky();                                     // background model at the camera, no light, no fog, no z-write
+void DrawSunGlare(const D3DXVECTOR3& offset);       // Render Level 2 only; offset from the camera
+void DrawGround(Texture& texture);                  // the ground quad
+void WorldLightingOn();                             // fog, lighting and light 0 on
+void DrawGateAndBanner();                           // only while the line can be in the window
+// Plays the sound on frames that are multiples of 300 when it is not playing, sounds are on and
+// the race is not paused. True when it was started.
+bool PlayAmbientSound(Sound& sound);

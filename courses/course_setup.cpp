@@ -1,0 +1,255 @@
+#include "courses/course_setup.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "courses/course_builder.h"
+#include "framework/debug_log.h"
+#include "framework/graphics_device.h"
+#include "framework/kbgm.h"
+#include "framework/music.h"
+#include "shell/asset_tables.h"
+#include "shell/data_dir.h"
+#include "shell/settings.h"
+
+CourseFrameProc courseFrameProc = nullptr;
+uint32_t courseClearColour = 0;
+
+Texture roadTexture;
+Texture upperStripTexture;
+Texture lowerStripTexture;
+Mesh background2Mesh;
+Model background2Model;
+Mesh extraBackgroundMeshes[2];
+Model extraBackgroundModels[2];
+VertexBuffer bannerQuad;
+VertexBuffer groundQuad;
+
+namespace {
+
+// Storage the links point at until the race connects its own records.
+struct OwnRaceFields {
+    int limitTime, crystalRange, section, half, lapCounter, lapsDone, enemyCount;
+    int supplyCrystalCount, boostCrystalCount, frameCount;
+    float oppSpeed[MaxOpponents], oppTopSpeed[MaxOpponents], oppHeading[MaxOpponents], oppLane[MaxOpponents];
+    int oppSection[MaxOpponents], oppHalf[MaxOpponents], oppLaps[MaxOpponents], oppBoostTimer[MaxOpponents];
+    uint8_t supplyCrystalPresent[SupplyCrystalSlots], boostCrystalPresent[BoostCrystalSlots];
+} own;
+
+constexpr const char* kFontFace = "ＭＳ ゴシック";
+constexpr uint32_t kLapTextColour = 0xff00c0ffu;
+constexpr float kBannerHalfWidth = 45.0f;
+constexpr float kBannerBottom = 65.0f;
+constexpr float kBannerTop = 105.0f;
+constexpr float kBannerBeforeLine = 21.0f;
+constexpr int kLightsToDisable = 9;  // lights 1 to 9; light 0 is the course's sun
+
+DWORD FloatBits(float f) {
+    DWORD d;
+    std::memcpy(&d, &f, sizeof d);
+    return d;
+}
+
+void SetFogAndLight(const CourseInfo& info) {
+    if (!device) return;
+    device->SetRenderState(D3DRS_FOGENABLE, 1);
+    device->SetRenderState(D3DRS_FOGCOLOR, info.fogColour);
+    if (fogType == 1) {
+        device->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
+    } else {
+        device->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
+    }
+    device->SetRenderState(D3DRS_FOGSTART, FloatBits(info.fogStart));
+    device->SetRenderState(D3DRS_FOGEND, FloatBits(info.fogEnd));
+    device->SetRenderState(D3DRS_AMBIENT, info.ambient);
+    SetDirectionalLight(info.lightDirection[0], info.lightDirection[1], info.lightDirection[2],
+                        info.lightColour[0], info.lightColour[1], info.lightColour[2], info.lightColour[3]);
+}
+
+void RemakeBestLapText(int course) {
+    int minutes = 99, millis = 59999;
+    if (courseRace.bestLap) courseRace.bestLap(course, &minutes, &millis);
+    char text[32];
+    FormatLapTime(text, sizeof text, minutes, millis);
+    bestLapTimeText.Release();
+    bestLapTimeText.CreateFromTextItalic(text, 16, kLapTextColour, 700, kFontFace);
+}
+
+// The course's tune into both music systems; it starts playing at the first crossing of the line.
+void SwitchMusic(const char* file) {
+    if (kbgmReady) {
+        int handle = static_cast<int>(kbgmHandle);
+        // A playing song refuses to be freed; stop it and try again (a bounded number of times,
+        // so a library that never lets go cannot hang the set-up).
+        for (int tries = 0; tries < 8 && KBGMFree(handle) == kKbgmBusy; ++tries) KBGMStop();
+        KBGMClose();
+        KBGMOpen(10, -1);
+        KBGMLoadFile(&handle, file);
+        kbgmHandle = static_cast<uint32_t>(handle);
+    }
+    UnloadMusic();
+    LoadMusic(file);
+}
+
+// Steps 7 to 11, inside the data directory.
+void LoadCourseFiles(const CourseInfo& info) {
+    EnterDataDirectory();
+    if (courseRace.switchMusic) {
+        courseRace.switchMusic(info.music);
+    } else {
+        SwitchMusic(info.music);
+    }
+    roadTexture.LoadFromFile(info.roadTexture, 0, 1);
+    upperStripTexture.LoadFromFile(info.upperStripTexture, 0xff000000u, 1);
+    lowerStripTexture.LoadFromFile(info.lowerStripTexture, 0xff000000u, 1);
+    backgroundMesh.Load(info.backgroundMesh, 0, 1);
+    backgroundModel.Init(&backgroundMesh, 0.0f, 0.0f, 0.0f, 1.0f);
+    background2Mesh.Load(info.background2Mesh, 0, 1);
+    background2Model.Init(&background2Mesh, 0.0f, 0.0f, 0.0f, 1.0f);
+    if (info.routines->loadExtras) info.routines->loadExtras();
+    gateModel.Init(&gateMesh, info.gatePosition.x, info.gatePosition.y, info.gatePosition.z, 1.0f);
+    LeaveDataDirectory();
+}
+
+void ResetSceneryPool(int fromModel) {
+    for (int m = fromModel; m < kSceneryPoolSize; ++m) {
+        sceneryPool[m].Init(&sceneryMeshes[0], 0.0f, 0.0f, 0.0f, 1.0f);
+        courseGeometry.sceneryOn[m] = 0;
+    }
+}
+
+void WriteCourseSlots(const CourseInfo& info) {
+    CourseGeometry& g = courseGeometry;
+    for (int i = 0; i < SupplyCrystalSlots; ++i) g.supplyCrystalSection[i] = info.supplyCrystals[i];
+    for (int i = 0; i < BoostCrystalSlots; ++i) g.boostCrystalSection[i] = info.boostCrystals[i];
+    g.boostSectionA = info.boostSectionA;
+    g.boostSectionB = info.boostSectionB;
+}
+
+// A 90 x 40 sign facing -z, 21 units before boundary 0 and 65 above the road.
+void BuildBanner() {
+    const D3DXVECTOR3 c = BoundaryMid(0);
+    const float z = courseGeometry.boundary[0].left.z - kBannerBeforeLine;
+    const float x0 = c.x - kBannerHalfWidth, x1 = c.x + kBannerHalfWidth;
+    const float y0 = c.y + kBannerBottom, y1 = c.y + kBannerTop;
+    const CourseVertex v[4] = {
+        {x0, y1, z, 0, 0, -1, 0xffffffffu, 0, 0},
+        {x1, y1, z, 0, 0, -1, 0xffffffffu, 1, 0},
+        {x0, y0, z, 0, 0, -1, 0xffffffffu, 0, 1},
+        {x1, y0, z, 0, 0, -1, 0xffffffffu, 1, 1},
+    };
+    bannerQuad.Create(v, CourseVertexFvf, sizeof v);
+}
+
+float LaneFor(int m) { return static_cast<float>(std::rand() % m - (m - 1) / 2) / 100.0f; }
+
+}  // namespace
+
+CourseRaceLinks courseRace = {
+    &own.limitTime, &own.crystalRange, &own.section, &own.half, &own.lapCounter, &own.lapsDone,
+    &own.enemyCount, &own.supplyCrystalCount, &own.boostCrystalCount, &own.frameCount,
+    own.oppSpeed, own.oppTopSpeed, own.oppHeading, own.oppLane,
+    own.oppSection, own.oppHalf, own.oppLaps, own.oppBoostTimer,
+    own.supplyCrystalPresent, own.boostCrystalPresent,
+    nullptr, nullptr, nullptr,
+};
+
+void FormatLapTime(char* out, int size, int minutes, int millis) {
+    std::snprintf(out, static_cast<size_t>(size), "%02d:%02.3f ", minutes, millis / 1000.0);
+}
+
+void PlacePlayerAndOpponents(const CourseInfo& info) {
+    const CourseGeometry& g = courseGeometry;
+    const int last = g.sectionCount - 1;
+    *courseRace.section = last;
+    *courseRace.half = 0;
+    *courseRace.lapCounter = -1;
+    *courseRace.lapsDone = -1;
+    const D3DXVECTOR3 start = BoundaryMid(last);
+    playerBody.localMatrix._41 = start.x;
+    playerBody.localMatrix._42 = start.y;
+    playerBody.localMatrix._43 = start.z;
+
+    const int count = info.enemyCount < MaxOpponents ? info.enemyCount : MaxOpponents;
+    *courseRace.enemyCount = count;
+    for (int i = 0; i < count; ++i) {
+        const int s = info.sideBySideGrid ? 1 : info.gridK - (info.gridK / count) * i;
+        const int next = NextSection(s);
+        courseRace.oppLaps[i] = 0;
+        courseRace.oppSection[i] = s;
+        courseRace.oppHalf[i] = 0;
+        // Upright on the grid: the orientation left from the previous race is dropped.
+        Model& body = oppBodies[i];
+        const D3DXVECTOR3 p = BoundaryMid(s) + D3DXVECTOR3(0.0f, 1.0f, 0.0f);
+        body.Init(body.mesh, p.x, p.y, p.z, body.scale);
+        body.RotateAxis(g.tiltAxis[2 * s], g.tiltAngle[2 * s]);
+        const D3DXVECTOR3 aim = BoundaryMid(next) + (g.boundary[next].right - g.boundary[next].left) * courseRace.oppLane[i];
+        courseRace.oppHeading[i] = YawTo(body, aim - p);
+        courseRace.oppTopSpeed[i] = info.sideBySideGrid
+            ? static_cast<float>(std::rand() % 300 + 1500) / 100.0f
+            : OpponentTopSpeed(info, i);
+        courseRace.oppSpeed[i] = courseRace.oppTopSpeed[i] / 2.0f;
+        courseRace.oppBoostTimer[i] = 0;
+        courseRace.oppLane[i] = info.sideBySideGrid ? static_cast<float>(40 - 10 * i) / 100.0f : LaneFor(info.laneM);
+    }
+    if (info.sideBySideGrid && count > 0) courseRace.oppTopSpeed[0] = 19.0f;
+    courseRace.oppLane[0] = 0.0f;
+}
+
+bool SetUpCourse(int course) {
+    const CourseInfo* found = FindCourse(course);
+    if (!found || !found->routines) {
+        Log("course set-up: course %d is not available\n", course);
+        return false;
+    }
+    const CourseInfo& info = *found;
+    const CourseRoutines& routines = *info.routines;
+
+    courseFrameProc = routines.frame;
+    currentCourse = course;
+    *courseRace.limitTime = info.limitSeconds * 1000;
+    RemakeBestLapText(course);
+    courseClearColour = info.clearColour;
+    SetFogAndLight(info);
+    *courseRace.crystalRange = renderLevel * 10 + 10;
+    LoadCourseFiles(info);
+    ResetSceneryPool(0);
+    if (device) {
+        for (int i = 1; i <= kLightsToDisable; ++i) device->LightEnable(i, 0);
+    }
+    CourseGeometry& g = courseGeometry;
+    for (int& slot : g.supplyCrystalSection) slot = -1;
+    for (int& slot : g.boostCrystalSection) slot = -1;
+
+    routines.writeBoundaryPoints();
+    if (g.sectionCount < 2 || g.sectionCount > MaxSections) {
+        Log("course set-up: course %d wrote %d sections\n", course, g.sectionCount);
+        g.sectionCount = g.sectionCount < 2 ? 2 : MaxSections;
+    }
+    if (g.sectionCount != info.sections) {
+        Log("course set-up: course %d has %d sections, its table says %d\n", course, g.sectionCount, info.sections);
+    }
+    WriteCourseSlots(info);
+    ResetSceneryPool(2 * (g.sectionCount - 1));
+
+    BuildBanner();
+    groundQuad.Release();
+    if (routines.buildGround) routines.buildGround();
+    BuildCourseSurfaces();
+    if (routines.buildEdgeStrips) {
+        routines.buildEdgeStrips();
+    } else {
+        BuildSectionStrips(info.upperStrips, info.lowerStrips);
+    }
+    if (routines.chooseScenery) routines.chooseScenery();
+    PlaceSceneryPool(sceneryPool);
+    ComputeCourseCentre();
+    PlacePlayerAndOpponents(info);
+    *courseRace.supplyCrystalCount =
+        PlaceCrystals(g.supplyCrystalSection, SupplyCrystalSlots, supplyCrystals, courseRace.supplyCrystalPresent);
+    *courseRace.boostCrystalCount =
+        PlaceCrystals(g.boostCrystalSection, BoostCrystalSlots, boostCrystals, courseRace.boostCrystalPresent);
+    BuildMiniMap();
+    return true;
+}

@@ -1,0 +1,188 @@
+// The per-course frame machinery: the draw window, the gate and banner rule, the ambient sound
+// rule, the road drawn off-screen for exactly the windowed sections, and course 1 rendered from
+// its grid and from above (written as PNGs beside the test for a look).
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "courses/course_builder.h"
+#include "courses/course_draw.h"
+#include "courses/course_geometry.h"
+#include "courses/course_setup.h"
+#include "framework/graphics_device.h"
+#include "framework/screenshot.h"
+#include "framework/sound.h"
+#include "platform/system.h"
+#include "shell/asset_tables.h"
+#include "shell/data_dir.h"
+#include "shell/settings.h"
+
+namespace {
+
+std::vector<int> Window(int c, int range, int n) {
+    std::vector<int> out(2 * range + 1);
+    out.resize(DrawWindowSections(c, range, n, out.data()));
+    return out;
+}
+
+TEST(DrawWindow, AheadFarToNearThenBehindWrapped) {
+    const std::vector<int> want = {9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 141, 142, 143, 144, 145, 146, 147, 148, 149};
+    EXPECT_EQ(Window(0, 10, 150), want);
+    // Near the end of the loop the ahead run wraps past the line.
+    const std::vector<int> end = {1, 0, 149, 147, 148};
+    EXPECT_EQ(Window(149, 3, 150), end);
+    // A window of one section has no behind run.
+    EXPECT_EQ(Window(42, 1, 150), std::vector<int>{42});
+}
+
+TEST(DrawWindow, GateOnlyWhileTheLineCanBeInTheWindow) {
+    for (int c = 0; c < 150; ++c) {
+        const bool shown = c < 10 || c > 140;
+        EXPECT_EQ(StartLineInWindow(c, 10, 150), shown) << c;
+    }
+}
+
+TEST(Banner, BlinksGoUntilTheFinalLapThenShowsFinish) {
+    // Five laps, three done: more than one lap left, "GO2.bmp" on 3 frames in every 40.
+    int goFrames = 0;
+    for (int f = 0; f < 400; ++f) {
+        BannerSign sign = ChooseBanner(5, 3, f);
+        EXPECT_NE(sign, BannerSign::Finish);
+        if (sign == BannerSign::Go) {
+            ++goFrames;
+            EXPECT_LT(f % 40, 3);
+        }
+    }
+    EXPECT_EQ(goFrames, 30);
+    // Four done: the final lap, "FINISH.bmp" every frame; a one-lap course shows it from the
+    // first crossing on, and blinks "GO2.bmp" on the grid before it.
+    for (int f = 0; f < 80; ++f) EXPECT_EQ(ChooseBanner(5, 4, f), BannerSign::Finish);
+    EXPECT_EQ(ChooseBanner(1, 0, 7), BannerSign::Finish);
+    EXPECT_EQ(ChooseBanner(1, -1, 40), BannerSign::Go);
+    EXPECT_EQ(ChooseBanner(1, -1, 7), BannerSign::Hidden);
+}
+
+TEST(AmbientSound, OnlyOnMultiplesOf300AndNeverWithoutSounds) {
+    Sound silent;  // empty: never playing, so only the frame and setting rules decide
+    const int savedBgm = bgmType;
+    bgmType = 1;
+    for (int f : {0, 300, 600, 9000}) {
+        *courseRace.frameCount = f;
+        EXPECT_TRUE(PlayAmbientSound(silent)) << f;
+    }
+    for (int f : {1, 150, 299, 301, 599}) {
+        *courseRace.frameCount = f;
+        EXPECT_FALSE(PlayAmbientSound(silent)) << f;
+    }
+    bgmType = 0;
+    for (int f : {0, 300, 600}) {
+        *courseRace.frameCount = f;
+        EXPECT_FALSE(PlayAmbientSound(silent)) << f;
+    }
+    bgmType = 2;
+    courseRace.racePaused = [] { return true; };
+    *courseRace.frameCount = 300;
+    EXPECT_FALSE(PlayAmbientSound(silent));
+    courseRace.racePaused = nullptr;
+    bgmType = savedBgm;
+    *courseRace.frameCount = 0;
+}
+
+// --- off-screen rendering -----------------------------------------------------------------------
+
+class CourseRenderTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ready = SysInit(true) && SysCreateWindow("course draw test", 640, 480) && InitDirect3D();
+    }
+    static void TearDownTestSuite() { FreeDirect3D(); }
+    void SetUp() override {
+        if (!ready) GTEST_SKIP() << "no off-screen device";
+    }
+
+    static void Look(const D3DXVECTOR3& eye, const D3DXVECTOR3& at, const D3DXVECTOR3& up) {
+        SetCameraLookAt(eye, at, up);
+        device->SetTransform(D3DTS_VIEW, &viewMatrix);
+        device->SetTransform(D3DTS_PROJECTION, &projectionMatrix);
+        device->SetTransform(D3DTS_WORLD, &identityMatrix);
+    }
+
+    static std::vector<uint8_t> Frame() {
+        std::vector<uint8_t> rgba(640 * 480 * 4);
+        device->ReadFrame(rgba.data());
+        return rgba;
+    }
+
+    static const uint8_t* Pixel(const std::vector<uint8_t>& f, int x, int y) { return &f[(y * 640 + x) * 4]; }
+
+    static bool ready;
+};
+bool CourseRenderTest::ready = false;
+
+TEST_F(CourseRenderTest, RoadIsDrawnForTheWindowedSectionsOnly) {
+    // A 150-section straight along +z, untextured and unlit: drawn quads are white.
+    currentCourse = 0;
+    courseGeometry.sectionCount = 150;
+    for (int s = 0; s < 150; ++s) {
+        courseGeometry.boundary[s].left = D3DXVECTOR3(0, 0, 100.0f * s);
+        courseGeometry.boundary[s].right = D3DXVECTOR3(200, 0, 100.0f * s);
+    }
+    BuildCourseSurfaces();
+    *courseRace.section = 0;
+    *courseRace.crystalRange = 10;
+
+    ASSERT_TRUE(BeginFrame(0xff000000u));
+    Look(D3DXVECTOR3(100, 800, 1000), D3DXVECTOR3(100, 0, 1000), D3DXVECTOR3(0, 0, 1));
+    device->SetRenderState(D3DRS_LIGHTING, 0);
+    device->SetRenderState(D3DRS_FOGENABLE, 0);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    device->SetTexture(0, nullptr);
+    DrawRoadWindow();
+    const std::vector<uint8_t> f = Frame();
+    EndFrame();
+    // z = 950 (section 9, inside the window) lies below the centre, z = 1050 (section 10) above.
+    EXPECT_EQ(Pixel(f, 320, 290)[0], 255);
+    EXPECT_EQ(Pixel(f, 320, 290)[1], 255);
+    EXPECT_EQ(Pixel(f, 320, 190)[0], 0);
+    // Beside the road nothing is drawn.
+    EXPECT_EQ(Pixel(f, 20, 290)[0], 0);
+}
+
+TEST_F(CourseRenderTest, CourseOneFromItsGridAndFromAbove) {
+    ASSERT_EQ(chdir(KORVAN_BUILD_DIR), 0);
+    ASSERT_TRUE(EnterDataDirectory());
+    LoadTextures();
+    LoadWorld();
+    LeaveDataDirectory();
+    renderLevel = 2;
+    ASSERT_TRUE(SetUpCourse(1));
+    ASSERT_NE(courseFrameProc, nullptr);
+    *courseRace.frameCount = 1;
+
+    struct Shot { const char* file; D3DXVECTOR3 eye, at, up; } shots[] = {
+        {"course01_grid.png", D3DXVECTOR3(100, 100, -70), D3DXVECTOR3(100, 74, 120), D3DXVECTOR3(0, 1, 0)},
+        {"course01_above.png", D3DXVECTOR3(1000, 1100, -400), D3DXVECTOR3(1300, 0, 700), D3DXVECTOR3(0, 1, 0)},
+    };
+    for (const Shot& shot : shots) {
+        SCOPED_TRACE(shot.file);
+        ASSERT_TRUE(BeginFrame(0xff000000u));
+        Look(shot.eye, shot.at, shot.up);
+        courseFrameProc();
+        const std::vector<uint8_t> f = Frame();
+        EndFrame();
+        EXPECT_TRUE(WritePng((std::string(KORVAN_BUILD_DIR) + "/" + shot.file).c_str(), f.data(), 640, 480));
+        // Something of the course covers most of the frame: few pixels keep the black clear.
+        int black = 0;
+        for (int i = 0; i < 640 * 480; ++i) {
+            if (f[i * 4] == 0 && f[i * 4 + 1] == 0 && f[i * 4 + 2] == 0) ++black;
+        }
+        EXPECT_LT(black, 640 * 480 / 10);
+    }
+    renderLevel = 0;
+}
+
+}  // namespace
