@@ -275,6 +275,7 @@ bool InitDirect3D() {
 void FreeDirect3D() {
     LogSeparator();
     Log("FreeDirect3D\n");
+    LogMissingShots();
     FreeTextFont();
     if (device) device->Release();
     device = nullptr;

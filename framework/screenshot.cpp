@@ -39,8 +39,26 @@ bool WriteScreenshot(const char* path) {
     return true;
 }
 
+namespace {
+std::vector<bool> shotTaken;  // per entry of programOptions.shots
+}  // namespace
+
 void WriteShotsForFrame(uint32_t frame) {
-    for (const auto& shot : programOptions.shots) {
-        if (shot.first >= 0 && static_cast<uint32_t>(shot.first) == frame) WriteScreenshot(shot.second.c_str());
+    const auto& shots = programOptions.shots;
+    shotTaken.resize(shots.size(), false);
+    for (size_t i = 0; i < shots.size(); ++i) {
+        if (shots[i].first >= 0 && static_cast<uint32_t>(shots[i].first) == frame) {
+            shotTaken[i] = WriteScreenshot(shots[i].second.c_str()) || shotTaken[i];
+        }
+    }
+}
+
+void LogMissingShots() {
+    const auto& shots = programOptions.shots;
+    shotTaken.resize(shots.size(), false);
+    for (size_t i = 0; i < shots.size(); ++i) {
+        if (!shotTaken[i]) {
+            Log("screenshot(%s): frame %d was never presented\n", shots[i].second.c_str(), shots[i].first);
+        }
     }
 }

@@ -9,3 +9,6 @@ bool WriteScreenshot(const char* path);
 bool WritePng(const char* path, const uint8_t* rgba, int width, int height);
 // Writes every shot asked for this frame number; called by EndFrame.
 void WriteShotsForFrame(uint32_t frame);
+// Logs every shot asked for that no presented frame wrote (the run ended first, or that frame's
+// scene drew nothing); called by FreeDirect3D.
+void LogMissingShots();

@@ -351,9 +351,29 @@ static void SetDefaultState(GfxState& s) {
     s.dirty = kDirtyAll;
 }
 
+// The variant for a key, built on first use.
+static GfxProgram* GetProgram(GfxState& s, uint32_t key, char* error, int errorSize) {
+    GfxProgram* p = s.programs[key];
+    if (p) return p;
+    p = new GfxProgram();
+    p->program = GfxBuildProgram(key, p->u, error, errorSize);
+    if (!p->program) {
+        delete p;
+        return nullptr;
+    }
+    p->stale = kDirtyAll;
+    glUseProgram(p->program);
+    glUniform1i(p->u.tex, 0);
+    s.current = p;
+    s.programs[key] = p;
+    s.built[s.builtCount++] = p;
+    return p;
+}
+
 bool GfxInitState(GfxState& s, char* error, int errorSize) {
-    s.program = GfxBuildProgram(s.u, error, errorSize);
-    if (!s.program) return false;
+    // The variant every clear-and-draw-a-rectangle frame needs is built now, so that a broken GL
+    // shows at start-up rather than as a blank screen.
+    if (!GetProgram(s, kKeyRhw, error, errorSize)) return false;
 
     glGenTextures(1, &s.colorTex);
     glBindTexture(GL_TEXTURE_2D, s.colorTex);
@@ -398,8 +418,6 @@ bool GfxInitState(GfxState& s, char* error, int errorSize) {
 
     glGenSamplers(1, &s.sampler);
     glBindSampler(0, s.sampler);
-    glUseProgram(s.program);
-    glUniform1i(s.u.tex, 0);
     glProvokingVertex(GL_FIRST_VERTEX_CONVENTION);  // flat shading takes the first vertex, as D3D
     glFrontFace(GL_CCW);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
@@ -424,20 +442,26 @@ void GfxFreeState(GfxState& s) {
     if (s.ringVbo) glDeleteBuffers(1, &s.ringVbo);
     if (s.ringIbo) glDeleteBuffers(1, &s.ringIbo);
     if (s.vao) glDeleteVertexArrays(1, &s.vao);
-    if (s.program) glDeleteProgram(s.program);
+    for (uint32_t i = 0; i < s.builtCount; ++i) {
+        glDeleteProgram(s.built[i]->program);
+        delete s.built[i];
+    }
+    std::memset(s.programs, 0, sizeof(s.programs));
+    s.builtCount = 0;
+    s.current = nullptr;
     if (s.fbo) glDeleteFramebuffers(1, &s.fbo);
     if (s.depthRb) glDeleteRenderbuffers(1, &s.depthRb);
     if (s.colorTex) glDeleteTextures(1, &s.colorTex);
-    s.sampler = s.ringVbo = s.ringIbo = s.vao = s.program = s.fbo = s.depthRb = s.colorTex = 0;
+    s.sampler = s.ringVbo = s.ringIbo = s.vao = s.fbo = s.depthRb = s.colorTex = 0;
 }
 
 // --- sending state -------------------------------------------------------------------------------
 
-static void UploadTransforms(GfxState& s) {
+static void UploadTransforms(GfxState& s, const GfxUniforms& u) {
     D3DXMATRIX wv;
     D3DXMatrixMultiply(&wv, &s.world, &s.view);
-    glUniformMatrix4fv(s.u.worldView, 1, GL_FALSE, &wv.m[0][0]);
-    glUniformMatrix4fv(s.u.proj, 1, GL_FALSE, &s.proj.m[0][0]);
+    glUniformMatrix4fv(u.worldView, 1, GL_FALSE, &wv.m[0][0]);
+    glUniformMatrix4fv(u.proj, 1, GL_FALSE, &s.proj.m[0][0]);
     // Normals go through the inverse transpose of the world-view matrix; with the row-vector
     // convention that is n * (WV^-1)^T, i.e. the rows of WV^-1 read as columns.
     D3DXMATRIX inv;
@@ -449,10 +473,10 @@ static void UploadTransforms(GfxState& s) {
         for (int r = 0; r < 3; ++r)
             for (int c = 0; c < 3; ++c) nm[r * 3 + c] = wv.m[r][c];
     }
-    glUniformMatrix3fv(s.u.normalMat, 1, GL_FALSE, nm);
+    glUniformMatrix3fv(u.normalMat, 1, GL_FALSE, nm);
 }
 
-static void UploadLights(GfxState& s) {
+static void UploadLights(GfxState& s, const GfxUniforms& u) {
     float pos[kMaxLights * 4], dir[kMaxLights * 4], dif[kMaxLights * 4], amb[kMaxLights * 4],
         spe[kMaxLights * 4], att[kMaxLights * 4], spot[kMaxLights * 4];
     int n = 0;
@@ -477,28 +501,27 @@ static void UploadLights(GfxState& s) {
         o[0] = std::cos(l.Theta * 0.5f); o[1] = std::cos(l.Phi * 0.5f); o[2] = l.Falloff; o[3] = 0;
         ++n;
     }
-    glUniform1i(s.u.numLights, n);
+    glUniform1i(u.numLights, n);
     if (n > 0) {
-        glUniform4fv(s.u.lightPos, n, pos);
-        glUniform4fv(s.u.lightDir, n, dir);
-        glUniform4fv(s.u.lightDiffuse, n, dif);
-        glUniform4fv(s.u.lightAmbient, n, amb);
-        glUniform4fv(s.u.lightSpecular, n, spe);
-        glUniform4fv(s.u.lightAtten, n, att);
-        glUniform4fv(s.u.lightSpot, n, spot);
+        glUniform4fv(u.lightPos, n, pos);
+        glUniform4fv(u.lightDir, n, dir);
+        glUniform4fv(u.lightDiffuse, n, dif);
+        glUniform4fv(u.lightAmbient, n, amb);
+        glUniform4fv(u.lightSpecular, n, spe);
+        glUniform4fv(u.lightAtten, n, att);
+        glUniform4fv(u.lightSpot, n, spot);
     }
 }
 
-static void UploadMaterial(GfxState& s) {
-    glUniform1i(s.u.lighting, s.rs[D3DRS_LIGHTING] ? 1 : 0);
-    glUniform4fv(s.u.matDiffuse, 1, &s.material.Diffuse.r);
-    glUniform4fv(s.u.matAmbient, 1, &s.material.Ambient.r);
-    glUniform4fv(s.u.matSpecular, 1, &s.material.Specular.r);
-    glUniform4fv(s.u.matEmissive, 1, &s.material.Emissive.r);
-    glUniform1f(s.u.matPower, s.material.Power);
+static void UploadMaterial(GfxState& s, const GfxUniforms& u) {
+    glUniform4fv(u.matDiffuse, 1, &s.material.Diffuse.r);
+    glUniform4fv(u.matAmbient, 1, &s.material.Ambient.r);
+    glUniform4fv(u.matSpecular, 1, &s.material.Specular.r);
+    glUniform4fv(u.matEmissive, 1, &s.material.Emissive.r);
+    glUniform1f(u.matPower, s.material.Power);
     float amb[4];
     ColorToFloats(s.rs[D3DRS_AMBIENT], amb);
-    glUniform4fv(s.u.globalAmbient, 1, amb);
+    glUniform4fv(u.globalAmbient, 1, amb);
     // A source names a vertex colour; it falls back to the material where the vertex has none.
     auto src = [&](DWORD rs) -> int {
         DWORD v = s.rs[rs];
@@ -507,15 +530,15 @@ static void UploadMaterial(GfxState& s) {
         if (v == D3DMCS_COLOR2 && (s.fvf & D3DFVF_SPECULAR)) return 2;
         return 0;
     };
-    glUniform4i(s.u.colorSource, src(D3DRS_DIFFUSEMATERIALSOURCE), src(D3DRS_AMBIENTMATERIALSOURCE),
+    glUniform4i(u.colorSource, src(D3DRS_DIFFUSEMATERIALSOURCE), src(D3DRS_AMBIENTMATERIALSOURCE),
                 src(D3DRS_SPECULARMATERIALSOURCE), src(D3DRS_EMISSIVEMATERIALSOURCE));
-    glUniform1i(s.u.specularOn, s.rs[D3DRS_SPECULARENABLE] ? 1 : 0);
-    glUniform1i(s.u.normalize, s.rs[D3DRS_NORMALIZENORMALS] ? 1 : 0);
-    glUniform1i(s.u.localViewer, s.rs[D3DRS_LOCALVIEWER] ? 1 : 0);
+    glUniform1i(u.specularOn, s.rs[D3DRS_SPECULARENABLE] ? 1 : 0);
+    glUniform1i(u.normalize, s.rs[D3DRS_NORMALIZENORMALS] ? 1 : 0);
+    glUniform1i(u.localViewer, s.rs[D3DRS_LOCALVIEWER] ? 1 : 0);
 }
 
-static void UploadFog(GfxState& s, bool rhw) {
-    bool on = s.rs[D3DRS_FOGENABLE] != 0 && !rhw;
+static void UploadFog(GfxState& s, const GfxUniforms& u) {
+    bool on = s.rs[D3DRS_FOGENABLE] != 0;
     DWORD table = s.rs[D3DRS_FOGTABLEMODE], vertex = s.rs[D3DRS_FOGVERTEXMODE];
     int vertexMode = 0, pixel = 0;
     if (on) {
@@ -527,32 +550,30 @@ static void UploadFog(GfxState& s, bool rhw) {
         }
     }
     float params[3] = {FloatOf(s.rs[D3DRS_FOGSTART]), FloatOf(s.rs[D3DRS_FOGEND]), FloatOf(s.rs[D3DRS_FOGDENSITY])};
-    glUniform1i(s.u.fogVertexMode, vertexMode);
-    glUniform3fv(s.u.fogParams, 1, params);
-    glUniform1i(s.u.rangeFog, s.rs[D3DRS_RANGEFOGENABLE] ? 1 : 0);
-    glUniform1i(s.u.fogPixel, pixel);
-    glUniform3fv(s.u.fogParamsF, 1, params);
+    glUniform1i(u.fogVertexMode, vertexMode);
+    glUniform3fv(u.fogParams, 1, params);
+    glUniform1i(u.rangeFog, s.rs[D3DRS_RANGEFOGENABLE] ? 1 : 0);
+    glUniform1i(u.fogPixel, pixel);
+    glUniform3fv(u.fogParamsF, 1, params);
     float c[4];
     ColorToFloats(s.rs[D3DRS_FOGCOLOR], c);
-    glUniform3fv(s.u.fogColor, 1, c);
+    glUniform3fv(u.fogColor, 1, c);
 }
 
-static void UploadStage(GfxState& s) {
+static void UploadStage(GfxState& s, const GfxUniforms& u) {
     const DWORD* t = s.tss[0];
-    glUniform3i(s.u.colorOp, static_cast<GLint>(t[D3DTSS_COLOROP]), static_cast<GLint>(t[D3DTSS_COLORARG1]),
+    glUniform3i(u.colorOp, static_cast<GLint>(t[D3DTSS_COLOROP]), static_cast<GLint>(t[D3DTSS_COLORARG1]),
                 static_cast<GLint>(t[D3DTSS_COLORARG2]));
-    glUniform3i(s.u.alphaOp, static_cast<GLint>(t[D3DTSS_ALPHAOP]), static_cast<GLint>(t[D3DTSS_ALPHAARG1]),
+    glUniform3i(u.alphaOp, static_cast<GLint>(t[D3DTSS_ALPHAOP]), static_cast<GLint>(t[D3DTSS_ALPHAARG1]),
                 static_cast<GLint>(t[D3DTSS_ALPHAARG2]));
     float tf[4];
     ColorToFloats(s.rs[D3DRS_TEXTUREFACTOR], tf);
-    glUniform4fv(s.u.tfactor, 1, tf);
-    glUniform1i(s.u.alphaFunc, s.rs[D3DRS_ALPHATESTENABLE] ? static_cast<GLint>(s.rs[D3DRS_ALPHAFUNC]) : 8);
-    glUniform1f(s.u.alphaRef, static_cast<float>(s.rs[D3DRS_ALPHAREF] & 0xFF));
-    glUniform1i(s.u.flat, s.rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT ? 1 : 0);
-    glUniform1i(s.u.specAdd, s.rs[D3DRS_SPECULARENABLE] ? 1 : 0);
+    glUniform4fv(u.tfactor, 1, tf);
+    glUniform1i(u.alphaFunc, static_cast<GLint>(s.rs[D3DRS_ALPHAFUNC]));
+    glUniform1f(u.alphaRef, static_cast<float>(s.rs[D3DRS_ALPHAREF] & 0xFF));
 }
 
-static void UploadTexCoord(GfxState& s) {
+static void UploadTexCoord(GfxState& s, const GfxUniforms& u) {
     const DWORD* t = s.tss[0];
     DWORD tci = t[D3DTSS_TEXCOORDINDEX];
     int gen = 0;
@@ -562,10 +583,10 @@ static void UploadTexCoord(GfxState& s) {
         case D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR: gen = 4; break;
         default: gen = (tci & 0xFFFF) == 1 ? 1 : 0; break;
     }
-    glUniform1i(s.u.texGen, gen);
+    glUniform1i(u.texGen, gen);
     DWORD flags = t[D3DTSS_TEXTURETRANSFORMFLAGS];
-    glUniform1i(s.u.texTransform, static_cast<GLint>(flags & (0xFF | D3DTTFF_PROJECTED)));
-    glUniformMatrix4fv(s.u.texMatrix, 1, GL_FALSE, &s.texMat[0].m[0][0]);
+    glUniform1i(u.texTransform, static_cast<GLint>(flags & (0xFF | D3DTTFF_PROJECTED)));
+    glUniformMatrix4fv(u.texMatrix, 1, GL_FALSE, &s.texMat[0].m[0][0]);
 }
 
 static void UploadSampler(GfxState& s) {
@@ -636,36 +657,84 @@ static void ApplyRaster(GfxState& s) {
     glPointSize(std::max(1.0f, FloatOf(rs[D3DRS_POINTSIZE])));
 }
 
-// Sends what changed since the last draw. rhw: the draw's vertices are pre-transformed.
-static void PrepareDraw(GfxState& s, bool rhw) {
-    glBindFramebuffer(GL_FRAMEBUFFER, s.fbo);
-    int rhwFlag = rhw ? 1 : 0;
-    if (rhwFlag != s.lastRhw) {
-        glUniform1i(s.u.rhw, rhwFlag);
-        s.lastRhw = rhwFlag;
-        s.dirty |= kDirtyFog;  // fog never touches screen-space vertices
+// Whether stage 0 is the game's usual texture x diffuse for colour and alpha (or just the diffuse
+// when no texture is bound), which the fast variants compute directly.
+static bool StageIsModulate(const DWORD* t) {
+    auto modulate = [](DWORD op, DWORD a1, DWORD a2) {
+        bool diffuse2 = a2 == D3DTA_DIFFUSE || a2 == D3DTA_CURRENT;
+        bool diffuse1 = a1 == D3DTA_DIFFUSE || a1 == D3DTA_CURRENT;
+        return op == D3DTOP_MODULATE && ((a1 == D3DTA_TEXTURE && diffuse2) || (a2 == D3DTA_TEXTURE && diffuse1));
+    };
+    return modulate(t[D3DTSS_COLOROP], t[D3DTSS_COLORARG1], t[D3DTSS_COLORARG2]) &&
+           modulate(t[D3DTSS_ALPHAOP], t[D3DTSS_ALPHAARG1], t[D3DTSS_ALPHAARG2]);
+}
+
+static uint32_t ProgramKeyOf(const GfxState& s, bool rhw) {
+    const DWORD* rs = s.rs;
+    const DWORD* t = s.tss[0];
+    uint32_t key = 0;
+    if (rhw) {
+        key |= kKeyRhw;  // no transform, lighting, fog or coordinate processing for screen pixels
+    } else {
+        if (rs[D3DRS_LIGHTING]) key |= kKeyLighting;
+        if (rs[D3DRS_FOGENABLE]) {
+            DWORD table = rs[D3DRS_FOGTABLEMODE], vertex = rs[D3DRS_FOGVERTEXMODE];
+            if (table != D3DFOG_NONE && table <= D3DFOG_LINEAR) key |= kKeyFogTable;
+            else if (vertex != D3DFOG_NONE && vertex <= D3DFOG_LINEAR) key |= kKeyFogVertex;
+        }
+        if (t[D3DTSS_TEXCOORDINDEX] != 0 || t[D3DTSS_TEXTURETRANSFORMFLAGS] != D3DTTFF_DISABLE) {
+            key |= kKeyTexCoordGeneric;
+        }
     }
+    if (s.textures[0]) key |= kKeyTexture;
+    if (!StageIsModulate(t)) key |= kKeyStageGeneric;
+    if (rs[D3DRS_ALPHATESTENABLE] && rs[D3DRS_ALPHAFUNC] != D3DCMP_ALWAYS) key |= kKeyAlphaTest;
+    if (rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT) key |= kKeyFlat;
+    if (rs[D3DRS_SPECULARENABLE]) key |= kKeySpecular;
+    return key;
+}
+
+constexpr uint32_t kUniformGroups = kDirtyTransform | kDirtyLights | kDirtyMaterial | kDirtyFog | kDirtyStage |
+                                    kDirtyTexCoord;
+
+// Picks the program variant and sends what changed since it last drew; false when the variant
+// cannot be built (the draw is then skipped). rhw: the draw's vertices are pre-transformed.
+static bool PrepareDraw(GfxState& s, bool rhw) {
     uint32_t d = s.dirty;
-    if (d == 0) return;
-    if (d & kDirtyTransform) UploadTransforms(s);
-    if (d & kDirtyLights) UploadLights(s);
-    if (d & kDirtyMaterial) UploadMaterial(s);
-    if (d & kDirtyFog) UploadFog(s, rhw);
-    if (d & kDirtyStage) UploadStage(s);
-    if (d & kDirtyTexCoord) UploadTexCoord(s);
+    if (d & kUniformGroups) {
+        for (uint32_t i = 0; i < s.builtCount; ++i) s.built[i]->stale |= d & kUniformGroups;
+    }
+    GfxProgram* p = s.programs[ProgramKeyOf(s, rhw)];
+    if (!p) {
+        char error[1024];
+        p = GetProgram(s, ProgramKeyOf(s, rhw), error, sizeof(error));
+        if (!p) {
+            SDL_LogError(SDL_LOG_CATEGORY_RENDER, "graphics device: %s", error);
+            return false;
+        }
+    }
+    if (p != s.current) {
+        glUseProgram(p->program);
+        s.current = p;
+    }
+    if (uint32_t st = p->stale) {
+        if (st & kDirtyTransform) UploadTransforms(s, p->u);
+        if (st & kDirtyLights) UploadLights(s, p->u);
+        if (st & kDirtyMaterial) UploadMaterial(s, p->u);
+        if (st & kDirtyFog) UploadFog(s, p->u);
+        if (st & kDirtyStage) UploadStage(s, p->u);
+        if (st & kDirtyTexCoord) UploadTexCoord(s, p->u);
+        p->stale = 0;
+    }
     if (d & kDirtySampler) UploadSampler(s);
     if (d & kDirtyRaster) ApplyRaster(s);
     if (d & kDirtyTexture) {
         GfxTexture* t = s.textures[0];
         glActiveTexture(GL_TEXTURE0);
         glBindTexture(GL_TEXTURE_2D, t ? t->glName() : 0);
-        int on = t ? 1 : 0;
-        if (on != s.lastTexOn) {
-            glUniform1i(s.u.texOn, on);
-            s.lastTexOn = on;
-        }
     }
     s.dirty = 0;
+    return true;
 }
 
 // Points the attributes at a buffer holding vertices of this format from byte offset base.
@@ -1134,7 +1203,7 @@ HRESULT GfxDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT p
         return D3DERR_INVALIDCALL;
     }
     BindLayout(s, s.stream->glName(), 0, s.fvf, stride);
-    PrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW);
+    if (!PrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW)) return D3DERR_INVALIDCALL;
     glDrawArrays(GlPrimitive(type), static_cast<GLint>(startVertex), static_cast<GLsizei>(n));
     CountDraw(s, type, primitiveCount);
     return D3D_OK;
@@ -1152,7 +1221,7 @@ HRESULT GfxDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UI
         return D3DERR_INVALIDCALL;
     }
     BindLayout(s, s.stream->glName(), 0, s.fvf, stride);
-    PrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW);
+    if (!PrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW)) return D3DERR_INVALIDCALL;
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, s.indices->glName());
     glDrawElementsBaseVertex(GlPrimitive(type), static_cast<GLsizei>(n),
                              indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
@@ -1171,7 +1240,7 @@ HRESULT GfxDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, c
     uint32_t start = RingWrite(s.ringVbo, GL_ARRAY_BUFFER, s.ringVboPos, s.ringVboSize, vertexData, n * stride, stride);
     s.boundVbo = s.ringVbo;
     BindLayout(s, s.ringVbo, 0, s.fvf, stride);
-    PrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW);
+    if (!PrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW)) return D3DERR_INVALIDCALL;
     glDrawArrays(GlPrimitive(type), static_cast<GLint>(start / stride), static_cast<GLsizei>(n));
     CountDraw(s, type, primitiveCount);
     // As in D3D, a draw from memory leaves no stream source behind.
@@ -1195,7 +1264,7 @@ HRESULT GfxDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, 
     uint32_t vstart = RingWrite(s.ringVbo, GL_ARRAY_BUFFER, s.ringVboPos, s.ringVboSize, vertexData, vbytes, stride);
     s.boundVbo = s.ringVbo;
     BindLayout(s, s.ringVbo, 0, s.fvf, stride);
-    PrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW);
+    if (!PrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW)) return D3DERR_INVALIDCALL;
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, s.ringIbo);
     uint32_t istart = RingWrite(s.ringIbo, GL_ELEMENT_ARRAY_BUFFER, s.ringIboPos, s.ringIboSize, indexData,
                                 n * indexSize, indexSize);

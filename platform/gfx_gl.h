@@ -13,16 +13,37 @@ constexpr int kMaxLights = 8;
 
 // Uniform locations of the pipeline program.
 struct GfxUniforms {
-    GLint worldView, proj, normalMat, rhw, lighting, numLights, lightPos, lightDir, lightDiffuse,
+    GLint worldView, proj, normalMat, numLights, lightPos, lightDir, lightDiffuse,
         lightAmbient, lightSpecular, lightAtten, lightSpot, matDiffuse, matAmbient, matSpecular,
         matEmissive, matPower, globalAmbient, colorSource, specularOn, normalize, fogVertexMode,
         fogParams, rangeFog, texGen, texTransform, texMatrix, localViewer;
-    GLint tex, texOn, flat, colorOp, alphaOp, tfactor, alphaFunc, alphaRef, fogPixel, fogParamsF,
-        fogColor, specAdd;
+    GLint tex, colorOp, alphaOp, tfactor, alphaFunc, alphaRef, fogPixel, fogParamsF, fogColor;
 };
 
-// Compiles and links the pipeline program; 0 (and the reason in error) on failure.
-GLuint GfxBuildProgram(GfxUniforms& u, char* error, int errorSize);
+// What selects a variant of the pipeline program.
+enum GfxProgramKey : uint32_t {
+    kKeyRhw = 1u << 0,              // pre-transformed vertices
+    kKeyLighting = 1u << 1,
+    kKeyFogVertex = 1u << 2,        // fog factor per vertex
+    kKeyFogTable = 1u << 3,         // fog factor per pixel
+    kKeyTexture = 1u << 4,          // a texture is bound to stage 0
+    kKeyStageGeneric = 1u << 5,     // stage 0 does something other than texture x diffuse
+    kKeyAlphaTest = 1u << 6,
+    kKeyFlat = 1u << 7,
+    kKeySpecular = 1u << 8,
+    kKeyTexCoordGeneric = 1u << 9,  // coordinate set 1, generated coordinates or a texture matrix
+    kProgramKeyCount = 1u << 10,
+};
+
+// Compiles and links the variant of the pipeline program; 0 (and the reason in error) on failure.
+GLuint GfxBuildProgram(uint32_t key, GfxUniforms& u, char* error, int errorSize);
+
+// One built variant and the uniform groups it has not been sent since they changed.
+struct GfxProgram {
+    GLuint program = 0;
+    GfxUniforms u{};
+    uint32_t stale = 0;
+};
 
 // Groups of uniforms and GL state that a draw re-sends only when something in them changed.
 enum GfxDirty : uint32_t {
@@ -46,8 +67,11 @@ struct GfxState {
     D3DFORMAT depthFormat = D3DFMT_D24X8;
 
     GLuint fbo = 0, colorTex = 0, depthRb = 0;
-    GLuint program = 0, vao = 0, sampler = 0;
-    GfxUniforms u{};
+    GLuint vao = 0, sampler = 0;
+    GfxProgram* programs[kProgramKeyCount] = {};
+    GfxProgram* built[kProgramKeyCount] = {};  // the first builtCount entries are the built ones
+    uint32_t builtCount = 0;
+    GfxProgram* current = nullptr;
 
     // Ring of memory for vertices and indices drawn from the game's arrays.
     GLuint ringVbo = 0, ringIbo = 0;
@@ -74,13 +98,11 @@ struct GfxState {
 
     // What was last sent, so draws skip what has not changed.
     uint32_t dirty = kDirtyAll;
-    int lastRhw = -1;
     GLuint boundVbo = 0, boundIbo = 0;
     DWORD layoutFvf = 0xFFFFFFFFu;
     UINT layoutStride = 0;
     GLuint layoutVbo = 0;
     uintptr_t layoutOffset = 0;
-    int lastTexOn = -1;
 
     UINT drawCalls = 0, triangles = 0;
 };

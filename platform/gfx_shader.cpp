@@ -1,5 +1,7 @@
-// The one program that stands in for Direct3D's fixed-function pipeline. Every switch is a
-// uniform, so the whole game draws with a single program and a state change never recompiles.
+// The one shader pair that stands in for Direct3D's fixed-function pipeline. The switches that
+// cost the most per pixel on a software rasteriser (texture, stage operations, alpha test, fog,
+// flat shading) select compile-time variants of it, built on first use and kept; everything else
+// (matrices, lights, material, fog range, texture matrix) is a uniform.
 //
 // Conventions carried over from Direct3D (see gfx.cpp for how the matrices arrive):
 // - matrices are row-vector ones uploaded untransposed, so GLSL's M * v is D3D's v * M;
@@ -13,8 +15,7 @@
 
 namespace {
 
-const char* kVertexShader = R"(#version 330 core
-layout(location = 0) in vec4 aPos;
+const char* kVertexShader = R"(layout(location = 0) in vec4 aPos;
 layout(location = 1) in vec3 aNormal;
 layout(location = 2) in vec4 aDiffuse;
 layout(location = 3) in vec4 aSpecular;
@@ -24,8 +25,6 @@ layout(location = 5) in vec2 aTex1;
 uniform mat4 uWorldView;
 uniform mat4 uProj;
 uniform mat3 uNormalMat;
-uniform int uRhw;
-uniform int uLighting;
 uniform int uNumLights;
 uniform vec4 uLightPos[8];       // eye space; w = light type (1 point, 2 spot, 3 directional)
 uniform vec4 uLightDir[8];       // eye space, towards the light for directional, spot axis otherwise
@@ -65,20 +64,18 @@ vec4 Source(int s, vec4 mat, vec4 c1, vec4 c2) {
 void main() {
     vec4 diffuseIn = aDiffuse;
     vec4 specularIn = aSpecular;
-    if (uRhw != 0) {
-        // Screen pixels: keep w = 1/rhw so that interpolation stays perspective-correct.
-        float w = (aPos.w != 0.0) ? 1.0 / aPos.w : 1.0;
-        vec2 ndc = vec2((aPos.x + 0.5) / 320.0 - 1.0, (aPos.y + 0.5) / 240.0 - 1.0);
-        gl_Position = vec4(ndc * w, (2.0 * aPos.z - 1.0) * w, w);
-        vColor = diffuseIn;
-        vColorFlat = diffuseIn;
-        vSpec = specularIn;
-        vUV = aTex0;
-        vFog = 1.0;
-        vEyeZ = 0.0;
-        return;
-    }
-
+#if RHW
+    // Screen pixels: keep w = 1/rhw so that interpolation stays perspective-correct.
+    float w = (aPos.w != 0.0) ? 1.0 / aPos.w : 1.0;
+    vec2 ndc = vec2((aPos.x + 0.5) / 320.0 - 1.0, (aPos.y + 0.5) / 240.0 - 1.0);
+    gl_Position = vec4(ndc * w, (2.0 * aPos.z - 1.0) * w, w);
+    vColor = diffuseIn;
+    vColorFlat = diffuseIn;
+    vSpec = specularIn;
+    vUV = aTex0;
+    vFog = 1.0;
+    vEyeZ = 0.0;
+#else
     vec4 eye = uWorldView * vec4(aPos.xyz, 1.0);
     vec4 clip = uProj * eye;
     gl_Position = vec4(clip.x + clip.w / 640.0, -clip.y + clip.w / 480.0, 2.0 * clip.z - clip.w, clip.w);
@@ -89,63 +86,64 @@ void main() {
 
     vec4 color = diffuseIn;
     vec4 spec = specularIn;
-    if (uLighting != 0) {
-        vec4 md = Source(uColorSource.x, uMatDiffuse, diffuseIn, specularIn);
-        vec4 ma = Source(uColorSource.y, uMatAmbient, diffuseIn, specularIn);
-        vec4 ms = Source(uColorSource.z, uMatSpecular, diffuseIn, specularIn);
-        vec4 me = Source(uColorSource.w, uMatEmissive, diffuseIn, specularIn);
-        vec3 ambient = uGlobalAmbient.rgb;
-        vec3 diffuse = vec3(0.0);
-        vec3 specular = vec3(0.0);
-        vec3 toEye = uLocalViewer != 0 ? normalize(-eye.xyz) : vec3(0.0, 0.0, -1.0);
-        for (int i = 0; i < uNumLights; ++i) {
-            vec3 L;
-            float atten = 1.0;
-            int type = int(uLightPos[i].w);
-            if (type == 3) {
-                L = uLightDir[i].xyz;
-            } else {
-                vec3 d = uLightPos[i].xyz - eye.xyz;
-                float dist = length(d);
-                if (dist > uLightAtten[i].w) continue;
-                L = dist > 0.0 ? d / dist : vec3(0.0);
-                float den = uLightAtten[i].x + uLightAtten[i].y * dist + uLightAtten[i].z * dist * dist;
-                atten = den > 0.0 ? 1.0 / den : 1.0;
-                if (type == 2) {
-                    float rho = dot(-L, uLightDir[i].xyz);
-                    float cosTheta = uLightSpot[i].x, cosPhi = uLightSpot[i].y;
-                    if (rho <= cosPhi) continue;
-                    if (rho < cosTheta) {
-                        float t = (rho - cosPhi) / max(cosTheta - cosPhi, 1e-6);
-                        atten *= pow(clamp(t, 0.0, 1.0), uLightSpot[i].z);
-                    }
+#if LIGHTING
+    vec4 md = Source(uColorSource.x, uMatDiffuse, diffuseIn, specularIn);
+    vec4 ma = Source(uColorSource.y, uMatAmbient, diffuseIn, specularIn);
+    vec4 ms = Source(uColorSource.z, uMatSpecular, diffuseIn, specularIn);
+    vec4 me = Source(uColorSource.w, uMatEmissive, diffuseIn, specularIn);
+    vec3 ambient = uGlobalAmbient.rgb;
+    vec3 diffuse = vec3(0.0);
+    vec3 specular = vec3(0.0);
+    vec3 toEye = uLocalViewer != 0 ? normalize(-eye.xyz) : vec3(0.0, 0.0, -1.0);
+    for (int i = 0; i < uNumLights; ++i) {
+        vec3 L;
+        float atten = 1.0;
+        int type = int(uLightPos[i].w);
+        if (type == 3) {
+            L = uLightDir[i].xyz;
+        } else {
+            vec3 d = uLightPos[i].xyz - eye.xyz;
+            float dist = length(d);
+            if (dist > uLightAtten[i].w) continue;
+            L = dist > 0.0 ? d / dist : vec3(0.0);
+            float den = uLightAtten[i].x + uLightAtten[i].y * dist + uLightAtten[i].z * dist * dist;
+            atten = den > 0.0 ? 1.0 / den : 1.0;
+            if (type == 2) {
+                float rho = dot(-L, uLightDir[i].xyz);
+                float cosTheta = uLightSpot[i].x, cosPhi = uLightSpot[i].y;
+                if (rho <= cosPhi) continue;
+                if (rho < cosTheta) {
+                    float t = (rho - cosPhi) / max(cosTheta - cosPhi, 1e-6);
+                    atten *= pow(clamp(t, 0.0, 1.0), uLightSpot[i].z);
                 }
             }
-            ambient += uLightAmbient[i].rgb * atten;
-            float nl = max(dot(n, L), 0.0);
-            diffuse += uLightDiffuse[i].rgb * (nl * atten);
-            if (uSpecularOn != 0 && nl > 0.0) {
-                vec3 h = normalize(L + toEye);
-                specular += uLightSpecular[i].rgb * (pow(max(dot(n, h), 0.0), uMatPower) * atten);
-            }
         }
-        color = vec4(clamp(me.rgb + ma.rgb * ambient + md.rgb * diffuse, 0.0, 1.0), md.a);
-        spec = vec4(clamp(ms.rgb * specular, 0.0, 1.0), ms.a);
+        ambient += uLightAmbient[i].rgb * atten;
+        float nl = max(dot(n, L), 0.0);
+        diffuse += uLightDiffuse[i].rgb * (nl * atten);
+        if (uSpecularOn != 0 && nl > 0.0) {
+            vec3 h = normalize(L + toEye);
+            specular += uLightSpecular[i].rgb * (pow(max(dot(n, h), 0.0), uMatPower) * atten);
+        }
     }
+    color = vec4(clamp(me.rgb + ma.rgb * ambient + md.rgb * diffuse, 0.0, 1.0), md.a);
+    spec = vec4(clamp(ms.rgb * specular, 0.0, 1.0), ms.a);
+#endif
     vColor = color;
     vColorFlat = color;
     vSpec = spec;
 
     float f = 1.0;
-    if (uFogVertexMode != 0) {
-        float d = uRangeFog != 0 ? length(eye.xyz) : eye.z;
-        if (uFogVertexMode == 3) f = (uFogParams.y - d) / (uFogParams.y - uFogParams.x);
-        else if (uFogVertexMode == 1) f = exp(-d * uFogParams.z);
-        else f = exp(-(d * uFogParams.z) * (d * uFogParams.z));
-        f = clamp(f, 0.0, 1.0);
-    }
+#if FOG == 1
+    float d = uRangeFog != 0 ? length(eye.xyz) : eye.z;
+    if (uFogVertexMode == 3) f = (uFogParams.y - d) / (uFogParams.y - uFogParams.x);
+    else if (uFogVertexMode == 1) f = exp(-d * uFogParams.z);
+    else f = exp(-(d * uFogParams.z) * (d * uFogParams.z));
+    f = clamp(f, 0.0, 1.0);
+#endif
     vFog = f;
 
+#if TEXCOORD_GENERIC
     vec4 tc;
     if (uTexGen == 0) tc = vec4(aTex0, 1.0, 0.0);
     else if (uTexGen == 1) tc = vec4(aTex1, 1.0, 0.0);
@@ -157,10 +155,14 @@ void main() {
         if (uTexTransform >= 256) tc.xy /= (tc[(uTexTransform & 255) - 1] != 0.0 ? tc[(uTexTransform & 255) - 1] : 1.0);
     }
     vUV = tc.xy;
+#else
+    vUV = aTex0;
+#endif
+#endif
 }
 )";
 
-const char* kFragmentShader = R"(#version 330 core
+const char* kFragmentShader = R"(
 in vec4 vColor;
 flat in vec4 vColorFlat;
 in vec4 vSpec;
@@ -169,17 +171,14 @@ in float vFog;
 in float vEyeZ;
 
 uniform sampler2D uTex;
-uniform int uTexOn;
-uniform int uFlat;
 uniform ivec3 uColorOp;    // operation, argument 1, argument 2
 uniform ivec3 uAlphaOp;
 uniform vec4 uTFactor;
-uniform int uAlphaFunc;    // D3DCMP value; 8 (always) when the test is off
+uniform int uAlphaFunc;    // D3DCMP value
 uniform float uAlphaRef;   // 0..255
-uniform int uFogPixel;     // 0 none, 1 the vertex factor, 2 table exp, 3 table exp2, 4 table linear
+uniform int uFogPixel;     // table fog: 2 exp, 3 exp2, 4 linear
 uniform vec3 uFogParamsF;  // start, end, density
 uniform vec3 uFogColor;
-uniform int uSpecAdd;
 
 out vec4 fragColor;
 
@@ -214,48 +213,59 @@ vec4 Combine(int op, int arg1, int arg2, vec4 diffuse, vec4 tex, vec4 spec) {
 }
 
 void main() {
-    vec4 diffuse = uFlat != 0 ? vColorFlat : vColor;
-    vec4 tex = uTexOn != 0 ? texture(uTex, vUV) : vec4(1.0);
+#if FLAT
+    vec4 diffuse = vColorFlat;
+#else
+    vec4 diffuse = vColor;
+#endif
+#if TEXTURE
+    vec4 tex = texture(uTex, vUV);
+#else
+    vec4 tex = vec4(1.0);
+#endif
+#if STAGE_GENERIC
     vec4 c;
-    if (uColorOp == ivec3(4, 2, 0) && uAlphaOp == ivec3(4, 2, 0)) {
-        c = tex * diffuse;  // the game's usual stage: texture times diffuse
-    } else {
-        c.rgb = Combine(uColorOp.x, uColorOp.y, uColorOp.z, diffuse, tex, vSpec).rgb;
-        c.a = Combine(uAlphaOp.x, uAlphaOp.y, uAlphaOp.z, diffuse, tex, vSpec).a;
-    }
-    if (uSpecAdd != 0) c.rgb = min(c.rgb + vSpec.rgb, 1.0);
-
-    if (uAlphaFunc != 8) {
-        float a = floor(c.a * 255.0 + 0.5);
-        bool pass;
-        if (uAlphaFunc == 6) pass = a != uAlphaRef;
-        else if (uAlphaFunc == 5) pass = a > uAlphaRef;
-        else if (uAlphaFunc == 7) pass = a >= uAlphaRef;
-        else if (uAlphaFunc == 2) pass = a < uAlphaRef;
-        else if (uAlphaFunc == 4) pass = a <= uAlphaRef;
-        else if (uAlphaFunc == 3) pass = a == uAlphaRef;
-        else pass = false;
-        if (!pass) discard;
-    }
-
-    if (uFogPixel != 0) {
-        float f = vFog;
-        if (uFogPixel >= 2) {
-            float d = vEyeZ;
-            if (uFogPixel == 4) f = (uFogParamsF.y - d) / (uFogParamsF.y - uFogParamsF.x);
-            else if (uFogPixel == 2) f = exp(-d * uFogParamsF.z);
-            else f = exp(-(d * uFogParamsF.z) * (d * uFogParamsF.z));
-            f = clamp(f, 0.0, 1.0);
-        }
-        c.rgb = mix(uFogColor, c.rgb, f);
-    }
+    c.rgb = Combine(uColorOp.x, uColorOp.y, uColorOp.z, diffuse, tex, vSpec).rgb;
+    c.a = Combine(uAlphaOp.x, uAlphaOp.y, uAlphaOp.z, diffuse, tex, vSpec).a;
+#elif TEXTURE
+    vec4 c = tex * diffuse;  // the game's usual stage: texture times diffuse
+#else
+    vec4 c = diffuse;
+#endif
+#if SPECULAR
+    c.rgb = min(c.rgb + vSpec.rgb, 1.0);
+#endif
+#if ALPHATEST
+    float a = floor(c.a * 255.0 + 0.5);
+    bool pass;
+    if (uAlphaFunc == 6) pass = a != uAlphaRef;
+    else if (uAlphaFunc == 5) pass = a > uAlphaRef;
+    else if (uAlphaFunc == 7) pass = a >= uAlphaRef;
+    else if (uAlphaFunc == 2) pass = a < uAlphaRef;
+    else if (uAlphaFunc == 4) pass = a <= uAlphaRef;
+    else if (uAlphaFunc == 3) pass = a == uAlphaRef;
+    else if (uAlphaFunc == 8) pass = true;
+    else pass = false;
+    if (!pass) discard;
+#endif
+#if FOG == 1
+    c.rgb = mix(uFogColor, c.rgb, vFog);
+#elif FOG == 2
+    float f;
+    float d = vEyeZ;
+    if (uFogPixel == 4) f = (uFogParamsF.y - d) / (uFogParamsF.y - uFogParamsF.x);
+    else if (uFogPixel == 2) f = exp(-d * uFogParamsF.z);
+    else f = exp(-(d * uFogParamsF.z) * (d * uFogParamsF.z));
+    c.rgb = mix(uFogColor, c.rgb, clamp(f, 0.0, 1.0));
+#endif
     fragColor = c;
 }
 )";
 
-GLuint Compile(GLenum type, const char* src, char* error, int errorSize) {
+GLuint Compile(GLenum type, const char* defines, const char* src, char* error, int errorSize) {
     GLuint sh = glCreateShader(type);
-    glShaderSource(sh, 1, &src, nullptr);
+    const char* parts[3] = {"#version 330 core\n", defines, src};
+    glShaderSource(sh, 3, parts, nullptr);
     glCompileShader(sh);
     GLint ok = 0;
     glGetShaderiv(sh, GL_COMPILE_STATUS, &ok);
@@ -269,11 +279,19 @@ GLuint Compile(GLenum type, const char* src, char* error, int errorSize) {
 
 }  // namespace
 
-GLuint GfxBuildProgram(GfxUniforms& u, char* error, int errorSize) {
+GLuint GfxBuildProgram(uint32_t key, GfxUniforms& u, char* error, int errorSize) {
     if (errorSize > 0) error[0] = '\0';
-    GLuint vs = Compile(GL_VERTEX_SHADER, kVertexShader, error, errorSize);
+    char defines[256];
+    std::snprintf(defines, sizeof(defines),
+                  "#define RHW %d\n#define LIGHTING %d\n#define FOG %d\n#define TEXTURE %d\n#define STAGE_GENERIC %d\n"
+                  "#define ALPHATEST %d\n#define FLAT %d\n#define SPECULAR %d\n#define TEXCOORD_GENERIC %d\n",
+                  (key & kKeyRhw) ? 1 : 0, (key & kKeyLighting) ? 1 : 0,
+                  (key & kKeyFogVertex) ? 1 : ((key & kKeyFogTable) ? 2 : 0), (key & kKeyTexture) ? 1 : 0,
+                  (key & kKeyStageGeneric) ? 1 : 0, (key & kKeyAlphaTest) ? 1 : 0, (key & kKeyFlat) ? 1 : 0,
+                  (key & kKeySpecular) ? 1 : 0, (key & kKeyTexCoordGeneric) ? 1 : 0);
+    GLuint vs = Compile(GL_VERTEX_SHADER, defines, kVertexShader, error, errorSize);
     if (!vs) return 0;
-    GLuint fs = Compile(GL_FRAGMENT_SHADER, kFragmentShader, error, errorSize);
+    GLuint fs = Compile(GL_FRAGMENT_SHADER, defines, kFragmentShader, error, errorSize);
     if (!fs) {
         glDeleteShader(vs);
         return 0;
@@ -295,8 +313,6 @@ GLuint GfxBuildProgram(GfxUniforms& u, char* error, int errorSize) {
     u.worldView = loc("uWorldView");
     u.proj = loc("uProj");
     u.normalMat = loc("uNormalMat");
-    u.rhw = loc("uRhw");
-    u.lighting = loc("uLighting");
     u.numLights = loc("uNumLights");
     u.lightPos = loc("uLightPos");
     u.lightDir = loc("uLightDir");
@@ -322,8 +338,6 @@ GLuint GfxBuildProgram(GfxUniforms& u, char* error, int errorSize) {
     u.texTransform = loc("uTexTransform");
     u.texMatrix = loc("uTexMatrix");
     u.tex = loc("uTex");
-    u.texOn = loc("uTexOn");
-    u.flat = loc("uFlat");
     u.colorOp = loc("uColorOp");
     u.alphaOp = loc("uAlphaOp");
     u.tfactor = loc("uTFactor");
@@ -332,6 +346,5 @@ GLuint GfxBuildProgram(GfxUniforms& u, char* error, int errorSize) {
     u.fogPixel = loc("uFogPixel");
     u.fogParamsF = loc("uFogParamsF");
     u.fogColor = loc("uFogColor");
-    u.specAdd = loc("uSpecAdd");
     return p;
 }
