@@ -99,14 +99,14 @@ void Decode(const uint8_t* data, size_t frames, int channels, int bits, int bloc
 bool InitDirectSound() {
     LogSeparator();
     Log("InitDirectSound\n");
-    // No device is not a reason to stop the game: the stream logs it and sounds stay silent.
-    AudioStart(AudioOutput::kDevice);
     Log("3Dサウンド = ");
     sound3D = !HasSwitch("/3ds");
     Log(sound3D ? "ON\n" : "OFF\n");
     Log("エフェクト = ");
     soundFx = !HasSwitch("/fx");
     Log(soundFx ? "ON\n" : "OFF\n");
+    // No device is not a reason to stop the game: the stream logs it and sounds stay silent.
+    AudioStart(AudioOutput::kDevice);
     return true;
 }
 

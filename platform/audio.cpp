@@ -52,6 +52,16 @@ inline int16_t ToSample(float v) {
     return static_cast<int16_t>(std::lrintf(s));
 }
 
+// Music and a few loud effects together can pass full scale: above the knee the peaks are bent
+// smoothly towards full scale instead of being cut square (which crackles).
+inline float SoftLimit(float v) {
+    constexpr float kKnee = 0.8f, kRoom = 1.0f - kKnee;
+    const float a = std::fabs(v);
+    if (a <= kKnee) return v;
+    const float bent = kKnee + kRoom * std::tanh((a - kKnee) / kRoom);
+    return v < 0 ? -bent : bent;
+}
+
 // Mixes one pass of at most kMixChunk frames. The lock is held by the caller.
 void MixPass(int16_t* out, int frames) {
     std::fill(mixBuffer, mixBuffer + frames * 2, 0.0f);
@@ -84,7 +94,7 @@ void MixPass(int16_t* out, int frames) {
     for (const Source& s : sources) {
         if (s.proc) s.proc(s.user, mixBuffer, frames);
     }
-    for (int i = 0; i < frames * 2; ++i) out[i] = ToSample(mixBuffer[i]);
+    for (int i = 0; i < frames * 2; ++i) out[i] = ToSample(SoftLimit(mixBuffer[i]));
 }
 
 void MixBlock(int16_t* out, int frames) {

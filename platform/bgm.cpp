@@ -13,7 +13,7 @@ namespace {
 constexpr float kRate = static_cast<float>(kAudioRate);
 constexpr int kChunk = 32;             // frames between updates of pitch, filter and gains
 constexpr float kSilent = 1e-4f;       // an envelope below this has ended
-constexpr float kMasterGain = 0.36f;   // keeps a full arrangement under full scale
+constexpr float kMasterGain = 0.31f;   // keeps a full arrangement under full scale
 constexpr float kStopSeconds = 0.005f; // the ramp of a hard stop, short enough to feel instant
 
 // ---------------------------------------------------------------------------------------------
@@ -145,6 +145,16 @@ constexpr Patch kSynthBass = {kSaw, kSquare, 0.0f, 0.5f, 0, 0, 0.002f, 0.35f, 0.
 constexpr Patch kElectricPiano = {kSineWave, kSineWave, 0.0f, 0.0f, 1.0f, 1.1f, 0.002f, 1.2f, 0.0f, 0.3f, 0, 0, 0.4f, 0, 1.0f};
 constexpr Patch kSquareLead = {kSquare, kSquare, 0.06f, 0.5f, 0, 0, 0.004f, 0.3f, 0.8f, 0.08f, 8.0f, 0, 0.3f, 0.1f, 0.4f};
 
+// How much of each family goes through the chorus, which spreads sustained sounds across the stereo
+// field: strings, choirs, pads and organs sound wide, the rhythm section stays in the middle.
+constexpr float kFamilyChorus[16] = {0.2f, 0.1f, 0.5f, 0.15f, 0, 0.7f, 0.7f, 0.3f, 0.1f, 0.3f, 0.25f, 0.8f, 0.6f, 0.1f, 0, 0.3f};
+
+float ChorusFor(int program) {
+    if (program == 4 || program == 5) return 0.5f;
+    if (program == 38 || program == 39) return 0.0f;
+    return kFamilyChorus[(program >> 3) & 15];
+}
+
 const Patch& PatchFor(int program) {
     if (program == 4 || program == 5) return kElectricPiano;
     if (program == 38 || program == 39) return kSynthBass;
@@ -235,7 +245,8 @@ struct Voice {
     float level = 0;
     float attackStep = 0, decayCoef = 0, releaseCoef = 0;
     float bright = 1, brightCoef = 0;
-    float gainL = 0, gainR = 0, send = 0;  // at the end of the last chunk
+    float gainL = 0, gainR = 0, send = 0, chorusSend = 0;  // at the end of the last chunk
+    float chorus = 0;        // share of the note that goes through the chorus
     Filter filter;
     // Drum state.
     float toneFreq = 0, toneLevel = 0, noiseLevel = 0, pitchCoef = 0, toneCoef = 0, noiseCoef = 0;
@@ -288,6 +299,37 @@ struct Reverb {
     }
 };
 
+// A stereo chorus: each side's delay line is read at a slowly swaying distance, the two sides
+// swaying in opposite phase, which widens what goes through it and keeps its panning.
+struct Chorus {
+    static constexpr int kSize = 2048;
+    float buf[2][kSize] = {};
+    int pos = 0;
+    float lfo = 0;
+    void Clear() {
+        std::fill(&buf[0][0], &buf[0][0] + 2 * kSize, 0.0f);
+        pos = 0;
+    }
+    inline float Tap(const float* line, float delay) const {
+        float rp = static_cast<float>(pos) - delay;
+        if (rp < 0) rp += kSize;
+        const int i = static_cast<int>(rp);
+        const float f = rp - static_cast<float>(i);
+        const float a = line[i & (kSize - 1)];
+        return a + (line[(i + 1) & (kSize - 1)] - a) * f;
+    }
+    inline void Run(float inL, float inR, float& left, float& right) {
+        buf[0][pos] = inL;
+        buf[1][pos] = inR;
+        lfo += 0.5f / kRate;
+        if (lfo >= 1.0f) lfo -= 1.0f;
+        constexpr float kBase = 0.012f * kRate, kDepth = 0.003f * kRate;
+        left = Tap(buf[0], kBase + kDepth * Sine(lfo));
+        right = Tap(buf[1], kBase + kDepth * Sine(lfo + 0.5f));
+        pos = (pos + 1) & (kSize - 1);
+    }
+};
+
 struct Song {
     bool used = false;
     MidiSong midi;
@@ -302,6 +344,7 @@ Channel channels[16];
 Voice voices[kBgmMaxVoices];
 uint32_t noteCounter = 0;
 Reverb reverb;
+Chorus chorus;
 int tailFrames = 0;  // frames the reverb still rings after the last voice ended
 
 int current = 0;
@@ -394,6 +437,7 @@ void NoteOn(int ch, int note, int velocity) {
     }
     const Patch& p = PatchFor(channels[ch].program);
     v.patch = &p;
+    v.chorus = ChorusFor(channels[ch].program);
     v.pitch = 440.0f * std::exp2((note - 69) / 12.0f);
     v.stage = kAttack;
     v.level = 0.0f;
@@ -483,7 +527,7 @@ void OnEvent(void*, uint8_t status, uint8_t d1, uint8_t d2) {
 }
 
 // Renders one voice for n frames into the chunk buffers.
-void RenderVoice(Voice& v, int n, float* dryL, float* dryR, float* send) {
+void RenderVoice(Voice& v, int n, float* dryL, float* dryR, float* send, float* chorusL, float* chorusR) {
     const Channel& c = channels[v.channel];
     const float chanGain = c.volume * c.volume * c.expression * c.expression * songGain * kMasterGain;
     const float angle = (c.pan + (v.drum ? v.kit.pan : 0.0f) + 1.0f) * 0.25f * 3.14159265f;
@@ -491,8 +535,10 @@ void RenderVoice(Voice& v, int n, float* dryL, float* dryR, float* send) {
     const float targetL = amp * std::cos(std::clamp(angle, 0.0f, 1.5707963f)) * 1.41421356f;
     const float targetR = amp * std::sin(std::clamp(angle, 0.0f, 1.5707963f)) * 1.41421356f;
     const float targetSend = amp * c.reverb;
+    const float targetChorus = v.chorus;
     const float stepL = (targetL - v.gainL) / n, stepR = (targetR - v.gainR) / n, stepS = (targetSend - v.send) / n;
-    float gl = v.gainL, gr = v.gainR, gs = v.send;
+    const float stepC = (targetChorus - v.chorusSend) / n;
+    float gl = v.gainL, gr = v.gainR, gs = v.send, gc = v.chorusSend;
 
     if (v.drum) {
         const DrumPatch& k = v.kit;
@@ -571,34 +617,38 @@ void RenderVoice(Voice& v, int n, float* dryL, float* dryR, float* send) {
                 break;
         }
         s *= level;
-        gl += stepL, gr += stepR, gs += stepS;
+        gl += stepL, gr += stepR, gs += stepS, gc += stepC;
         dryL[i] += s * gl;
         dryR[i] += s * gr;
         send[i] += s * gs;
+        chorusL[i] += s * gc * gl;
+        chorusR[i] += s * gc * gr;
     }
     v.phase1 = ph1, v.phase2 = ph2, v.phaseMod = phm;
     v.level = level;
     v.stage = stage;
-    v.gainL = targetL, v.gainR = targetR, v.send = targetSend;
+    v.gainL = targetL, v.gainR = targetR, v.send = targetSend, v.chorusSend = targetChorus;
     if ((stage == kRelease || (stage == kDecay && sustain == 0.0f)) && level < kSilent) v.active = false;
 }
 
 void RenderSynth(float* mix, int frames) {
     while (frames > 0) {
         const int n = std::min(frames, kChunk);
-        float dryL[kChunk] = {}, dryR[kChunk] = {}, send[kChunk] = {};
+        float dryL[kChunk] = {}, dryR[kChunk] = {}, send[kChunk] = {}, chorusL[kChunk] = {}, chorusR[kChunk] = {};
         bool any = false;
         for (Voice& v : voices) {
             if (!v.active) continue;
-            RenderVoice(v, n, dryL, dryR, send);
+            RenderVoice(v, n, dryL, dryR, send, chorusL, chorusR);
             any = true;
         }
         if (any) tailFrames = 3 * kAudioRate;
         if (tailFrames > 0) {
             for (int i = 0; i < n; ++i) {
                 const float in = send[i] * 0.06f;
-                mix[i * 2] += dryL[i] + reverb.Run(0, in);
-                mix[i * 2 + 1] += dryR[i] + reverb.Run(1, in);
+                float wetL, wetR;
+                chorus.Run(chorusL[i], chorusR[i], wetL, wetR);
+                mix[i * 2] += dryL[i] + reverb.Run(0, in) + wetL;
+                mix[i * 2 + 1] += dryR[i] + reverb.Run(1, in) + wetR;
             }
             tailFrames -= n;
         }
@@ -652,6 +702,7 @@ bool BgmStart() {
         ResetChannels();
         for (Voice& v : voices) v = Voice{};
         reverb.Clear();
+        chorus.Clear();
         tailFrames = 0;
         current = 0;
         state = BgmState::kStopped;

@@ -14,7 +14,7 @@
 namespace {
 
 // FluidSynth's own default gain (0.2) is far quieter than the sound effects and our synthesizer.
-constexpr double kSynthGain = 0.55;
+constexpr double kSynthGain = 0.45;
 constexpr int kTempFrames = 512;
 constexpr int kTailFrames = 2 * kAudioRate;  // reverb and chorus ring on after the last voice
 

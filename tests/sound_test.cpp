@@ -266,8 +266,8 @@ TEST_F(SoundTest, SwitchesSetThreeDAndEffects) {
     EXPECT_FALSE(sound3D);
     EXPECT_TRUE(soundFx);
     std::string log = LogText();
-    EXPECT_NE(log.find("InitDirectSound\n"), std::string::npos);
-    EXPECT_NE(log.find("3Dサウンド = OFF\nエフェクト = ON\n"), std::string::npos);
+    EXPECT_NE(log.find("----------------------------------------\nInitDirectSound\n3Dサウンド = OFF\nエフェクト = ON\n"),
+              std::string::npos);
 
     char fx[] = "/fx";
     char* argv2[] = {prog, fx};
