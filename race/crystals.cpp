@@ -1,0 +1,103 @@
+#include "race/crystals.h"
+
+#include <algorithm>
+
+#include "framework/graphics_device.h"
+#include "framework/mesh.h"
+#include "race/opponents.h"
+#include "race/race_state.h"
+#include "shell/asset_tables.h"
+
+uint8_t supplyCrystalPresent[SupplyCrystalSlots];
+uint8_t boostCrystalPresent[BoostCrystalSlots];
+
+namespace {
+constexpr float kPickUpRange = 20.0f;
+constexpr int kCrystalPoints = 25;
+constexpr int kFlowPerFrame = 5;
+constexpr int kGaugeFull = 100;
+constexpr int kMaxStock = 10;
+constexpr int kBoostFrames = 180;
+constexpr float kSupplyTurn = 0.1f;
+constexpr float kBoostTurn = 0.2f;
+
+bool Reached(Model& crystal, const D3DXVECTOR3& car) {
+    const D3DXVECTOR3 gap = crystal.GetPosition() - car;
+    return D3DXVec3Length(&gap) < kPickUpRange;
+}
+
+int SupplyCount() { return std::clamp(raceState.supplyCrystalCount, 0, SupplyCrystalSlots); }
+int BoostCount() { return std::clamp(raceState.boostCrystalCount, 0, BoostCrystalSlots); }
+
+void DrawShining(Model& crystal) {
+    if (!crystal.mesh) return;
+    crystal.mesh->DrawWithTexture(crystal.GetWorldMatrix(), envTexture);
+}
+}  // namespace
+
+void PickUpCrystals() {
+    RaceState& r = raceState;
+    const D3DXVECTOR3 car = playerBody.GetPosition();
+    for (int i = 0; i < SupplyCount(); ++i) {
+        if (!supplyCrystalPresent[i] || !Reached(supplyCrystals[i], car)) continue;
+        r.gaugeFill += kCrystalPoints;
+        if (!r.finished) r.crystalsTaken += 1;
+        supplyCrystalPresent[i] = 0;
+        PlaySound(kSoundGetCrystal);
+    }
+    // A crystal's points arrive over five frames.
+    if (r.gaugeFill > 0) {
+        r.gaugeFill -= kFlowPerFrame;
+        r.boostGauge += kFlowPerFrame;
+    }
+    if (r.boostGauge > kGaugeFull - 1) {
+        r.boostStock += 1;
+        r.boostGauge -= kGaugeFull;
+        // A full stock keeps a full gauge.
+        if (r.boostStock > kMaxStock) {
+            r.boostStock = kMaxStock;
+            r.boostGauge = kGaugeFull;
+        }
+    }
+    for (int i = 0; i < BoostCount(); ++i) {
+        if (!boostCrystalPresent[i] || !Reached(boostCrystals[i], car)) continue;
+        r.boostTimer = kBoostFrames;
+        if (!r.finished) r.crystalsTaken += 1;
+        boostCrystalPresent[i] = 0;
+        PlaySound(kSoundBoost1);
+    }
+}
+
+void DrawCrystals() {
+    const RaceState& r = raceState;
+    for (Model& m : supplyCrystals) m.RotateY(kSupplyTurn);
+    for (Model& m : boostCrystals) m.RotateY(kBoostTurn);
+    if (!device) return;
+
+    SetAlphaBlend(true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
+    // The environment map follows the camera-space normal: u' = u/2 + 1/2, v' = -v/2 + 1/2.
+    const D3DXMATRIX texMatrix(0.5f, 0, 0, 0, 0, -0.5f, 0, 0, 0, 0, 1, 0, 0.5f, 0.5f, 0, 1);
+    device->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACENORMAL);
+    device->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
+    device->SetTransform(D3DTS_TEXTURE0, &texMatrix);
+    device->SetRenderState(D3DRS_LIGHTING, 1);
+    device->SetRenderState(D3DRS_FOGENABLE, 1);
+
+    const CourseGeometry& g = courseGeometry;
+    for (int i = 0; i < SupplyCount(); ++i)
+        if (supplyCrystalPresent[i] && WithinSections(g.supplyCrystalSection[i], r.section, r.crystalRange))
+            DrawShining(supplyCrystals[i]);
+    for (int i = 0; i < BoostCount(); ++i)
+        if (boostCrystalPresent[i] && WithinSections(g.boostCrystalSection[i], r.section, r.crystalRange))
+            DrawShining(boostCrystals[i]);
+
+    device->SetTexture(0, nullptr);
+    device->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
+    device->SetTransform(D3DTS_TEXTURE0, &identityMatrix);
+    device->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+}
+
+void RestoreCrystals() {
+    for (int i = 0; i < SupplyCount(); ++i) supplyCrystalPresent[i] = 1;
+    for (int i = 0; i < BoostCount(); ++i) boostCrystalPresent[i] = 1;
+}

@@ -1,0 +1,153 @@
+#include "race/opponents.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "courses/course_builder.h"
+#include "courses/course_geometry.h"
+#include "framework/graphics_device.h"
+#include "race/player_vehicle.h"
+#include "race/race_state.h"
+#include "shell/asset_tables.h"
+#include "shell/scene_flow.h"
+#include "shell/settings.h"
+
+float oppSpeed[MaxOpponents];
+float oppTopSpeed[MaxOpponents];
+float oppHeading[MaxOpponents];
+float oppLane[MaxOpponents];
+float oppWheelSpin[MaxOpponents];
+int oppSection[MaxOpponents];
+int oppHalf[MaxOpponents];
+int oppLaps[MaxOpponents];
+int oppBoostTimer[MaxOpponents];
+int oppSteer[MaxOpponents];
+uint8_t oppVisible[MaxOpponents];
+
+namespace {
+constexpr float kOppTurnLimit = 0.049087387f;  // 2pi/128 per frame
+constexpr float kOppSteerShown = 0.012271847f; // pi/256: the front tyres turn beyond this aim
+constexpr float kOppBoostBonus = 5.0f;
+constexpr int kOppBoostFrames = 180;
+constexpr float kOppTestReach = 10.0f;
+constexpr float kDrawDistance = 2000.0f;
+constexpr float kLowDrawDistance = 1500.0f;
+constexpr float kBodyLift = 6.0f;
+
+int Count() { return std::clamp(raceState.enemyCount, 0, MaxOpponents); }
+
+void SetPosition(Model& m, const D3DXVECTOR3& p) {
+    m.localMatrix._41 = p.x;
+    m.localMatrix._42 = p.y;
+    m.localMatrix._43 = p.z;
+}
+
+bool ProjectsInsideScreen(const D3DXVECTOR3& p) {
+    const D3DXVECTOR3 s = ProjectToScreen(p);
+    return s.z >= 0.0f && s.x >= 0.0f && s.x < 640.0f && s.y >= 0.0f && s.y < 480.0f;
+}
+
+bool InView(int i) {
+    Model& body = oppBodies[i];
+    const D3DXVECTOR3 pos = body.GetPosition();
+    const D3DXVECTOR3 eye(cameraMatrix._41, cameraMatrix._42, cameraMatrix._43);
+    const D3DXVECTOR3 gap = pos - eye;
+    const float distance = D3DXVec3Length(&gap);
+    if (renderLevel >= 2) return distance < kDrawDistance && body.IsOnScreen();
+    return distance < (renderLevel == 1 ? kDrawDistance : kLowDrawDistance) && ProjectsInsideScreen(pos);
+}
+
+void DrawOpponent(int i) {
+    Model& body = oppBodies[i];
+    const D3DXMATRIX savedBody = body.localMatrix;
+    D3DXMATRIX savedTires[4];
+    for (int t = 0; t < 4; ++t) savedTires[t] = oppTires[i][t].localMatrix;
+
+    const D3DXVECTOR3 n = courseGeometry.halfNormal[2 * oppSection[i] + oppHalf[i]] * kBodyLift;
+    body.MoveParent(n.x, n.y, n.z);
+    for (int t = 0; t < 4; ++t) {
+        if (t < 2) oppTires[i][t].RotateY(static_cast<float>(oppSteer[i]) * kSteerShown);
+        oppTires[i][t].RotateX(oppWheelSpin[i]);
+    }
+    oppShadows[i].DrawTranslucent();
+    body.Draw();
+    for (Model& tire : oppTires[i]) tire.Draw();
+    if (oppBoostTimer[i] > 0) {
+        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        for (Model& flame : oppFlames[i]) flame.DrawTranslucent();
+        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    }
+
+    body.localMatrix = savedBody;
+    for (int t = 0; t < 4; ++t) oppTires[i][t].localMatrix = savedTires[t];
+}
+}  // namespace
+
+bool WithinSections(int a, int b, int range) {
+    const int d = std::abs(a - b);
+    return d < range || d > courseGeometry.sectionCount - range - 1;
+}
+
+void UpdateOpponents() {
+    const CourseGeometry& g = courseGeometry;
+    for (int i = 0; i < Count(); ++i) {
+        // 1-2. Toward the top speed; a boost on the course's boost sections.
+        oppSpeed[i] = std::min(oppSpeed[i] + 0.1f, oppTopSpeed[i]);
+        if ((oppSection[i] == g.boostSectionA || oppSection[i] == g.boostSectionB) && oppBoostTimer[i] == 0)
+            oppBoostTimer[i] = kOppBoostFrames;
+        if (oppBoostTimer[i] > 0) {
+            oppBoostTimer[i] -= 1;
+            oppSpeed[i] = oppTopSpeed[i] + kOppBoostBonus + static_cast<float>(frameCount % 20) / 100.0f;
+        }
+
+        // 3-5. Sit on the own half, aim along the lane at the next boundary.
+        const int s1 = NextSection(oppSection[i]);
+        Model& body = oppBodies[i];
+        OrientOnHalf(body, 2 * oppSection[i] + oppHalf[i], oppHeading[i]);
+        const D3DXVECTOR3 target = BoundaryMid(s1) + (BoundaryRight(s1) - BoundaryLeft(s1)) * oppLane[i];
+        const float a = YawTo(body, target - body.GetPosition());
+        oppHeading[i] += std::clamp(a, -kOppTurnLimit, kOppTurnLimit);
+        oppSteer[i] = a <= -kOppSteerShown ? -1 : (a >= kOppSteerShown ? 1 : 0);
+
+        // 6. Drive.
+        body.MoveLocal(0.0f, 0.0f, oppSpeed[i]);
+
+        // 7. Progress by the body's centre: onto the next section, or stay on this one.
+        const D3DXVECTOR3 pos = body.GetPosition(), up = body.GetAxisY();
+        D3DXVECTOR3 hit;
+        int half = -1;
+        if (PointOverHalf(pos, up, s1, 0, &hit)) {
+            half = 0;
+        } else if (PointOverHalf(pos, up, s1, 1, &hit)) {
+            half = 1;
+        }
+        if (half >= 0) {
+            oppSection[i] = s1;
+            oppHalf[i] = half;
+            if (s1 == 0) oppLaps[i] += 1;
+            SetPosition(body, hit);
+        } else {
+            const int s = oppSection[i];
+            if (!PointOverHalf(pos, up, s, 0) && !PointOverHalf(pos, up, s, 1)) body.MoveLocal(0.0f, 0.0f, -oppSpeed[i]);
+            const D3DXVECTOR3 p = body.GetPosition();
+            const D3DXVECTOR3 top = p + up * kOppTestReach, bottom = p - up * kOppTestReach;
+            if (D3DXPlaneIntersectLine(&hit, &g.halfPlane[2 * s], &top, &bottom)) SetPosition(body, hit);
+        }
+
+        // 8.
+        oppWheelSpin[i] += oppSpeed[i] / 12.0f;
+    }
+}
+
+void DrawOpponents() {
+    if (!device) return;
+    const RaceState& r = raceState;
+    device->SetRenderState(D3DRS_LIGHTING, 1);
+    for (int i = 0; i < Count(); ++i) {
+        oppVisible[i] = 0;
+        if (!WithinSections(oppSection[i], r.section, r.crystalRange)) continue;
+        if (!InView(i)) continue;
+        oppVisible[i] = 1;
+        DrawOpponent(i);
+    }
+}

@@ -1,0 +1,234 @@
+#include "race/race_hud.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "courses/course_builder.h"
+#include "courses/course_geometry.h"
+#include "courses/course_setup.h"
+#include "framework/draw2d.h"
+#include "framework/frame_pacer.h"
+#include "framework/graphics_device.h"
+#include "framework/text_draw.h"
+#include "race/crystals.h"
+#include "race/opponents.h"
+#include "race/race_state.h"
+#include "shell/asset_tables.h"
+#include "shell/scene_flow.h"
+#include "shell/settings.h"
+
+Texture bigTextImage;
+Texture bigShadowImage;
+int bigTextX = 0, bigTextY = 0, bigShadowX = 0, bigShadowY = 0;
+char bigTextString[256] = "";
+
+namespace {
+const char* const kFace = "ＭＳ ゴシック";
+constexpr uint32_t kLapTimeColour = 0xff00c0ffu;
+constexpr uint32_t kNewBestColour = 0xffffc0ffu;
+constexpr uint32_t kLapTextColour = 0xffff0000u, kLapShadowColour = 0xff808080u;
+constexpr uint32_t kGreen = 0xff00ff00u, kBlack = 0xff000000u;
+constexpr int kBlinkingTextFrames = 1000;
+
+// Panel slots of the asset tables: FPS, speed, rank, mini map, boost gauge, then the timer panel
+// for one to four read-outs.
+enum { kPanelFps, kPanelSpeed, kPanelRank, kPanelMap, kPanelGauge, kPanelTimers };
+
+void DrawPanel(int slot) {
+    if (renderLevel >= 2) {
+        hudPanels[slot].DrawTriangleStrip(2);
+        return;
+    }
+    const PanelRect& r = kHudPanelRects[slot];
+    DrawRect(r.x1, r.y1, r.x2, r.y2, kBlack);
+}
+
+// A text image drawn with a uniform alpha (the big text dims in its last frames).
+void DrawImage(const Texture& image, int x, int y, uint32_t alpha) {
+    if (!image.texture || !device) return;
+    device->SetTexture(0, image.texture);
+    DrawTexturedRect(x, y, x + static_cast<int>(image.desc.Width), y + static_cast<int>(image.desc.Height),
+                     (alpha << 24) | 0xffffffu);
+}
+
+struct Marker {
+    float x, y;
+    int half;  // half size in pixels
+    uint32_t colour;
+};
+
+void AddSquare(ScreenVertex* v, int& n, const Marker& m) {
+    const float x1 = m.x - m.half, y1 = m.y - m.half, x2 = m.x + m.half, y2 = m.y + m.half;
+    const ScreenVertex corners[6] = {
+        {x1, y1, 0.2f, 1.0f, m.colour}, {x2, y1, 0.2f, 1.0f, m.colour}, {x1, y2, 0.2f, 1.0f, m.colour},
+        {x2, y1, 0.2f, 1.0f, m.colour}, {x2, y2, 0.2f, 1.0f, m.colour}, {x1, y2, 0.2f, 1.0f, m.colour},
+    };
+    for (const ScreenVertex& c : corners) v[n++] = c;
+}
+
+Marker MapMarker(const D3DXVECTOR3& p, int half, uint32_t colour) {
+    const CourseGeometry& g = courseGeometry;
+    const float extent = g.miniMapExtent > 0.0f ? g.miniMapExtent : 1.0f;
+    const int dx = static_cast<int>((p.x - g.miniMapCentre[0]) * MiniMapSize / extent);
+    const int dz = static_cast<int>((p.z + g.miniMapCentre[1]) * MiniMapSize / extent);
+    return {MiniMapLeft + MiniMapSize / 2 + dx, MiniMapTop + MiniMapSize / 2 - dz, half, colour};
+}
+}  // namespace
+
+void ShowBigText(const char* text, int size, uint32_t colour, uint32_t shadowColour, int x, int y, int frames) {
+    bigTextImage.Release();
+    bigShadowImage.Release();
+    std::snprintf(bigTextString, sizeof bigTextString, "%s", text);
+    bigTextImage.CreateFromTextItalic(text, size, colour, 700, kFace);
+    bigShadowImage.CreateFromTextItalic(text, size, shadowColour, 700, kFace);
+    const int offset = size == 64 ? 4 : 2;
+    bigTextX = x;
+    bigTextY = y;
+    bigShadowX = x + offset;
+    bigShadowY = y + offset;
+    raceState.bigTextTimer = frames;
+}
+
+void DrawBigText() {
+    RaceState& r = raceState;
+    if (r.bigTextTimer <= 0) return;
+    // Four equal steps down at 16, 12, 8 and 4 frames left.
+    const int steps = r.bigTextTimer <= 4 ? 4 : r.bigTextTimer <= 8 ? 3 : r.bigTextTimer <= 12 ? 2 : r.bigTextTimer <= 16 ? 1 : 0;
+    const uint32_t alpha = static_cast<uint32_t>(255 - 51 * steps);
+    if (r.bigTextTimer <= kBlinkingTextFrames || r.bigTextTimer % 61 < 30) {
+        DrawImage(bigShadowImage, bigShadowX, bigShadowY, alpha);
+        DrawImage(bigTextImage, bigTextX, bigTextY, alpha);
+    }
+    r.bigTextTimer -= 1;
+    if (r.bigTextTimer == 0) {
+        bigTextString[0] = '\0';
+        bigTextImage.Release();
+        bigShadowImage.Release();
+    }
+}
+
+void ShowLapText(int laps, int lapsDone) {
+    if (laps == lapsDone + 1) {
+        ShowBigText("FINAL LAP ", 48, kLapTextColour, kLapShadowColour, 212, 100, 90);
+        return;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "LAST %d LAPS ", laps - lapsDone);
+    ShowBigText(text, 48, kLapTextColour, kLapShadowColour, 188, 100, 90);
+}
+
+void MakeLapTimeTexts(int minutes, int millis, bool newBest) {
+    char text[32];
+    FormatLapTime(text, sizeof text, minutes, millis);
+    lastLapTimeText.Release();
+    if (newBest) {
+        bestLapTimeText.Release();
+        bestLapTimeText.CreateFromTextItalic(text, 16, kLapTimeColour, 700, kFace);
+        lastLapTimeText.CreateFromTextItalic(text, 16, kNewBestColour, 700, kFace);
+    } else {
+        lastLapTimeText.CreateFromTextItalic(text, 16, kLapTimeColour, 700, kFace);
+    }
+}
+
+void ResetLapTimeTexts() {
+    lastLapTimeText.Release();
+    bestLapTimeText.Release();
+    lastLapTimeText.CreateFromTextItalic("99:59.999", 16, kLapTimeColour, 700, kFace);
+    bestLapTimeText.CreateFromTextItalic("99:59.999", 16, kLapTimeColour, 700, kFace);
+}
+
+void DrawMiniMap() {
+    if (!device || raceState.finished || miniMap == 0) return;
+    const RaceState& r = raceState;
+    DrawPanel(kPanelMap);
+    device->SetTexture(0, nullptr);
+    miniMapBuffer.DrawLineStrip(static_cast<UINT>(courseGeometry.sectionCount));
+
+    ScreenVertex v[(SupplyCrystalSlots + BoostCrystalSlots + MaxOpponents + 1) * 6];
+    int n = 0;
+    if (miniMap == 2) {
+        for (int i = 0; i < std::clamp(r.supplyCrystalCount, 0, SupplyCrystalSlots); ++i)
+            if (supplyCrystalPresent[i]) AddSquare(v, n, MapMarker(supplyCrystals[i].GetPosition(), 1, 0xffffffffu));
+        for (int i = 0; i < std::clamp(r.boostCrystalCount, 0, BoostCrystalSlots); ++i)
+            if (boostCrystalPresent[i]) AddSquare(v, n, MapMarker(boostCrystals[i].GetPosition(), 1, kGreen));
+        for (int i = 0; i < std::clamp(r.enemyCount, 0, MaxOpponents); ++i)
+            AddSquare(v, n, MapMarker(oppBodies[i].GetPosition(), 2, 0xff0000ffu));
+    }
+    AddSquare(v, n, MapMarker(playerBody.GetPosition(), 2, 0xffffff00u));
+    device->SetVertexShader(kScreenVertexFvf);
+    device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<UINT>(n / 3), v, sizeof(ScreenVertex));
+}
+
+void DrawHud(int rank) {
+    if (!device) return;
+    const RaceState& r = raceState;
+    device->SetTexture(0, nullptr);
+    if (r.finished) {
+        DrawBigText();
+        return;
+    }
+
+    // Panels and gauges.
+    if (showFps) DrawPanel(kPanelFps);
+    if (timerMode > 0) DrawPanel(kPanelTimers + std::min(timerMode, 4) - 1);
+    if (speedMeter > 0) {
+        DrawPanel(kPanelGauge);
+        DrawPanel(kPanelSpeed);
+    }
+    DrawPanel(kPanelRank);
+    device->SetTexture(0, nullptr);
+    if (speedMeter > 0) {
+        DrawRect(538, 430, 540 + static_cast<int>(0.9f * r.boostGauge), 436, kGreen);
+        if (speedMeter == 1) {
+            const int v = static_cast<int>(r.speed / 25.0f * -255.0f);
+            const uint32_t colour = 0xff0000ffu - static_cast<uint32_t>(v) * 0xffffu;
+            DrawRect(538, 442, 540 + static_cast<int>(3.8f * r.speed), 470, colour);
+        }
+        for (int k = 0; k < r.boostStock; ++k) markerText.DrawAt(538 + 8 * k, 420);
+    }
+
+    // Reverse warning, rank, timer labels and lap read-outs.
+    if (!r.movingForward && r.bigTextTimer == 0) reverseTexts[frameCount % 20 < 4 ? 1 : 0].DrawAt(12, 200);
+    rankCaptionText.DrawAt(256, 16);
+    const int place = std::clamp(rank, 1, 9);
+    if (frameCount % 15 < 4) {
+        rankTexts[2 * (place - 1) + 1].DrawAt(334, 15);
+    } else {
+        rankTexts[2 * (place - 1)].DrawAt(336, 16);
+    }
+    for (int k = 0; k < std::min(timerMode, 4); ++k) timerCaptionTexts[k].DrawAt(k == 0 ? 536 : 544, 16 + 32 * k);
+    if (timerMode >= 3) lastLapTimeText.DrawAt(544, 96);
+    if (timerMode >= 4) bestLapTimeText.DrawAt(544, 128);
+
+    DrawBigText();
+
+    BeginText();
+    if (showFps) DrawTextFormat(16, 16, "%02.2f FPS ", framePacer.fps);
+    if (timerMode >= 1) DrawTextFormat(544, 32, "  %03.3f ", r.limitTime / 1000.0);
+    if (timerMode >= 2) DrawTextFormat(544, 64, "%02d:%02.3f ", r.lapMinutes, r.lapMillis / 1000.0);
+    if (speedMeter == 2) DrawTextFormat(538, 448, "%03.1f Km/h ", r.speed / 5.0f * 100.0f);
+    EndText();
+}
+
+void DrawOpponentNumbers(int rank) {
+    const RaceState& r = raceState;
+    const int count = std::clamp(r.enemyCount, 0, MaxOpponents);
+    int order[MaxOpponents];
+    int score[MaxOpponents];
+    for (int i = 0; i < count; ++i) {
+        order[i] = i;
+        score[i] = (oppLaps[i] * 10000 + oppSection[i]) * 10 + oppHalf[i];
+    }
+    // Highest progress first; equal scores keep their index order.
+    std::stable_sort(order, order + count, [&score](int a, int b) { return score[a] > score[b]; });
+    for (int k = 0; k < count; ++k) {
+        const int i = order[k];
+        if (!oppVisible[i]) continue;
+        const int place = k >= rank - 1 ? k + 2 : k + 1;
+        if (place > 9) continue;
+        const D3DXVECTOR3 top = oppBodies[i].GetPosition() + oppBodies[i].GetAxisY() * 20.0f;
+        const D3DXVECTOR3 s = ProjectToScreen(top);
+        if (s.z < 0.0f) continue;
+        numberTexts[place].DrawAt(static_cast<int>(s.x) - 4, static_cast<int>(s.y) - 16);
+    }
+}

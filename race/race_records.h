@@ -1,0 +1,41 @@
+// The records table: per course the best rank, the best lap, the lap splits of the race with the
+// best total time and the best crystal ratio. The race updates it at each completed lap and at the
+// finish; the Records screen and the save file read it.
+#pragma once
+
+#include "courses/course_table.h"
+#include "race/race_state.h"
+
+struct CourseRecord {
+    int bestRank;
+    int bestLapMinutes;
+    int bestLapMillis;
+    int splitMinutes[kMaxLaps];  // lap k of the best race at [k - 1]
+    int splitMillis[kMaxLaps];
+    float bestCrystalRatio;
+};
+
+// Rows 1 to 15 by course number; row 0 is not a course.
+extern CourseRecord records[CourseCount + 1];
+
+// Every row to its reset values (rank 9, times 99:59.999, ratio 0).
+void ResetRecords();
+// The record row of a course, or null for a number that is not a course.
+CourseRecord* FindRecord(int course);
+
+// A time as (minutes, milliseconds 0..59999).
+struct RaceTime {
+    int minutes;
+    int millis;
+};
+// Minutes summed, plus the whole minutes carried out of the summed milliseconds.
+RaceTime SumLapTimes(const int* minutes, const int* millis, int count);
+// Minutes first, then milliseconds.
+bool TimeLess(RaceTime a, RaceTime b);
+
+// A completed lap: becomes the course's best lap when it is strictly faster. True when it did.
+bool RecordLap(int course, int minutes, int millis);
+// The finish: best rank, the splits when the race total beats the stored one, the best ratio.
+void RecordFinish(int course, int finalRank, const int* lapMinutes, const int* lapMillis, int laps, float ratio);
+// Course set-up's reader of the best lap (null-safe for a number that is not a course).
+void BestLapOf(int course, int* minutes, int* millis);

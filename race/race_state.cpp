@@ -1,0 +1,238 @@
+#include "race/race_state.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "courses/course_geometry.h"
+#include "courses/course_setup.h"
+#include "courses/course_table.h"
+#include "race/crystals.h"
+#include "race/opponents.h"
+#include "race/player_vehicle.h"
+#include "race/race_camera.h"
+#include "race/race_hud.h"
+#include "race/race_music.h"
+#include "race/race_records.h"
+#include "race/race_scenes.h"
+#include "shell/asset_tables.h"
+#include "shell/scene_flow.h"
+
+RaceState raceState;
+PlayerControl playerControl = DriveByInput;
+
+namespace {
+// 0.985 of a full turn: how nearly the angles seen from a point must close around it.
+constexpr float kInsideAngleSum = 6.188937664f;
+// Unit vectors to two corners that cancel this closely put the point on the side between them.
+constexpr float kOnSideLength = 0.04f;
+constexpr float kTestReach = 10.0f;   // the test line runs this far above and below a point
+constexpr float kCornerSide = 9.0f;   // the car's corner points
+constexpr float kCornerLength = 15.0f;
+constexpr int kMillisPerMinute = 60000;
+constexpr int kResetLapMinutes = 99;
+constexpr int kResetLapMillis = 59999;
+constexpr int kWorstRankToPass = 4;
+
+float AngleBetween(const D3DXVECTOR3& a, const D3DXVECTOR3& b) {
+    return std::acos(std::clamp(D3DXVec3Dot(&a, &b), -1.0f, 1.0f));
+}
+
+int PreviousSection(int s) { return s > 0 ? s - 1 : courseGeometry.sectionCount - 1; }
+
+int CourseLapsNow() { return std::clamp(CourseLaps(currentCourse), 1, kMaxLaps); }
+}  // namespace
+
+bool SurfaceHits::Any() const { return OnSection(0) || OnSection(1) || OnSection(2); }
+
+bool InsideTriangle(const D3DXVECTOR3& p, const D3DXVECTOR3& a, const D3DXVECTOR3& b, const D3DXVECTOR3& c) {
+    D3DXVECTOR3 toA = a - p, toB = b - p, toC = c - p;
+    // Standing on a corner: every direction is degenerate, but the point is on the triangle.
+    constexpr float kOnCorner = 1e-8f;
+    if (D3DXVec3LengthSq(&toA) < kOnCorner || D3DXVec3LengthSq(&toB) < kOnCorner || D3DXVec3LengthSq(&toC) < kOnCorner)
+        return true;
+    D3DXVec3Normalize(&toA, &toA);
+    D3DXVec3Normalize(&toB, &toB);
+    D3DXVec3Normalize(&toC, &toC);
+    const D3DXVECTOR3 ab = toA + toB, bc = toB + toC, ca = toC + toA;
+    if (D3DXVec3Length(&ab) < kOnSideLength || D3DXVec3Length(&bc) < kOnSideLength || D3DXVec3Length(&ca) < kOnSideLength)
+        return true;
+    return AngleBetween(toA, toB) + AngleBetween(toB, toC) + AngleBetween(toC, toA) >= kInsideAngleSum;
+}
+
+bool PointOverHalf(const D3DXVECTOR3& p, const D3DXVECTOR3& up, int s, int t, D3DXVECTOR3* hitOut) {
+    const CourseGeometry& g = courseGeometry;
+    const int n = NextSection(s);
+    const D3DXVECTOR3 top = p + up * kTestReach, bottom = p - up * kTestReach;
+    D3DXVECTOR3 hit;
+    if (!D3DXPlaneIntersectLine(&hit, &g.halfPlane[2 * s + t], &top, &bottom)) return false;
+    if (hitOut) *hitOut = hit;
+    if (t == 0) return InsideTriangle(hit, BoundaryRight(s), BoundaryRight(n), BoundaryLeft(n));
+    return InsideTriangle(hit, BoundaryLeft(n), BoundaryLeft(s), BoundaryRight(s));
+}
+
+SurfaceHits TestSurface(const D3DXVECTOR3& p, const D3DXVECTOR3& up, int section) {
+    SurfaceHits hits{};
+    const int sections[3] = {PreviousSection(section), section, NextSection(section)};
+    for (int k = 0; k < 3; ++k)
+        for (int t = 0; t < 2; ++t) hits.on[k][t] = PointOverHalf(p, up, sections[k], t);
+    return hits;
+}
+
+CarCorners CarCornerPoints() {
+    const D3DXMATRIX& m = playerBody.localMatrix;
+    const D3DXVECTOR3 right(m._11, m._12, m._13), forward(m._31, m._32, m._33), pos(m._41, m._42, m._43);
+    const D3DXVECTOR3 side = right * kCornerSide, length = forward * kCornerLength;
+    return {pos - side + length, pos + side + length, pos - side - length, pos + side - length};
+}
+
+void ResetLapHistory() {
+    for (int lap = 1; lap <= kMaxLaps; ++lap) {
+        raceState.lapTimeMinutes[lap] = kResetLapMinutes;
+        raceState.lapTimeMillis[lap] = kResetLapMillis;
+        raceState.rankAtLap[lap] = -1;
+    }
+}
+
+void ResetRace() {
+    RaceState& r = raceState;
+    ResetLapHistory();
+    r.speed = r.sideSpeed = r.heading = r.driftAngle = 0.0f;
+    r.wheelSpin = 0.0f;
+    r.gripState = r.boostGauge = r.boostTimer = r.boostStock = r.gaugeFill = r.slideTapTimer = 0;
+    r.steerInput = 0;
+    r.gasHeld = r.brakeHeld = 0;
+    r.lift = 0.0f;
+    r.startTry = 1;
+    playerControl = DriveByInput;
+    r.lapCounter = r.lapsDone = 0;
+    r.movingForward = 1;
+    r.lapMinutes = r.lapMillis = 0;
+    ResetLapTimeTexts();
+    ResetRaceCamera();
+    ClearSparks();
+    frameCount = 0;
+    r.bigTextTimer = 0;
+    r.finished = 0;
+    r.finalRank = 0;
+    r.crystalsTaken = 0;
+    r.pauseCursor = 0;
+    r.replayEnd = -1;
+    StopCourseMusic();
+}
+
+void UpdateProgress() {
+    RaceState& r = raceState;
+    const CarCorners c = CarCornerPoints();
+    const D3DXVECTOR3 up = playerBody.GetAxisY();
+    const SurfaceHits left = TestSurface(c.frontLeft, up, r.section);
+    const SurfaceHits right = TestSurface(c.frontRight, up, r.section);
+    // A front corner over no tested triangle: the car is at a wall and keeps its progress.
+    if (!left.Any() || !right.Any()) return;
+    if (left.OnSection(2) || right.OnSection(2)) {
+        r.movingForward = 1;
+        r.section = NextSection(r.section);
+        r.half = left.on[2][0] || right.on[2][0] ? 0 : 1;
+        if (r.section == 0) CrossLineForward();
+    } else if (left.OnSection(1) || right.OnSection(1)) {
+        r.half = left.on[1][0] || right.on[1][0] ? 0 : 1;
+    } else {
+        r.section = PreviousSection(r.section);
+        r.movingForward = 0;
+        r.half = left.on[0][0] || right.on[0][0] ? 0 : 1;
+        if (r.section == courseGeometry.sectionCount - 1) r.lapCounter -= 1;
+    }
+}
+
+void CrossLineForward() {
+    RaceState& r = raceState;
+    r.lapCounter += 1;
+    if (r.lapCounter > r.lapsDone && !r.finished) {
+        if (r.lapCounter > 0) PlaySound(kSoundSignal2);
+        r.lapsDone = r.lapCounter;
+        if (r.lapCounter > 0 && r.lapCounter <= kMaxLaps) {
+            const int lap = r.lapCounter;
+            r.rankAtLap[lap] = CurrentRank();
+            r.lapTimeMinutes[lap] = r.lapMinutes;
+            r.lapTimeMillis[lap] = r.lapMillis;
+            const bool newBest = RecordLap(currentCourse, r.lapMinutes, r.lapMillis);
+            MakeLapTimeTexts(r.lapMinutes, r.lapMillis, newBest);
+            r.lapMinutes = r.lapMillis = 0;
+            const CourseInfo* info = FindCourse(currentCourse);
+            if (info) r.limitTime += info->extensionSeconds * 1000;
+            RestoreCrystals();
+        }
+        ShowLapText(CourseLapsNow(), r.lapsDone);
+    }
+    if (r.lapsDone == 0 && r.lapMinutes == 0 && r.lapMillis == 0) StartCourseMusic();
+}
+
+int CurrentRank() {
+    const RaceState& r = raceState;
+    int ahead = 0;
+    for (int i = 0; i < r.enemyCount && i < MaxOpponents; ++i) {
+        if (oppLaps[i] != r.lapCounter) {
+            if (oppLaps[i] > r.lapCounter) ++ahead;
+        } else if (oppSection[i] != r.section) {
+            if (oppSection[i] > r.section) ++ahead;
+        } else if (oppHalf[i] > r.half) {
+            ++ahead;
+        }
+    }
+    return 1 + ahead;
+}
+
+bool UpdateTimers() {
+    RaceState& r = raceState;
+    if (r.finished) return false;
+    if (r.lapCounter >= 0 || r.lapMinutes != 0 || r.lapMillis != 0) {
+        r.lapMillis += kMillisPerFrame;
+        if (r.lapMillis >= kMillisPerMinute) {
+            r.lapMinutes += 1;
+            r.lapMillis -= kMillisPerMinute;
+        }
+    }
+    r.limitTime -= kMillisPerFrame;
+    return r.limitTime < 1;
+}
+
+float CrystalRatio() {
+    const RaceState& r = raceState;
+    const int total = (r.boostCrystalCount + r.supplyCrystalCount) * CourseLapsNow();
+    if (total <= 0) return 0.0f;
+    return static_cast<float>(r.crystalsTaken) / static_cast<float>(total) * 100.0f;
+}
+
+bool FinishRace() {
+    RaceState& r = raceState;
+    const int laps = CourseLapsNow();
+    r.finalRank = r.rankAtLap[laps];
+    RecordFinish(currentCourse, r.finalRank, &r.lapTimeMinutes[1], &r.lapTimeMillis[1], laps, CrystalRatio());
+    return r.finalRank > kWorstRankToPass;
+}
+
+void ConnectCourseLinks() {
+    RaceState& r = raceState;
+    courseRace.limitTime = &r.limitTime;
+    courseRace.crystalRange = &r.crystalRange;
+    courseRace.section = &r.section;
+    courseRace.half = &r.half;
+    courseRace.lapCounter = &r.lapCounter;
+    courseRace.lapsDone = &r.lapsDone;
+    courseRace.enemyCount = &r.enemyCount;
+    courseRace.supplyCrystalCount = &r.supplyCrystalCount;
+    courseRace.boostCrystalCount = &r.boostCrystalCount;
+    courseRace.frameCount = &frameCount;
+    courseRace.oppSpeed = oppSpeed;
+    courseRace.oppTopSpeed = oppTopSpeed;
+    courseRace.oppHeading = oppHeading;
+    courseRace.oppLane = oppLane;
+    courseRace.oppSection = oppSection;
+    courseRace.oppHalf = oppHalf;
+    courseRace.oppLaps = oppLaps;
+    courseRace.oppBoostTimer = oppBoostTimer;
+    courseRace.supplyCrystalPresent = supplyCrystalPresent;
+    courseRace.boostCrystalPresent = boostCrystalPresent;
+    courseRace.racePaused = RacePaused;
+    courseRace.bestLap = BestLapOf;
+    courseRace.switchMusic = SwitchCourseMusic;
+}

@@ -1,0 +1,103 @@
+// The race in progress: the player's motion, progress along the course, lap and limit clocks, the
+// per-lap history, and the rules that are not physics (section progress, lap crossings both ways,
+// the timers, the rank and the finish bookkeeping). One global record shared by every race scene.
+#pragma once
+#include <cstdint>
+
+#include "platform/math.h"
+
+constexpr int kMaxLaps = 10;
+constexpr int kSparkSlots = 20;
+// The race clocks advance this many milliseconds per frame (the game's clock, not wall time).
+constexpr int kMillisPerFrame = 16;
+
+// Who drives the player's car this frame; both flags are cleared by the caller.
+using PlayerControl = void (*)(uint8_t* gasHeld, uint8_t* brakeHeld);
+extern PlayerControl playerControl;
+
+struct RaceState {
+    float heading;      // yaw, radians, kept within [-2pi, 2pi]
+    float driftAngle;   // extra yaw of the body while sliding
+    float speed;        // units per frame along the car's own forward axis
+    float wheelSpin;    // accumulated tyre rotation
+    float sideSpeed;    // sideways speed from a slide impulse
+    int boostGauge;     // 0..100
+    int boostTimer;     // frames of boost left
+    int boostStock;     // stored boosts, 0..10
+    int gaugeFill;      // gauge points still flowing in
+    int slideTapTimer;  // double-tap window of the slide: negative after a left tap, positive after a right
+    int gripState;      // -1 while drifting; 10 while the gas is held, counting down otherwise
+    int steerInput;     // -1 left, 0, +1 right
+    int section;        // the section the car is on
+    int half;           // which of its two triangles
+    int lapCounter;     // +1 per forward crossing of the line, -1 per backward one
+    int lapsDone;       // highest value lapCounter has reached
+    uint8_t finished;
+    uint8_t movingForward;  // the last section change was forward (drives the reverse warning)
+    uint8_t startTry;       // the rocket start may still be tried
+    uint8_t gasHeld;        // the controller's flags of this frame (exhaust flames, replay)
+    uint8_t brakeHeld;
+    int crystalsTaken;
+    int enemyCount;
+    int lapMinutes, lapMillis;  // the lap in progress
+    int limitTime;              // milliseconds left
+    int bigTextTimer;
+    int crystalRange;           // draw window in sections
+    int boostCrystalCount, supplyCrystalCount;
+    int pauseCursor;
+    int replayEnd;
+    int finalRank;              // rank at the last lap, once finished
+    float lift;                 // this frame's vertical shake of the car
+
+    // Per-lap history, index = lap number 1..10.
+    int rankAtLap[kMaxLaps + 1];
+    int lapTimeMinutes[kMaxLaps + 1];
+    int lapTimeMillis[kMaxLaps + 1];
+
+    D3DXMATRIX previousPose;  // the body's matrix before this frame's move
+};
+extern RaceState raceState;
+
+// Which of the tested triangles one test point lies over: [0] previous, [1] current, [2] next
+// section, each with its two halves.
+struct SurfaceHits {
+    bool on[3][2];
+    bool Any() const;
+    bool OnSection(int which) const { return on[which][0] || on[which][1]; }
+};
+
+// The race's inside test: the angles under which p sees the sides sum to a full turn (within
+// 1.5%), or p lies on a side.
+bool InsideTriangle(const D3DXVECTOR3& p, const D3DXVECTOR3& a, const D3DXVECTOR3& b, const D3DXVECTOR3& c);
+// True when the vertical test line through p (along up) meets half t of section s inside its
+// triangle: t = 0 is (R[s], R[s+1], L[s+1]), t = 1 is (L[s+1], L[s], R[s]). `hit`, when given,
+// receives where the line meets the half's plane.
+bool PointOverHalf(const D3DXVECTOR3& p, const D3DXVECTOR3& up, int s, int t, D3DXVECTOR3* hit = nullptr);
+// p against both halves of the sections before, at and after `section`.
+SurfaceHits TestSurface(const D3DXVECTOR3& p, const D3DXVECTOR3& up, int section);
+
+// The car's four corner points: +-9 along its right axis, +-15 along its forward axis.
+struct CarCorners {
+    D3DXVECTOR3 frontLeft, frontRight, rearLeft, rearRight;
+};
+CarCorners CarCornerPoints();
+
+// Back to the state before a course's set-up: motion, boost, clocks, history, texts, camera,
+// sparks, counters, the keyboard-and-pad driver, and the course music stopped.
+void ResetRace();
+// The lap history alone (lap times 99:59.999, ranks -1): the boot's first reset.
+void ResetLapHistory();
+// Section, half and lap changes from the front corners of the moved car.
+void UpdateProgress();
+// A forward crossing of the start line (called by UpdateProgress).
+void CrossLineForward();
+// 1 + the opponents strictly ahead (laps, then section, then half).
+int CurrentRank();
+// Lap clock and limit time; true when the limit has run out this frame.
+bool UpdateTimers();
+// The first finish frame's bookkeeping; true when the final rank is out of the top four.
+bool FinishRace();
+// Crystals taken as a percentage of all crystals over all laps (0 on a course without crystals).
+float CrystalRatio();
+// The race fields the course set-up writes are this module's records.
+void ConnectCourseLinks();

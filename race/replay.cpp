@@ -1,0 +1,41 @@
+#include "race/replay.h"
+
+#include "race/crystals.h"
+#include "race/opponents.h"
+#include "race/race_state.h"
+#include "shell/asset_tables.h"
+
+ReplayPlayerFrame replayPlayer[kReplayFrames];
+ReplayOpponentFrame replayOpponents[MaxOpponents][kReplayFrames];
+uint8_t replaySupplyPresent[kReplayFrames][SupplyCrystalSlots];
+uint8_t replayBoostPresent[kReplayFrames][BoostCrystalSlots];
+
+void RecordFrame(int frame, uint8_t gasHeld, int steerInput) {
+    if (frame < 0 || frame >= kReplayFrames) return;
+    const RaceState& r = raceState;
+    ReplayPlayerFrame& p = replayPlayer[frame];
+    p.position = playerBody.GetPosition();
+    p.section = r.section;
+    p.half = r.half;
+    p.lapsDone = r.lapsDone;
+    p.speed = r.speed;
+    p.heading = r.heading;
+    p.driftAngle = r.driftAngle;
+    p.steerInput = steerInput;
+    p.gasHeld = gasHeld;
+    p.crystalFlash = r.gaugeFill >= 1 ? 1 : 0;
+    p.boostTimer = r.boostTimer;
+    p.wheelSpin = r.wheelSpin;
+    for (int i = 0; i < r.enemyCount && i < MaxOpponents; ++i) {
+        ReplayOpponentFrame& o = replayOpponents[i][frame];
+        o.position = oppBodies[i].GetPosition();
+        o.section = oppSection[i];
+        o.half = oppHalf[i];
+        o.wheelTurn = static_cast<int>(oppWheelSpin[i] * 1000.0f);
+        o.steer = oppSteer[i];
+        o.heading = oppHeading[i];
+        o.boosting = oppBoostTimer[i] >= 1 ? 1 : 0;
+    }
+    for (int i = 0; i < SupplyCrystalSlots; ++i) replaySupplyPresent[frame][i] = supplyCrystalPresent[i];
+    for (int i = 0; i < BoostCrystalSlots; ++i) replayBoostPresent[frame][i] = boostCrystalPresent[i];
+}
