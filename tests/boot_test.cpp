@@ -123,7 +123,8 @@ TEST(BootEndToEnd, EveryAssetLoadsAndTheLogoShowsThenEverythingIsReleased) {
         EXPECT_NE(log.find(std::string("load(") + name + ") ... "), std::string::npos) << name;
     }
     // Slot 1 wears the player's shadow: it follows the type-2 body and tyres.
-    EXPECT_NE(log.find("load(Enemybody2.x) ... ok.\nload(Enemytire2.x) ... ok.\nload(KORVANshadow.x) ... ok."),
+    EXPECT_NE(log.find("load(Enemybody2.x) ... ok.\nrelease(Enemytire5.x)\nload(Enemytire2.x) ... ok.\n"
+                       "release(Enemyshadow5.x)\nload(KORVANshadow.x) ... ok."),
               std::string::npos);
     // The logo pictures go at its end; the shutdown releases the rest.
     EXPECT_NE(log.find("release(IDB_CreatedByKiru)"), std::string::npos);
