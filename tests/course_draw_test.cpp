@@ -163,12 +163,15 @@ TEST_F(CourseRenderTest, CourseOneFromItsGridAndFromAbove) {
     ASSERT_NE(courseFrameProc, nullptr);
     *courseRace.frameCount = 1;
 
-    struct Shot { const char* file; D3DXVECTOR3 eye, at, up; } shots[] = {
-        {"course01_grid.png", D3DXVECTOR3(100, 100, -70), D3DXVECTOR3(100, 74, 120), D3DXVECTOR3(0, 1, 0)},
-        {"course01_above.png", D3DXVECTOR3(1000, 1100, -400), D3DXVECTOR3(1300, 0, 700), D3DXVECTOR3(0, 1, 0)},
+    // From the grid (the player on section 149), and from high above the first bend (the player on
+    // section 20, so the window holds the start straight and the bend).
+    struct Shot { const char* file; int section; D3DXVECTOR3 eye, at, up; } shots[] = {
+        {"course01_grid.png", 149, D3DXVECTOR3(100, 100, -70), D3DXVECTOR3(100, 74, 120), D3DXVECTOR3(0, 1, 0)},
+        {"course01_above.png", 20, D3DXVECTOR3(-250, 600, 500), D3DXVECTOR3(500, 64, 1500), D3DXVECTOR3(0, 1, 0)},
     };
     for (const Shot& shot : shots) {
         SCOPED_TRACE(shot.file);
+        *courseRace.section = shot.section;
         ASSERT_TRUE(BeginFrame(0xff000000u));
         Look(shot.eye, shot.at, shot.up);
         courseFrameProc();
