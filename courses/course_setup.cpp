@@ -58,6 +58,9 @@ void SetFogAndLight(const CourseInfo& info) {
     if (fogType == 1) {
         device->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
     } else {
+        // Table fog wins over vertex fog while it is set, so a switch back to vertex fog in the
+        // options must also switch table fog off.
+        device->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_NONE);
         device->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
     }
     device->SetRenderState(D3DRS_FOGSTART, FloatBits(info.fogStart));

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -150,6 +151,40 @@ TEST_F(CourseRenderTest, RoadIsDrawnForTheWindowedSectionsOnly) {
     EXPECT_EQ(Pixel(f, 320, 190)[0], 0);
     // Beside the road nothing is drawn.
     EXPECT_EQ(Pixel(f, 20, 290)[0], 0);
+}
+
+TEST_F(CourseRenderTest, FogModeFollowsFogTypeWithTheSameColourAndRange) {
+    const int savedFog = fogType;
+    for (int type : {1, 0, 1}) {
+        SCOPED_TRACE(type);
+        fogType = type;
+        ASSERT_TRUE(SetUpCourse(1));
+        DWORD table = 0, vertex = 0, colour = 0, enabled = 0, start = 0, end = 0, ambient = 0;
+        device->GetRenderState(D3DRS_FOGTABLEMODE, &table);
+        device->GetRenderState(D3DRS_FOGVERTEXMODE, &vertex);
+        device->GetRenderState(D3DRS_FOGCOLOR, &colour);
+        device->GetRenderState(D3DRS_FOGENABLE, &enabled);
+        device->GetRenderState(D3DRS_FOGSTART, &start);
+        device->GetRenderState(D3DRS_FOGEND, &end);
+        device->GetRenderState(D3DRS_AMBIENT, &ambient);
+        EXPECT_EQ(table, type == 1 ? DWORD(D3DFOG_LINEAR) : DWORD(D3DFOG_NONE));
+        if (type == 0) EXPECT_EQ(vertex, DWORD(D3DFOG_LINEAR));
+        EXPECT_EQ(enabled, 1u);
+        EXPECT_EQ(colour, 0xff40ffffu);
+        float startF, endF;
+        std::memcpy(&startF, &start, 4);
+        std::memcpy(&endF, &end, 4);
+        EXPECT_EQ(startF, 1.0f);
+        EXPECT_EQ(endF, 2000.0f);
+        EXPECT_EQ(ambient, 0xffd0d0d0u);
+        // Light 0: course 1's sun, (0, -1, -1) normalised, white; lights 1 to 9 off.
+        EXPECT_NEAR(light0.Direction.z, -0.7071068f, 1e-5f);
+        EXPECT_EQ(light0.Diffuse.r, 1.0f);
+        BOOL on = 1;
+        device->GetLightEnable(1, &on);
+        EXPECT_EQ(on, 0);
+    }
+    fogType = savedFog;
 }
 
 TEST_F(CourseRenderTest, CourseOneFromItsGridAndFromAbove) {
