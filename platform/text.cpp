@@ -91,11 +91,11 @@ struct Layout {
 
 // Splits the text into lines ("\r\n", "\r" or "\n") and tab-separated segments, measuring each.
 bool LayOut(TTF_Font* font, const char* utf8, int pixelHeight, Layout& layout) {
+    // A half-width column as the line layout itself measures it (the glyph metrics of a bold
+    // face report the emboldening on top of the advance).
     int spaceAdvance = pixelHeight / 2;
-    int minx, maxx, miny, maxy, advance;
-    if (TTF_GlyphMetrics32(font, ' ', &minx, &maxx, &miny, &maxy, &advance) == 0 && advance > 0) {
-        spaceAdvance = advance;
-    }
+    int spaceWidth = 0, spaceHeight = 0;
+    if (TTF_SizeUTF8(font, " ", &spaceWidth, &spaceHeight) == 0 && spaceWidth > 0) spaceAdvance = spaceWidth;
     const int tabStop = kTabColumns * spaceAdvance;
 
     layout.lines.assign(1, {});

@@ -85,6 +85,11 @@ TEST_F(Text, LineBreaksAndTabStops) {
     EXPECT_EQ(Measure("ABCDEFGH\tB", 16).w, 136);
     EXPECT_EQ(Measure("A\tB", 32).w, 144);
 
+    // A bold face keeps the same stops.
+    TextImage bold = Render("A\tB", 16, 700, true);
+    EXPECT_EQ(Ink(bold, 10, 0, 63, 16), 0);
+    EXPECT_GT(Ink(bold, 64, 0, 73, 16), 0);
+
     TextImage image = Render("A\tB\n\nC", 16);
     ASSERT_EQ(image.width, 72);
     ASSERT_EQ(image.height, 48);
