@@ -15,6 +15,7 @@
 #include "courses/course_geometry.h"
 #include "courses/course_setup.h"
 #include "framework/graphics_device.h"
+#include "framework/mesh.h"
 #include "framework/screenshot.h"
 #include "framework/sound.h"
 #include "platform/system.h"
@@ -151,6 +152,55 @@ TEST_F(CourseRenderTest, RoadIsDrawnForTheWindowedSectionsOnly) {
     EXPECT_EQ(Pixel(f, 320, 190)[0], 0);
     // Beside the road nothing is drawn.
     EXPECT_EQ(Pixel(f, 20, 290)[0], 0);
+}
+
+TEST_F(CourseRenderTest, SceneryIsDrawnOnlyInsideTheWindowAndNearTheCamera) {
+    ASSERT_EQ(chdir(KORVAN_BUILD_DIR), 0);
+    Mesh tree;
+    ASSERT_TRUE(EnterDataDirectory());
+    const bool loaded = tree.Load("TreeL.x", 0xff000000u, 1);
+    LeaveDataDirectory();
+    ASSERT_TRUE(loaded);
+    currentCourse = 0;
+    courseGeometry.sectionCount = 150;
+    for (int s = 0; s < 150; ++s) {
+        courseGeometry.boundary[s].left = D3DXVECTOR3(0, 0, 100.0f * s);
+        courseGeometry.boundary[s].right = D3DXVECTOR3(200, 0, 100.0f * s);
+    }
+    BuildCourseSurfaces();
+    for (int m = 0; m < 300; ++m) sceneryPool[m].Init(&tree, 0, 0, 0, 1.0f);
+    PlaceSceneryPool(sceneryPool);
+    *courseRace.section = 0;
+    *courseRace.crystalRange = 10;
+
+    // Draw calls made by one scenery run with the given models flagged.
+    auto drawCalls = [](bool nearTest, bool (*flag)(int section), const D3DXVECTOR3& eye) {
+        for (int m = 0; m < 300; ++m) courseGeometry.sceneryOn[m] = flag(m / 2) ? 1 : 0;
+        // The view goes in before the frame begins: the screen projection is taken from it there.
+        Look(eye, eye + D3DXVECTOR3(0, -1, 0.2f), D3DXVECTOR3(0, 1, 0));
+        BeginFrame(0xff000000u);
+        const UINT before = device->DrawCallCount();
+        if (nearTest) DrawSceneryNear(); else DrawSceneryOnScreen();
+        const UINT calls = device->DrawCallCount() - before;
+        EndFrame();
+        return calls;
+    };
+    const D3DXVECTOR3 above(100, 1500, 400);
+    for (bool nearTest : {true, false}) {
+        SCOPED_TRACE(nearTest);
+        const UINT all = drawCalls(nearTest, [](int) { return true; }, above);
+        const UINT inside = drawCalls(nearTest, [](int s) { return s < 10 || s > 140; }, above);
+        const UINT outside = drawCalls(nearTest, [](int s) { return s >= 10 && s <= 140; }, above);
+        EXPECT_GT(inside, 0u);
+        EXPECT_EQ(all, inside);
+        EXPECT_EQ(outside, 0u);
+        // The same view from 2100 up: every model is more than 2000 units away.
+        EXPECT_EQ(drawCalls(nearTest, [](int) { return true; }, D3DXVECTOR3(100, 2100, 400)), 0u);
+    }
+    for (int m = 0; m < 300; ++m) {
+        courseGeometry.sceneryOn[m] = 0;
+        sceneryPool[m].Init(&sceneryMeshes[0], 0, 0, 0, 1.0f);
+    }
 }
 
 TEST_F(CourseRenderTest, FogModeFollowsFogTypeWithTheSameColourAndRange) {
