@@ -49,7 +49,7 @@ bool WriteAudioAssets(const std::string& dataDir) {
             ok = false;
             continue;
         }
-        ok = WriteFile(dataDir + "/" + name, EncodeMidiFile(ComposeTune(*plan))) && ok;
+        ok = WriteFile(dataDir + "/" + name, EncodeSmf(ComposeTune(*plan))) && ok;
     }
     return ok;
 }

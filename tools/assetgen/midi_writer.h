@@ -8,15 +8,15 @@
 
 inline constexpr int kTicksPerQuarter = 480;
 
-struct MidiEvent {
+struct SmfEvent {
     uint32_t tick;
     int order;                  // tie-break at one tick: note-offs, then set-up, then note-ons
     std::vector<uint8_t> bytes; // status and data bytes, or 0xff type len... for meta events
 };
 
-struct MidiTrack {
+struct SmfTrack {
     std::string name;
-    std::vector<MidiEvent> events;
+    std::vector<SmfEvent> events;
 
     void Note(uint32_t tick, uint32_t length, int channel, int key, int velocity);
     void Program(uint32_t tick, int channel, int program);
@@ -26,10 +26,10 @@ struct MidiTrack {
     void Marker(uint32_t tick, const std::string& text);
 };
 
-struct MidiSong {
-    std::vector<MidiTrack> tracks;  // track 0 carries the tempo map
+struct SmfSong {
+    std::vector<SmfTrack> tracks;  // track 0 carries the tempo map
     uint32_t endTick = 0;           // every track ends here, so the piece loops on the bar line
 };
 
 // The complete file image.
-std::vector<uint8_t> EncodeMidiFile(const MidiSong& song);
+std::vector<uint8_t> EncodeSmf(const SmfSong& song);

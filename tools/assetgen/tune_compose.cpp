@@ -215,6 +215,18 @@ struct Harmony {
         }
         return pitch;
     }
+    // A passing note a semitone from a chord's borrowed tone (G against the E major of A minor)
+    // takes that tone instead: the scale bends to the chord.
+    int BendToChord(const Chord& c, int pitch) const {
+        for (int pc : c.tones) {
+            int p = tonicPc + pc;
+            if (InScale(p)) continue;
+            int d = Mod12(p - pitch);
+            if (d == 1) return pitch + 1;
+            if (d == 11) return pitch - 1;
+        }
+        return pitch;
+    }
     // The chord's pitch class placed at or above `low`.
     int PlaceAbove(int pc, int low) const {
         int p = low + Mod12(tonicPc + pc - low);
@@ -227,7 +239,7 @@ public:
     explicit Composer(const TunePlan& plan)
         : plan_(plan), rng_{plan.seed}, harmony_{Mod12(plan.tonic), kScaleSteps[static_cast<int>(plan.scale)]} {}
 
-    MidiSong Compose();
+    SmfSong Compose();
 
 private:
     void LayOutForm();
@@ -250,7 +262,7 @@ private:
     std::vector<Section> sections_;
     std::vector<Bar> bars_;
     std::vector<std::vector<ChordSpan>> progA_, progB_, progC_, progT_;
-    MidiTrack conductor_{"Conductor", {}}, lead_{"Lead", {}}, arp_{"Arpeggio", {}}, pad_{"Pad", {}},
+    SmfTrack conductor_{"Conductor", {}}, lead_{"Lead", {}}, arp_{"Arpeggio", {}}, pad_{"Pad", {}},
         bass_{"Bass", {}}, comp_{"Comping", {}}, drums_{"Drums", {}};
 };
 
@@ -292,7 +304,7 @@ const ChordSpan& Composer::ChordAt(int bar, int step) const {
 }
 
 void Composer::SetUpChannels() {
-    struct Part { MidiTrack* track; int channel; int program; int volume; int pan; int reverb; };
+    struct Part { SmfTrack* track; int channel; int program; int volume; int pan; int reverb; };
     const Part parts[] = {
         {&lead_, kLeadCh, plan_.leadProgram, 100, 64, 40},
         {&arp_, kArpCh, plan_.arpProgram, 66, 92, 50},
@@ -533,11 +545,12 @@ void Composer::WriteArpeggios() {
 }
 
 void Composer::LeadNote(int tick, int len, int pitch, int velocity, const Section& s) {
-    int shift = (s.kind != Kind::Breakdown && s.occurrence >= 2 && pitch + 12 <= plan_.leadHigh + 7) ? 12 : 0;
+    int shift = (s.kind != Kind::Breakdown && s.occurrence >= 2 && pitch + 12 <= plan_.leadHigh + 3) ? 12 : 0;
     lead_.Note(static_cast<uint32_t>(tick), static_cast<uint32_t>(len), kLeadCh, pitch + shift, velocity);
     if ((s.kind == Kind::A || s.kind == Kind::B) && s.occurrence > 0 && plan_.arpProgram >= 0) {
-        arp_.Note(static_cast<uint32_t>(tick), static_cast<uint32_t>(len), kArpCh, harmony_.MoveSteps(pitch, -2),
-                  velocity * 3 / 4);
+        const Chord& c = ChordAt(tick / kBar, (tick % kBar) / kStep).chord;
+        int under = harmony_.BendToChord(c, harmony_.MoveSteps(pitch, -2));
+        arp_.Note(static_cast<uint32_t>(tick), static_cast<uint32_t>(len), kArpCh, under, velocity * 3 / 4);
     }
 }
 
@@ -567,6 +580,7 @@ void Composer::PlayMotif(const Motif& motif, int bar, int anchor, int velocity, 
         int pitch = harmony_.MoveSteps(anchor, n.step);
         const Chord& c = ChordAt(b, st).chord;
         if (st % 4 == 0 || len >= 3) pitch = harmony_.NearestChordTone(c, pitch);
+        else pitch = harmony_.BendToChord(c, pitch);
         while (pitch > plan_.leadHigh) pitch -= 12;
         while (pitch < plan_.leadLow) pitch += 12;
         int v = velocity + (st == 0 ? 12 : st == 8 ? 6 : st % 4 == 0 ? 2 : (st % 2 ? -8 : -3)) + rng_.Below(7) - 3;
@@ -633,7 +647,7 @@ void Composer::WriteLead() {
     }
 }
 
-MidiSong Composer::Compose() {
+SmfSong Composer::Compose() {
     LayOutForm();
     conductor_.Tempo(0, plan_.bpm);
     conductor_.TimeSignature(0, 4, 2);
@@ -646,10 +660,10 @@ MidiSong Composer::Compose() {
     WriteArpeggios();
     WriteLead();
 
-    MidiSong song;
+    SmfSong song;
     song.endTick = static_cast<uint32_t>(bars_.size() * kBar);
     song.tracks.push_back(conductor_);
-    for (MidiTrack* t : {&lead_, &arp_, &pad_, &bass_, &comp_, &drums_}) {
+    for (SmfTrack* t : {&lead_, &arp_, &pad_, &bass_, &comp_, &drums_}) {
         if (!t->events.empty()) song.tracks.push_back(*t);
     }
     return song;
@@ -669,6 +683,6 @@ int FormBars(const char* form) {
 
 }  // namespace
 
-MidiSong ComposeTune(const TunePlan& plan) { return Composer(plan).Compose(); }
+SmfSong ComposeTune(const TunePlan& plan) { return Composer(plan).Compose(); }
 
 double TuneSeconds(const TunePlan& plan) { return FormBars(plan.form) * 4 * 60.0 / plan.bpm; }

@@ -43,7 +43,7 @@ struct TunePlan {
     const char* form;
 };
 
-MidiSong ComposeTune(const TunePlan& plan);
+SmfSong ComposeTune(const TunePlan& plan);
 // Length in seconds of the composed form at the plan's tempo.
 double TuneSeconds(const TunePlan& plan);
 
