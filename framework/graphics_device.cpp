@@ -258,6 +258,7 @@ static void SetDefaultRenderStates() {
 bool InitDirect3D() {
     LogSeparator();
     Log("InitDirect3D\n");
+    RememberShotDirectory();
     direct3D = Direct3DCreate8(D3D_SDK_VERSION);
     if (!direct3D) {
         SysMessageBox(kErrorCaption, "Direct3Dの初期化に失敗しました.");

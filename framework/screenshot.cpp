@@ -1,5 +1,9 @@
 #include "framework/screenshot.h"
 
+#include <unistd.h>
+
+#include <climits>
+#include <string>
 #include <vector>
 
 #include "framework/debug_log.h"
@@ -41,14 +45,22 @@ bool WriteScreenshot(const char* path) {
 
 namespace {
 std::vector<bool> shotTaken;  // per entry of programOptions.shots
+std::string shotDirectory;    // where relative shot paths lead, whatever the loaders' directory
 }  // namespace
+
+void RememberShotDirectory() {
+    char buf[PATH_MAX];
+    shotDirectory = getcwd(buf, sizeof(buf)) ? buf : "";
+}
 
 void WriteShotsForFrame(uint32_t frame) {
     const auto& shots = programOptions.shots;
     shotTaken.resize(shots.size(), false);
     for (size_t i = 0; i < shots.size(); ++i) {
         if (shots[i].first >= 0 && static_cast<uint32_t>(shots[i].first) == frame) {
-            shotTaken[i] = WriteScreenshot(shots[i].second.c_str()) || shotTaken[i];
+            std::string path = shots[i].second;
+            if (!path.empty() && path[0] != '/' && !shotDirectory.empty()) path = shotDirectory + "/" + path;
+            shotTaken[i] = WriteScreenshot(path.c_str()) || shotTaken[i];
         }
     }
 }

@@ -7,6 +7,9 @@
 bool WriteScreenshot(const char* path);
 // Writes RGBA pixels (top row first) as a PNG; false when the file cannot be written.
 bool WritePng(const char* path, const uint8_t* rgba, int width, int height);
+// Relative shot paths lead to the directory current now (InitDirect3D calls this before any
+// loader enters the data directory).
+void RememberShotDirectory();
 // Writes every shot asked for this frame number; called by EndFrame.
 void WriteShotsForFrame(uint32_t frame);
 // Logs every shot asked for that no presented frame wrote (the run ended first, or that frame's

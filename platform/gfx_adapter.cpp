@@ -144,8 +144,9 @@ HRESULT GfxDirect3D::GetAdapterIdentifier(UINT adapter, DWORD flags, D3DADAPTER_
     std::memset(id, 0, sizeof(*id));
     const char* driver = SDL_GetCurrentVideoDriver();
     std::snprintf(id->Driver, sizeof(id->Driver), "%s", driver ? driver : "");
+    // Some drivers name a display by its number only: say whose display it is.
     const char* name = SDL_GetDisplayName(static_cast<int>(adapter));
-    if (name && *name) {
+    if (name && *name && std::strspn(name, "0123456789") != std::strlen(name)) {
         std::snprintf(id->Description, sizeof(id->Description), "%s", name);
     } else {
         std::snprintf(id->Description, sizeof(id->Description), "%s display %u", driver ? driver : "video", adapter);
