@@ -1,6 +1,7 @@
 // The generated meshes, textures and built-in bitmaps: every file the game names is there and well
 // formed, the vehicles, gate and skies have the sizes the game relies on, a rebuild writes the same
-// bytes, and a contact sheet of every model is drawn (build dir: visual_sheet.png, texture_sheet.png).
+// bytes, and a contact sheet of every model is drawn (build dir: visual_sheet.png, vehicle_sheet.png,
+// texture_sheet.png).
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <unistd.h>
 
 #include "platform/builtin_resources.h"
+#include "platform/xfile.h"
 #include "tools/assetgen/vis_manifest.h"
 #include "tools/assetgen/vis_sheet.h"
 
@@ -134,6 +136,27 @@ TEST(VisualAssets, MeshesReadBackAndTheirTexturesExist) {
                 break;
             }
         }
+    }
+}
+
+// The game's own model reader takes every file, with one subset per material and its textures named.
+TEST(VisualAssets, TheGameReaderLoadsEveryModel) {
+    for (const char* f : kVisualMeshFiles) {
+        XMesh game;
+        std::string error;
+        ASSERT_TRUE(XFileLoad((kData + "/" + f).c_str(), game, &error)) << f << ": " << error;
+        sheet::Mesh ours = LoadMesh(f);
+        if (ours.faces.empty()) {
+            EXPECT_TRUE(game.indices.empty()) << f;  // the placeholder draws nothing
+            continue;
+        }
+        ASSERT_EQ(game.materials.size(), ours.materials.size()) << f;
+        size_t triangles = 0;
+        for (const auto& face : ours.faces) triangles += face.size() - 2;
+        EXPECT_EQ(game.indices.size(), triangles * 3) << f;
+        for (size_t i = 0; i < ours.materials.size(); ++i) EXPECT_EQ(game.materials[i].textureFile, ours.materials[i].texture) << f;
+        EXPECT_NEAR(game.boundsMin[1], ours.lo.y, 1e-3f) << f;
+        EXPECT_NEAR(game.boundsMax[2], ours.hi.z, 1e-3f) << f;
     }
 }
 
@@ -457,6 +480,30 @@ TEST(VisualAssets, ContactSheetShowsEveryModel) {
         cv.ClearDepth();
         Label(cv, v.x0 + 4, v.y0 + 4, "scale: car beside " + std::string(l.parts[0].file), 0xffff80);
         ++cell;
+    }
+    // The cars close up, from the front quarter and the rear quarter, as the chase camera sees them.
+    {
+        const int w = 480, h = 360;
+        sheet::Canvas cars(3 * w, 4 * h, 0x5a6070);
+        for (int i = 0; i < 12; ++i) {
+            sheet::View v;
+            v.x0 = (i % 3) * w;
+            v.y0 = (i / 3) * h;
+            v.w = w;
+            v.h = h;
+            v.at = {0, -1.5f, 0};
+            sheet::Vec dir = i < 6 ? sheet::Vec{0.8f, 0.45f, 1.0f} : sheet::Vec{-0.5f, 0.45f, -1.0f};
+            v.eye = v.at + sheet::Unit(dir) * 40.0f;
+            for (const Part& p : Assembly(i % 6)) {
+                sheet::DrawOptions o = lit;
+                o.cull = std::string(p.file).find("BFire") == std::string::npos;
+                sheet::Draw(cars, v, meshes[p.file], textures, p.place, o);
+            }
+            cars.ClearDepth();
+            Label(cars, v.x0 + 4, v.y0 + 4, Assembly(i % 6)[1].file, 0xffffff);
+        }
+        std::string carsOut = std::string(KORVAN_BUILD_DIR) + "/vehicle_sheet.png";
+        EXPECT_NE(stbi_write_png(carsOut.c_str(), cars.w, cars.h, 3, cars.rgb.data(), cars.w * 3), 0);
     }
     std::string out = std::string(KORVAN_BUILD_DIR) + "/visual_sheet.png";
     EXPECT_NE(stbi_write_png(out.c_str(), cv.w, cv.h, 3, cv.rgb.data(), cv.w * 3), 0);

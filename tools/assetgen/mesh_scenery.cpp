@@ -238,26 +238,63 @@ XMesh Crystal(unsigned rgb, float r, float h, int sides, bool spikes) {
     return m;
 }
 
-// A title letter built from the pixel glyph as one solid block, 30 units a cell, centred.
+// Title letters: thick strokes of 40 extruded 40 deep, in a box 170 wide and 220 high about the
+// origin, so each turns about its own middle.
 XMesh Letter(char c) {
     XMesh m;
     Shaper s(m);
     int face = m.AddMaterial(Mat(0x2c6cff, 1.0f, 0.3f));
     int side = m.AddMaterial(Mat(0xb8e0ff, 1.0f, 0.3f));
-    const float cell = 30.0f, depth = 20.0f;
-    auto filled = [&](int col, int row) { return GlyphPixel(c, col, row); };
-    for (int row = 0; row < 7; ++row) {
-        for (int col = 0; col < 5; ++col) {
-            if (!filled(col, row)) continue;
-            float x0 = (col - 2.5f) * cell, x1 = x0 + cell;
-            float y1 = (3.5f - row) * cell, y0 = y1 - cell;
-            s.Poly({{x0, y0, -depth}, {x1, y0, -depth}, {x1, y1, -depth}, {x0, y1, -depth}}, face, {0, 0, -1});
-            s.Poly({{x0, y0, depth}, {x1, y0, depth}, {x1, y1, depth}, {x0, y1, depth}}, face, {0, 0, 1});
-            if (!filled(col - 1, row)) s.Poly({{x0, y0, -depth}, {x0, y1, -depth}, {x0, y1, depth}, {x0, y0, depth}}, side, {-1, 0, 0});
-            if (!filled(col + 1, row)) s.Poly({{x1, y0, -depth}, {x1, y1, -depth}, {x1, y1, depth}, {x1, y0, depth}}, side, {1, 0, 0});
-            if (!filled(col, row - 1)) s.Poly({{x0, y1, -depth}, {x1, y1, -depth}, {x1, y1, depth}, {x0, y1, depth}}, side, {0, 1, 0});
-            if (!filled(col, row + 1)) s.Poly({{x0, y0, -depth}, {x1, y0, -depth}, {x1, y0, depth}, {x0, y0, depth}}, side, {0, -1, 0});
+    const float half = 20.0f, depth = 20.0f;
+    auto stroke = [&](float x0, float y0, float x1, float y1) {
+        float dx = x1 - x0, dy = y1 - y0, l = std::sqrt(dx * dx + dy * dy);
+        float ux = dx / l * half, uy = dy / l * half;  // along, half a width long
+        float px = -uy, py = ux;                       // across
+        s.Prism({{x0 - ux - px, y0 - uy - py}, {x1 + ux - px, y1 + uy - py}, {x1 + ux + px, y1 + uy + py},
+                 {x0 - ux + px, y0 - uy + py}},
+                -depth, depth, face, side);
+    };
+    switch (c) {
+        case 'K':
+            stroke(-65, -90, -65, 90);
+            stroke(-45, 0, 65, 90);
+            stroke(-20, 15, 65, -90);
+            break;
+        case 'O': {
+            // An octagonal ring.
+            const V2 outer[8] = {{-45, 110}, {45, 110}, {85, 70}, {85, -70}, {45, -110}, {-45, -110}, {-85, -70}, {-85, 70}};
+            const V2 inner[8] = {{-28, 70}, {28, 70}, {45, 53}, {45, -53}, {28, -70}, {-28, -70}, {-45, -53}, {-45, 53}};
+            for (int i = 0; i < 8; ++i) {
+                int j = (i + 1) % 8;
+                s.Prism({outer[i], outer[j], inner[j], inner[i]}, -depth, depth, face, side);
+            }
+            break;
         }
+        case 'R':
+            stroke(-65, -90, -65, 90);
+            stroke(-65, 90, 35, 90);
+            stroke(35, 90, 65, 62);
+            stroke(65, 62, 65, 28);
+            stroke(65, 28, 35, 0);
+            stroke(35, 0, -65, 0);
+            stroke(10, 0, 65, -90);
+            break;
+        case 'V':
+            stroke(-65, 90, 0, -85);
+            stroke(65, 90, 0, -85);
+            break;
+        case 'A':
+            stroke(-65, -90, 0, 85);
+            stroke(65, -90, 0, 85);
+            stroke(-38, -22, 38, -22);
+            break;
+        case 'N':
+            stroke(-65, -90, -65, 90);
+            stroke(65, -90, 65, 90);
+            stroke(-65, 90, 65, -90);
+            break;
+        default:
+            break;
     }
     return m;
 }

@@ -129,7 +129,7 @@ XMesh Planets() {
 XMesh Pyramid() {
     XMesh m;
     Shaper s(m);
-    int stone = m.AddMaterial(Mat(0xffffff, 1.0f, 0.35f, "pyramid.bmp"));
+    int stone = m.AddMaterial(Mat(0xffffff, 1.0f, 0.12f, "pyramid.bmp"));
     int dark = m.AddMaterial(Mat(0x4a3a28, 1.0f, 0.2f));
     const float B = 700, H = 560, w = 140, h = 180;
     s.uvTile = 96.0f;

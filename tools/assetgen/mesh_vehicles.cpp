@@ -41,6 +41,27 @@ void Nozzle(Shaper& s, const Paint& p, float x, float y, float zFront, float zEn
     s.Frustum({x, y, zEnd}, r, {x, y, zEnd - 0.01f}, r * 0.7f, 8, p.glow, false, false, true);
 }
 
+// A wheel arch over a tyre at (x, y, z): a shell from just ahead of the tyre, over its top, to just
+// behind it, painted outside, dark inside, closed at both sides.
+void Fender(Shaper& s, const Paint& p, float x, float y, float z, float tyreRadius, float tyreWidth) {
+    const int segs = 8;
+    float r0 = tyreRadius + 0.3f, r1 = tyreRadius + 0.7f, hw = tyreWidth * 0.5f + 0.3f;
+    float a0 = 0.3f, a1 = kPi - 0.45f;  // from the front (+z) over the top to the back
+    auto at = [&](float a, float r, float dx) { return V3{x + dx, y + r * std::sin(a), z + r * std::cos(a)}; };
+    for (int k = 0; k < segs; ++k) {
+        float a = a0 + (a1 - a0) * k / segs, b = a0 + (a1 - a0) * (k + 1) / segs;
+        V3 radial{0, std::sin((a + b) / 2), std::cos((a + b) / 2)};
+        s.Poly({at(a, r1, -hw), at(b, r1, -hw), at(b, r1, hw), at(a, r1, hw)}, p.main, radial);
+        s.Poly({at(a, r0, -hw), at(b, r0, -hw), at(b, r0, hw), at(a, r0, hw)}, p.under, -radial);
+        s.Poly({at(a, r0, -hw), at(b, r0, -hw), at(b, r1, -hw), at(a, r1, -hw)}, p.trim, {-1, 0, 0});
+        s.Poly({at(a, r0, hw), at(b, r0, hw), at(b, r1, hw), at(a, r1, hw)}, p.trim, {1, 0, 0});
+    }
+    for (float a : {a0, a1}) {
+        V3 tangent{0, std::cos(a), -std::sin(a)};
+        s.Poly({at(a, r0, -hw), at(a, r1, -hw), at(a, r1, hw), at(a, r0, hw)}, p.trim, a == a0 ? -tangent : tangent);
+    }
+}
+
 // Shared layout of KORVAN and its rival ZORVAN: wedge hull, canopy, wings and two boost pods
 // whose outlets sit just in front of the flames at (+-3.6, 2.0, -13.3).
 XMesh ArrowCar(unsigned mainRgb, unsigned trimRgb, unsigned topRgb, unsigned glassRgb, bool horns) {
@@ -71,6 +92,7 @@ XMesh ArrowCar(unsigned mainRgb, unsigned trimRgb, unsigned topRgb, unsigned gla
         s.xf = Xf{};
         Nozzle(s, p, sx * 3.6f, 2.2f, -10.0f, -10.8f, 1.15f);
     }
+    for (float sx : {-1.0f, 1.0f}) Fender(s, p, sx * 3.6f, -1.8f, 5.2f, 4.2f, 2.4f);
     if (horns) {
         for (float sx : {-1.0f, 1.0f}) {
             s.Frustum({sx * 1.6f, 0.2f, 4.0f}, 0.6f, {sx * 2.8f, 2.6f, 6.5f}, 0.0f, 5, p.trim, false, true, false);
@@ -102,6 +124,10 @@ XMesh Hornet() {
         s.Box({sx * 2.3f - 0.3f, -1.6f, -3.0f}, {sx * 2.3f + 0.3f, 0.6f, -2.0f}, p.trim);
     }
     s.Box({-4.4f, -3.1f, 9.6f}, {4.4f, -2.7f, 11.0f}, p.trim);
+    for (float sx : {-1.0f, 1.0f}) {
+        Fender(s, p, sx * 3.6f, -1.8f, 5.2f, 4.2f, 2.2f);
+        Fender(s, p, sx * 3.6f, -1.8f, -6.6f, 4.2f, 2.2f);
+    }
     return m;
 }
 
@@ -134,6 +160,7 @@ XMesh KillerBee() {
         int wing = m.AddMaterial(Mat(0xd0f0ff, 0.55f, 0.3f));
         s.Card({sx * 4.6f, 3.8f, -3.0f}, {sx * 3.6f, 0.8f, 0.0f}, {0, 0.2f, 2.8f}, wing, wing);
         Nozzle(s, p, sx * 2.6f, 0.0f, -9.5f, -12.6f, 0.8f);
+        Fender(s, p, sx * 3.65f, -2.3f, 5.2f, 3.7f, 2.0f);
     }
     return m;
 }
@@ -160,6 +187,8 @@ XMesh Hannya() {
         Nozzle(s, p, sx * 4.1f, 1.5f, -9.0f, -14.4f, 1.4f);
         s.Box({sx * 4.1f - 0.5f, 2.0f, -12.0f}, {sx * 4.1f + 0.5f, 5.0f, -10.0f}, p.trim);
         Nozzle(s, p, sx * 4.1f, 5.7f, -10.5f, -14.8f, 0.9f);
+        Fender(s, p, sx * 6.2f, -1.8f, 5.2f, 4.2f, 3.2f);
+        Fender(s, p, sx * 6.2f, -1.8f, -6.6f, 4.2f, 3.2f);
     }
     s.Loft({Section(1.0f, 0.6f, 2.0f, 2.6f, 0.6f, 1.0f), Section(-2.0f, 2.0f, 2.2f, 4.0f, 0.6f, 1.0f),
             Section(-6.0f, 1.8f, 2.4f, 3.8f, 0.6f, 1.0f)},

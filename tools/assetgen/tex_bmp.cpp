@@ -231,11 +231,6 @@ const Glyph* FindGlyph(char c) {
 }
 }  // namespace
 
-bool GlyphPixel(char c, int col, int row) {
-    const Glyph* g = FindGlyph(c);
-    return g && col >= 0 && col < 5 && row >= 0 && row < 7 && g->rows[row][col] == '#';
-}
-
 int TextWidth(const std::string& text, int scale) {
     return text.empty() ? 0 : static_cast<int>(text.size()) * 6 * scale - scale;
 }

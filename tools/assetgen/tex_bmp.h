@@ -53,8 +53,6 @@ float TileFbm(float x, float y, int basePeriod, int octaves, uint32_t seed);
 // scale x scale block. Returns the width drawn.
 int TextWidth(const std::string& text, int scale);
 void DrawText(Image& img, int x, int y, const std::string& text, int scale, Rgb c);
-// Whether pixel (col 0..4, row 0..6) of the glyph for c is set; false for characters it lacks.
-bool GlyphPixel(char c, int col, int row);
 // Text with a dark outline ring of `outline` pixels.
 void DrawTextOutlined(Image& img, int x, int y, const std::string& text, int scale, Rgb c, Rgb edge,
                       int outline);

@@ -94,7 +94,7 @@ Image NightCity() {
     Rng r(211);
     for (int x = 0, id = 0; x < kSkyW; ++id) {
         int wdt = 6 + r.Next() % 18;
-        float h = r.Range(2.0f, 11.0f) * (r.Unit() < 0.15f ? 1.6f : 1.0f);
+        float h = r.Range(3.0f, 12.0f) * (r.Unit() < 0.2f ? 1.6f : 1.0f);
         for (int k = 0; k < wdt && x < kSkyW; ++k, ++x) {
             height[x] = h;
             blockId[x] = id;

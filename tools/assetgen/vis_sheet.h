@@ -265,8 +265,10 @@ inline bool ReadXFile(const std::string& path, Mesh& out, std::string& err) {
     Tokens tk(body);
     std::vector<Mesh> meshes;
     if (!ReadBlocks(tk, meshes, err, false)) return false;
+    if (meshes.empty()) return err = "no mesh in the file", false;
     out = Mesh{};
     for (Mesh& m : meshes) {
+        if (m.faces.empty() && m.positions.empty()) continue;  // an empty placeholder mesh
         if (m.normals.size() != m.positions.size() || m.uvs.size() != m.positions.size() * 2 || m.materials.empty())
             return err = "mesh lacks normals, texture coordinates or materials", false;
         int base = static_cast<int>(out.positions.size()), mbase = static_cast<int>(out.materials.size());

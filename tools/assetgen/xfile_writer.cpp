@@ -82,11 +82,8 @@ static void AppendFaceList(std::string& out, const std::vector<std::vector<int>>
 std::string FormatXFile(const XMesh& mesh, const std::string& meshName) {
     std::string out = "xof 0302txt 0032\n";
     if (mesh.Empty()) {
-        // A frame with nothing hanging from it: a well-formed file that draws nothing.
-        out += "Frame " + meshName + " {\n FrameTransformMatrix {\n";
-        out += "  1.000000,0.000000,0.000000,0.000000,0.000000,1.000000,0.000000,0.000000,"
-               "0.000000,0.000000,1.000000,0.000000,0.000000,0.000000,0.000000,1.000000;;\n";
-        out += " }\n}\n";
+        // A mesh object with no vertices and no faces: a well-formed file that draws nothing.
+        out += "Mesh " + meshName + " {\n 0;;\n 0;;\n}\n";
         return out;
     }
     out += "Mesh " + meshName + " {\n ";

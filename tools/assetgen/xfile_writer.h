@@ -54,5 +54,5 @@ struct XMesh {
     void Append(const XMesh& other);      // merges another mesh with its materials
 };
 
-// The whole file as text; a mesh without faces gives a valid file holding no geometry.
+// The whole file as text; a mesh without faces gives a valid file whose one mesh is empty.
 std::string FormatXFile(const XMesh& mesh, const std::string& meshName);
