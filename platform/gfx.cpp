@@ -15,6 +15,8 @@
 
 // --- small helpers -------------------------------------------------------------------------------
 
+bool gfxContextAlive = false;
+
 UINT GfxFvfStride(DWORD fvf) {
     UINT size = 0;
     switch (fvf & D3DFVF_POSITION_MASK) {
@@ -165,7 +167,7 @@ UINT GfxResource::Release() {
 }
 
 GfxTexture::~GfxTexture() {
-    if (name_) glDeleteTextures(1, &name_);
+    if (name_ && gfxContextAlive) glDeleteTextures(1, &name_);
     delete[] lockBits_;
 }
 
@@ -234,7 +236,7 @@ HRESULT GfxTexture::UnlockRect(UINT level) {
 }
 
 GfxVertexBuffer::~GfxVertexBuffer() {
-    if (name_) glDeleteBuffers(1, &name_);
+    if (name_ && gfxContextAlive) glDeleteBuffers(1, &name_);
     delete[] data_;
 }
 
@@ -260,7 +262,7 @@ HRESULT GfxVertexBuffer::Unlock() {
 }
 
 GfxIndexBuffer::~GfxIndexBuffer() {
-    if (name_) glDeleteBuffers(1, &name_);
+    if (name_ && gfxContextAlive) glDeleteBuffers(1, &name_);
     delete[] data_;
 }
 
@@ -835,6 +837,7 @@ GfxDevice::~GfxDevice() {
             SDL_GL_MakeCurrent(static_cast<SDL_Window*>(state_->window), state_->context);
             GfxFreeState(*state_);
             SDL_GL_DeleteContext(state_->context);
+            gfxContextAlive = false;
         }
         delete state_;
     }

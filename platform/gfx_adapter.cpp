@@ -250,6 +250,7 @@ HRESULT GfxDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE type, void* window, D
         return D3DERR_NOTAVAILABLE;
     }
     FillCaps(*s, adapter);
+    gfxContextAlive = true;
     *device = dev;
     return D3D_OK;
 }

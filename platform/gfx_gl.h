@@ -107,6 +107,10 @@ struct GfxState {
     UINT drawCalls = 0, triangles = 0;
 };
 
+// True while a device's GL context exists: resources that outlive the device (a static object
+// destroyed at exit) then free nothing on the GL side, which went with the context.
+extern bool gfxContextAlive;
+
 // Creates the 640 x 480 target, program, buffers and default state on the current context.
 bool GfxInitState(GfxState& s, char* error, int errorSize);
 void GfxFreeState(GfxState& s);
