@@ -17,6 +17,10 @@
 
 bool gfxContextAlive = false;
 
+// Textures are filled through a unit of their own, so a texture made or changed in the middle of
+// a frame never disturbs what stage 0 has bound.
+constexpr GLenum kUploadUnit = GL_TEXTURE0 + 7;
+
 UINT GfxFvfStride(DWORD fvf) {
     UINT size = 0;
     switch (fvf & D3DFVF_POSITION_MASK) {
@@ -187,6 +191,14 @@ HRESULT GfxTexture::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) const {
 HRESULT GfxTexture::LockRect(UINT level, D3DLOCKED_RECT* locked, const void* rect, DWORD flags) {
     if (!locked || level != 0 || rect || lockBits_) return D3DERR_INVALIDCALL;
     lockBits_ = new uint32_t[static_cast<size_t>(width_) * height_]();
+    // As a managed texture does, a lock shows what the texture holds (a new one holds zeros).
+    if (filled_ && gfxContextAlive) {
+        glActiveTexture(kUploadUnit);
+        glBindTexture(GL_TEXTURE_2D, name_);
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, lockBits_);
+        glActiveTexture(GL_TEXTURE0);
+    }
     locked->Pitch = static_cast<int>(width_ * 4);
     locked->pBits = lockBits_;
     return D3D_OK;
@@ -224,12 +236,14 @@ static void QuantiseToFormat(uint32_t* px, size_t n, D3DFORMAT f) {
 HRESULT GfxTexture::UnlockRect(UINT level) {
     if (level != 0 || !lockBits_) return D3DERR_INVALIDCALL;
     QuantiseToFormat(lockBits_, static_cast<size_t>(width_) * height_, format_);
-    glActiveTexture(GL_TEXTURE0);
+    glActiveTexture(kUploadUnit);
     glBindTexture(GL_TEXTURE_2D, name_);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, static_cast<GLsizei>(width_), static_cast<GLsizei>(height_), GL_BGRA,
                     GL_UNSIGNED_BYTE, lockBits_);
     if (levels_ > 1) glGenerateMipmap(GL_TEXTURE_2D);
+    glActiveTexture(GL_TEXTURE0);
+    filled_ = true;
     delete[] lockBits_;
     lockBits_ = nullptr;
     return D3D_OK;
@@ -255,8 +269,9 @@ HRESULT GfxVertexBuffer::Unlock() {
     if (!locked_) return D3DERR_INVALIDCALL;
     locked_ = false;
     if (lockSize_ > 0) {
-        glBindBuffer(GL_ARRAY_BUFFER, name_);
-        glBufferSubData(GL_ARRAY_BUFFER, lockOffset_, lockSize_, data_ + lockOffset_);
+        // Through the copy target, so the device's own buffer bindings stay as they are.
+        glBindBuffer(GL_COPY_WRITE_BUFFER, name_);
+        glBufferSubData(GL_COPY_WRITE_BUFFER, lockOffset_, lockSize_, data_ + lockOffset_);
     }
     return D3D_OK;
 }
@@ -1148,7 +1163,7 @@ HRESULT GfxDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usa
     t->pool_ = pool;
     t->usage_ = usage;
     glGenTextures(1, &t->name_);
-    glActiveTexture(GL_TEXTURE0);
+    glActiveTexture(kUploadUnit);
     glBindTexture(GL_TEXTURE_2D, t->name_);
     for (UINT l = 0; l < levels; ++l) {
         glTexImage2D(GL_TEXTURE_2D, static_cast<GLint>(l), GL_RGBA8, static_cast<GLsizei>(std::max(1u, width >> l)),
@@ -1156,7 +1171,7 @@ HRESULT GfxDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usa
     }
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, static_cast<GLint>(levels - 1));
-    state_->dirty |= kDirtyTexture;  // the stage's binding was disturbed
+    glActiveTexture(GL_TEXTURE0);
     *texture = t;
     return D3D_OK;
 }
@@ -1170,9 +1185,8 @@ HRESULT GfxDevice::CreateVertexBuffer(UINT length, DWORD usage, DWORD fvf, D3DPO
     b->fvf_ = fvf;
     b->data_ = new uint8_t[length]();
     glGenBuffers(1, &b->name_);
-    glBindBuffer(GL_ARRAY_BUFFER, b->name_);
-    glBufferData(GL_ARRAY_BUFFER, length, b->data_, (usage & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW);
-    state_->boundVbo = b->name_;
+    glBindBuffer(GL_COPY_WRITE_BUFFER, b->name_);
+    glBufferData(GL_COPY_WRITE_BUFFER, length, b->data_, (usage & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW);
     *buffer = b;
     return D3D_OK;
 }

@@ -292,7 +292,8 @@ class GfxTexture : public GfxResource {
 public:
     HRESULT GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) const;
     UINT GetLevelCount() const { return levels_; }
-    // Only level 0 can be locked; the rectangle is always the whole level. Pitch = width * 4.
+    // Only level 0 can be locked; the rectangle is always the whole level. Pitch = width * 4. The
+    // locked pixels start as what the texture holds.
     HRESULT LockRect(UINT level, D3DLOCKED_RECT* locked, const void* rect, DWORD flags);
     HRESULT UnlockRect(UINT level);
 
@@ -308,6 +309,7 @@ private:
     D3DPOOL pool_ = D3DPOOL_MANAGED;
     DWORD usage_ = 0;
     uint32_t* lockBits_ = nullptr;
+    bool filled_ = false;
 };
 
 class GfxVertexBuffer : public GfxResource {

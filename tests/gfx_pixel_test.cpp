@@ -510,6 +510,47 @@ TEST_F(GfxPixelTest, TextureFormatsAndLimits) {
     EXPECT_EQ(real.TextureCaps & D3DPTEXTURECAPS_SQUAREONLY, 0u);
 }
 
+GfxTexture* SolidTexture(D3DCOLOR c) {
+    GfxTexture* t = nullptr;
+    if (FAILED(dev->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t))) return nullptr;
+    D3DLOCKED_RECT lr{};
+    t->LockRect(0, &lr, nullptr, 0);
+    for (int i = 0; i < 4; ++i) static_cast<uint32_t*>(lr.pBits)[i] = c;
+    t->UnlockRect(0);
+    return t;
+}
+
+TEST_F(GfxPixelTest, TexturesMadeMidFrameLeaveStageZeroAlone) {
+    GfxTexture* red = SolidTexture(0xFFFF0000u);
+    GfxTexture* green = SolidTexture(0xFF00FF00u);
+    ASSERT_NE(red, nullptr);
+    ASSERT_NE(green, nullptr);
+    dev->SetTexture(0, red);
+    TexScreenVertex q[4] = {{0, 0, 0.5f, 1, 0xFFFFFFFFu, 0, 0}, {40, 0, 0.5f, 1, 0xFFFFFFFFu, 1, 0},
+                            {0, 40, 0.5f, 1, 0xFFFFFFFFu, 0, 1}, {40, 40, 0.5f, 1, 0xFFFFFFFFu, 1, 1}};
+    dev->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+    dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, q, sizeof(TexScreenVertex));
+    // Another texture refilled between two draws, as the screen font does with its strings.
+    D3DLOCKED_RECT fill{};
+    ASSERT_EQ(green->LockRect(0, &fill, nullptr, 0), D3D_OK);
+    static_cast<uint32_t*>(fill.pBits)[0] = 0xFF0000FFu;
+    ASSERT_EQ(green->UnlockRect(0), D3D_OK);
+    for (auto& v : q) v.x += 100;
+    dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, q, sizeof(TexScreenVertex));
+    Read();
+    EXPECT_TRUE(Near(At(20, 20), 255, 0, 0, 0));
+    EXPECT_TRUE(Near(At(120, 20), 255, 0, 0, 0));
+    // A lock shows what the texture holds.
+    D3DLOCKED_RECT lr{};
+    ASSERT_EQ(red->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    EXPECT_EQ(static_cast<uint32_t*>(lr.pBits)[3], 0xFFFF0000u);
+    EXPECT_EQ(red->LockRect(0, &lr, nullptr, 0), D3DERR_INVALIDCALL);  // already locked
+    red->UnlockRect(0);
+    dev->SetTexture(0, nullptr);
+    red->Release();
+    green->Release();
+}
+
 TEST(GfxFormat, StridesOfTheGameFormats) {
     EXPECT_EQ(GfxFvfStride(0x042), 16u);
     EXPECT_EQ(GfxFvfStride(0x044), 20u);
