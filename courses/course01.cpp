@@ -20,12 +20,8 @@ constexpr int kArcSteps = 50;
 constexpr float kHumpHeight = 25.0f;
 constexpr int kHumpSteps = 25;
 
-int count;
-
 void Put(float lx, float ly, float lz, float rx, float ry, float rz) {
-    courseGeometry.boundary[count].left = D3DXVECTOR3(lx, ly, lz);
-    courseGeometry.boundary[count].right = D3DXVECTOR3(rx, ry, rz);
-    ++count;
+    AddBoundary(D3DXVECTOR3(lx, ly, lz), D3DXVECTOR3(rx, ry, rz));
 }
 
 // Boundary pair across a road running along z at centre x (facing +z when `forward`).
@@ -35,7 +31,7 @@ void PutStraight(float centreX, float y, float z, bool forward) {
 }
 
 void WriteBoundaryPoints() {
-    count = 0;
+    ClearBoundaries();
     const float pi = 3.1415927f;
     // Start straight: the line at z = 100, then ten boundaries 100 apart.
     for (int s = 0; s <= 10; ++s) PutStraight(100.0f, kRoadY, 100.0f + kStep * s, true);
@@ -63,7 +59,6 @@ void WriteBoundaryPoints() {
     }
     // Home straight: fourteen boundaries up to z = 0; the closing section reaches the line.
     for (int s = 1; s <= 14; ++s) PutStraight(100.0f, kRoadY, cz2 + kStep * s, true);
-    courseGeometry.sectionCount = count;
 }
 
 // The sea: one quad at y = 0 under the whole course, the water texture repeated 20 times each way.

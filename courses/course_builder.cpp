@@ -1,5 +1,7 @@
 #include "courses/course_builder.h"
 
+#include "framework/debug_log.h"
+
 VertexBuffer roadQuad[MaxSections];
 VertexBuffer edgeStrip[MaxSections][4];
 VertexBuffer miniMapBuffer;
@@ -109,6 +111,12 @@ int PlaceCrystals(const int* sections, int slots, Model* models, uint8_t* presen
     const CourseGeometry& g = courseGeometry;
     for (int i = 0; i < count; ++i) {
         const int s = sections[i];
+        // A slot naming a section the course does not have stays off the course.
+        if (s < 0 || s >= g.sectionCount) {
+            Log("crystal slot %d names section %d of %d\n", i, s, g.sectionCount);
+            present[i] = 0;
+            continue;
+        }
         const D3DXVECTOR3 p = CrystalPosition(s);
         SetPosition(models[i], p);
         models[i].SetOrientation(g.edgeDir[s].left, g.halfNormal[2 * s]);

@@ -18,8 +18,14 @@ constexpr int kBannerBlinkFrames = 3;
 constexpr float kGlareSize = 500.0f;
 constexpr uint32_t kGlareColour = 0x80ffc080u;
 
-int window[2 * 30];
+constexpr int kMaxRange = 30;  // Render Level 2's window
+int window[2 * kMaxRange];
 int windowCount;
+
+int WindowRange() {
+    const int range = *courseRace.crystalRange;
+    return range > kMaxRange ? kMaxRange : range;
+}
 
 D3DXMATRIX CurrentCameraMatrix() {
     D3DXMATRIX view, camera;
@@ -59,7 +65,7 @@ void DrawScenery(bool nearTest) {
     if (!device) return;
     RefreshWindow();
     const D3DXVECTOR3 eye = CameraPosition();
-    const int range = *courseRace.crystalRange;
+    const int range = WindowRange();
     for (int i = 0; i < windowCount; ++i) {
         if (i == 0 || i == range) device->SetTexture(0, nullptr);
         const int s = window[i];
@@ -89,9 +95,7 @@ int DrawWindowSections(int c, int range, int n, int* out) {
 }
 
 int CurrentDrawWindow(int* out) {
-    int range = *courseRace.crystalRange;
-    if (range > 30) range = 30;
-    return DrawWindowSections(*courseRace.section, range, courseGeometry.sectionCount, out);
+    return DrawWindowSections(*courseRace.section, WindowRange(), courseGeometry.sectionCount, out);
 }
 
 void DrawRoadWindow() {

@@ -61,6 +61,18 @@ void SetVertex(CourseVertex& v, const D3DXVECTOR3& p, const D3DXVECTOR3& n, uint
 
 }  // namespace
 
+void ClearBoundaries() { courseGeometry.sectionCount = 0; }
+
+bool AddBoundary(const D3DXVECTOR3& left, const D3DXVECTOR3& right) {
+    CourseGeometry& g = courseGeometry;
+    if (g.sectionCount < 0) g.sectionCount = 0;
+    if (g.sectionCount >= MaxSections) return false;
+    g.boundary[g.sectionCount].left = left;
+    g.boundary[g.sectionCount].right = right;
+    ++g.sectionCount;
+    return true;
+}
+
 D3DXVECTOR3 BoundaryMid(int s) {
     const BoundaryPair& b = courseGeometry.boundary[s];
     return (b.left + b.right) * 0.5f;

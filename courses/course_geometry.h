@@ -91,6 +91,12 @@ inline const D3DXVECTOR3& BoundaryRight(int s) { return courseGeometry.boundary[
 // Centre of boundary s.
 D3DXVECTOR3 BoundaryMid(int s);
 
+// The course generators write their boundaries through these: ClearBoundaries empties the list,
+// AddBoundary appends one pair (left first) and counts it in sectionCount. A course that would
+// pass MaxSections keeps its first MaxSections boundaries; the rest are refused (false).
+void ClearBoundaries();
+bool AddBoundary(const D3DXVECTOR3& left, const D3DXVECTOR3& right);
+
 // Derives edgeDir, crossDir, halfNormal, halfPlane, tiltAxis and tiltAngle for every section from
 // the boundary points (the geometry half of BuildCourseSurfaces).
 void DeriveCourseSurfaces();

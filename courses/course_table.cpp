@@ -2,8 +2,12 @@
 
 #include "courses/course_list.h"
 
-// Columns in the order of CourseInfo. Gate positions of the courses not yet written are filled in
-// with their boundary points.
+// Columns in the order of CourseInfo. A row whose routines are null is a course whose own file is
+// not written yet: the set-up refuses it. To add course N: write courseNN.cpp (its boundary points
+// through ClearBoundaries / AddBoundary, its ground, scenery choice and scenery routine) defining
+// `const CourseRoutines courseNNRoutines`, declare it in course_list.h, point row N at it and put
+// the centre of its boundary 0 raised by 0.1 in the gate column (the course tests check both the
+// section count and the gate against the points).
 const CourseInfo courseTable[CourseCount + 1] = {
     {},
     {  // 1

@@ -218,7 +218,9 @@ TEST_F(CourseRenderTest, FogModeFollowsFogTypeWithTheSameColourAndRange) {
         device->GetRenderState(D3DRS_FOGEND, &end);
         device->GetRenderState(D3DRS_AMBIENT, &ambient);
         EXPECT_EQ(table, type == 1 ? DWORD(D3DFOG_LINEAR) : DWORD(D3DFOG_NONE));
-        if (type == 0) EXPECT_EQ(vertex, DWORD(D3DFOG_LINEAR));
+        if (type == 0) {
+            EXPECT_EQ(vertex, DWORD(D3DFOG_LINEAR));
+        }
         EXPECT_EQ(enabled, 1u);
         EXPECT_EQ(colour, 0xff40ffffu);
         float startF, endF;

@@ -266,6 +266,17 @@ TEST_F(CourseGeometryTest, MiniMapBoxAlwaysReachesTheOrigin) {
     EXPECT_EQ(last.colour, 0xffff8040u);
 }
 
+TEST(Boundaries, GeneratorsCannotWritePastTheLastSection) {
+    ClearBoundaries();
+    EXPECT_EQ(courseGeometry.sectionCount, 0);
+    for (int s = 0; s < MaxSections; ++s) {
+        ASSERT_TRUE(AddBoundary(D3DXVECTOR3(0, 0, float(s)), D3DXVECTOR3(1, 0, float(s))));
+    }
+    EXPECT_FALSE(AddBoundary(D3DXVECTOR3(9, 9, 9), D3DXVECTOR3(9, 9, 9)));
+    EXPECT_EQ(courseGeometry.sectionCount, MaxSections);
+    EXPECT_EQ(courseGeometry.boundary[MaxSections - 1].left.z, float(MaxSections - 1));
+}
+
 TEST(YawTo, SameDirectionIsZeroAndOppositeIsPi) {
     D3DXMATRIX m;
     D3DXMatrixIdentity(&m);

@@ -196,8 +196,11 @@ TEST(CourseTable, EveryRowKeepsItsSectionsOnItsCourse) {
             }
         }
         for (int i = 0; i < BoostCrystalSlots; ++i) {
-            if (i < info.boostCrystalCount) EXPECT_LT(info.boostCrystals[i], info.sections);
-            else EXPECT_EQ(info.boostCrystals[i], -1);
+            if (i < info.boostCrystalCount) {
+                EXPECT_LT(info.boostCrystals[i], info.sections);
+            } else {
+                EXPECT_EQ(info.boostCrystals[i], -1);
+            }
         }
         EXPECT_LT(info.boostSectionA, info.sections);
         EXPECT_LT(info.boostSectionB, info.sections);
