@@ -4,11 +4,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <string>
 #include <unordered_map>
 #include <vector>
 
-#include "framework/application.h"
 #include "framework/debug_log.h"
 #include "framework/draw2d.h"
 #include "framework/graphics_device.h"
@@ -16,19 +14,17 @@
 
 namespace {
 
-// A string once rasterised: its texture (white, the ink in the alpha channel) and size.
-struct CachedString {
-    GfxTexture* texture = nullptr;  // null for a string with no ink
-    int width = 0, height = 0;      // pixels of the text
-    float u = 1.0f, v = 1.0f;       // texture coordinates of the text's far corner
-    uint32_t lastUse = 0;
+// A glyph once rasterised into the atlas.
+struct Glyph {
+    int x = 0, y = 0;    // place in the atlas
+    int width = 0;       // image width (0: no ink, as a blank)
+    int advance = 0;     // pen step to the next character
 };
 
-// Strings idle for this many frames are dropped (a changing clock leaves one per frame behind);
-// past the limit the oldest go first.
-constexpr uint32_t kIdleFrames = 120;
-constexpr size_t kMaxCachedStrings = 512;
-constexpr int kFallbackMaxTexture = 2048;
+// The atlas starts small and doubles when full; at the largest size a full atlas starts over.
+constexpr int kAtlasStartSize = 256;
+constexpr int kAtlasMaxSize = 2048;
+constexpr uint32_t kReplacementCharacter = 0xFFFD;
 
 // Render and texture-stage states BeginText replaces and EndText gives back.
 const D3DRENDERSTATETYPE kSavedStates[] = {
@@ -52,10 +48,32 @@ struct SavedState {
 };
 
 SavedState saved;
+std::vector<TexturedScreenVertex> quads;  // the vertices of one DrawText, reused
 
-void DropString(CachedString& entry) {
-    if (entry.texture) entry.texture->Release();
-    entry.texture = nullptr;
+// Next code point of UTF-8 text; a broken sequence gives one replacement character per byte.
+uint32_t NextCodePoint(const unsigned char*& p) {
+    const unsigned char lead = *p++;
+    if (lead < 0x80) return lead;
+    int extra = 0;
+    uint32_t c = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        extra = 1;
+        c = lead & 0x1F;
+    } else if ((lead & 0xF0) == 0xE0) {
+        extra = 2;
+        c = lead & 0x0F;
+    } else if ((lead & 0xF8) == 0xF0) {
+        extra = 3;
+        c = lead & 0x07;
+    } else {
+        return kReplacementCharacter;
+    }
+    for (int i = 0; i < extra; ++i) {
+        if ((p[i] & 0xC0) != 0x80) return kReplacementCharacter;  // p[i] may be the terminator
+    }
+    for (int i = 0; i < extra; ++i) c = (c << 6) | (p[i] & 0x3F);
+    p += extra;
+    return c;
 }
 
 }  // namespace
@@ -64,8 +82,14 @@ struct ScreenFont {
     int height = 16;
     int weight = 400;
     bool italic = true;
-    std::unordered_map<std::string, CachedString> strings;
-    uint32_t lastSweep = 0;
+    int tabWidth = 64;
+    // The atlas: white texels, the ink in the alpha channel; a copy in memory for uploads.
+    GfxTexture* texture = nullptr;
+    int size = 0;
+    std::vector<uint32_t> pixels;
+    bool dirty = false;
+    int shelfX = 0, shelfY = 0;  // next free place; shelves are one cell high
+    std::unordered_map<uint32_t, Glyph> glyphs;
     int rasterised = 0;
 };
 
@@ -75,94 +99,143 @@ uint32_t textColor = 0xFFFFFFFF;
 
 namespace {
 
-void SweepCache(ScreenFont& font) {
-    if (frameNumber == font.lastSweep) return;
-    font.lastSweep = frameNumber;
-    if (font.strings.size() <= kMaxCachedStrings / 4 && frameNumber % 60 != 0) return;
-    for (auto it = font.strings.begin(); it != font.strings.end();) {
-        if (frameNumber - it->second.lastUse > kIdleFrames) {
-            DropString(it->second);
-            it = font.strings.erase(it);
-        } else {
-            ++it;
-        }
+// Empties the atlas at this size (a new texture when the size changes). False when the device
+// gives no texture.
+bool ResetAtlas(ScreenFont& font, int size) {
+    font.glyphs.clear();
+    font.shelfX = font.shelfY = 0;
+    if (font.texture && font.size != size) {
+        font.texture->Release();
+        font.texture = nullptr;
     }
+    font.size = size;
+    font.pixels.assign(static_cast<size_t>(size) * size, 0x00FFFFFFu);
+    font.dirty = true;
+    if (!font.texture &&
+        (FAILED(device->CreateTexture(size, size, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &font.texture)) ||
+         !font.texture)) {
+        font.texture = nullptr;
+        return false;
+    }
+    return true;
 }
 
-void MakeRoom(ScreenFont& font) {
-    if (font.strings.size() < kMaxCachedStrings) return;
-    std::vector<std::pair<uint32_t, const std::string*>> ages;
-    ages.reserve(font.strings.size());
-    for (auto& entry : font.strings) ages.emplace_back(entry.second.lastUse, &entry.first);
-    std::sort(ages.begin(), ages.end());
-    const size_t drop = font.strings.size() / 4;
-    std::vector<std::string> names;
-    for (size_t i = 0; i < drop; ++i) names.push_back(*ages[i].second);
-    for (const std::string& name : names) {
-        auto it = font.strings.find(name);
-        DropString(it->second);
-        font.strings.erase(it);
-    }
-}
-
-// Rasterises the string once into a texture of its own size (cut at the device's limit).
-CachedString Rasterise(const ScreenFont& font, const char* text) {
-    CachedString entry;
-    TextImage image;
-    if (!TextRender(text, font.height, font.weight, font.italic, image) || image.width <= 0 || image.height <= 0) {
-        return entry;
-    }
-    const int maxW = maxTextureWidth > 0 ? maxTextureWidth : kFallbackMaxTexture;
-    const int maxH = maxTextureHeight > 0 ? maxTextureHeight : kFallbackMaxTexture;
-    const int w = std::min(image.width, maxW);
-    const int h = std::min(image.height, maxH);
-    GfxTexture* texture = nullptr;
-    if (FAILED(device->CreateTexture(w, h, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture)) || !texture) {
-        return entry;
-    }
-    D3DSURFACE_DESC desc = {};
-    texture->GetLevelDesc(0, &desc);
+bool Upload(ScreenFont& font) {
+    if (!font.dirty) return true;
     D3DLOCKED_RECT locked = {};
-    if (FAILED(texture->LockRect(0, &locked, nullptr, 0)) || !locked.pBits) {
-        texture->Release();
-        return entry;
+    if (FAILED(font.texture->LockRect(0, &locked, nullptr, 0)) || !locked.pBits) return false;
+    for (int y = 0; y < font.size; ++y) {
+        std::memcpy(static_cast<uint8_t*>(locked.pBits) + static_cast<size_t>(y) * locked.Pitch,
+                    &font.pixels[static_cast<size_t>(y) * font.size], static_cast<size_t>(font.size) * 4);
     }
-    const int texW = static_cast<int>(desc.Width ? desc.Width : w);
-    const int texH = static_cast<int>(desc.Height ? desc.Height : h);
-    for (int y = 0; y < texH; ++y) {
-        uint32_t* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) + y * locked.Pitch);
-        for (int x = 0; x < texW; ++x) {
-            const uint8_t ink = (x < w && y < h) ? image.coverage[static_cast<size_t>(y) * image.width + x] : 0;
-            row[x] = (static_cast<uint32_t>(ink) << 24) | 0x00FFFFFFu;
-        }
-    }
-    texture->UnlockRect(0);
-    entry.texture = texture;
-    entry.width = w;
-    entry.height = h;
-    entry.u = static_cast<float>(w) / static_cast<float>(texW);
-    entry.v = static_cast<float>(h) / static_cast<float>(texH);
-    return entry;
+    font.texture->UnlockRect(0);
+    font.dirty = false;
+    return true;
 }
 
-void DrawCached(int x, int y, const CachedString& entry) {
-    // Texel centres on pixel centres: the quad's edges sit half a pixel before the first pixel.
-    const float l = static_cast<float>(x) - 0.5f, t = static_cast<float>(y) - 0.5f;
-    const float r = l + static_cast<float>(entry.width), b = t + static_cast<float>(entry.height);
-    const TexturedScreenVertex v[4] = {
-        {l, t, 0.0f, 1.0f, textColor, 0.0f, 0.0f},
-        {r, t, 0.0f, 1.0f, textColor, entry.u, 0.0f},
-        {l, b, 0.0f, 1.0f, textColor, 0.0f, entry.v},
-        {r, b, 0.0f, 1.0f, textColor, entry.u, entry.v},
-    };
-    device->SetTexture(0, entry.texture);
-    device->SetVertexShader(kTexturedScreenVertexFvf);
-    device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TexturedScreenVertex));
+enum class GlyphResult { kReady, kAtlasReset, kFailed };
+
+// Finds the glyph, rasterising it into the atlas the first time. When the atlas had to grow or
+// start over, the glyphs placed before are gone: the caller lays its text out again.
+GlyphResult FindGlyph(ScreenFont& font, uint32_t c, const Glyph** out) {
+    auto found = font.glyphs.find(c);
+    if (found != font.glyphs.end()) {
+        *out = &found->second;
+        return GlyphResult::kReady;
+    }
+    TextImage image;
+    int advance = 0;
+    if (!TextRenderGlyph(c, font.height, font.weight, font.italic, image, &advance)) {
+        if (c == kReplacementCharacter) return GlyphResult::kFailed;
+        return FindGlyph(font, kReplacementCharacter, out);
+    }
+    ++font.rasterised;
+    Glyph glyph;
+    glyph.advance = advance;
+    const bool inked = std::any_of(image.coverage.begin(), image.coverage.end(), [](uint8_t c) { return c != 0; });
+    glyph.width = inked ? std::min(image.width, font.size) : 0;  // blanks take no room and no quad
+    GlyphResult result = GlyphResult::kReady;
+    if (glyph.width > 0) {
+        if (font.shelfX + glyph.width > font.size) {
+            font.shelfX = 0;
+            font.shelfY += font.height;
+        }
+        if (font.shelfY + font.height > font.size) {
+            const int size = std::min(font.size * 2, kAtlasMaxSize);
+            if (!ResetAtlas(font, size)) return GlyphResult::kFailed;
+            result = GlyphResult::kAtlasReset;
+        }
+        glyph.x = font.shelfX;
+        glyph.y = font.shelfY;
+        const int rows = std::min(image.height, font.height);
+        for (int y = 0; y < rows; ++y) {
+            uint32_t* dst = &font.pixels[static_cast<size_t>(glyph.y + y) * font.size + glyph.x];
+            const uint8_t* src = &image.coverage[static_cast<size_t>(y) * image.width];
+            for (int x = 0; x < glyph.width; ++x) dst[x] = (static_cast<uint32_t>(src[x]) << 24) | 0x00FFFFFFu;
+        }
+        font.shelfX += glyph.width + 1;  // a blank column keeps neighbours apart
+        font.dirty = true;
+    }
+    *out = &(font.glyphs[c] = glyph);
+    return result;
+}
+
+// Lays the text out into quads. False when the atlas changed underneath (lay out again).
+bool LayOut(ScreenFont& font, int x, int y, const char* text, bool& failed) {
+    quads.clear();
+    const float scale = 1.0f / static_cast<float>(font.size);
+    int penX = 0, penY = 0;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+    while (*p) {
+        if (*p == '\r' || *p == '\n') {
+            if (*p == '\r' && p[1] == '\n') ++p;
+            ++p;
+            penX = 0;
+            penY += font.height;
+            if (y + penY >= screenHeight) break;  // every further line is below the screen
+            continue;
+        }
+        if (*p == '\t') {
+            ++p;
+            penX = (penX / font.tabWidth + 1) * font.tabWidth;
+            continue;
+        }
+        if (x + penX >= screenWidth) {
+            // The rest of this line is right of the screen: skip to the next line break.
+            while (*p && *p != '\r' && *p != '\n') ++p;
+            continue;
+        }
+        const uint32_t c = NextCodePoint(p);
+        const Glyph* glyph = nullptr;
+        const GlyphResult result = FindGlyph(font, c, &glyph);
+        if (result == GlyphResult::kAtlasReset) return false;
+        if (result == GlyphResult::kFailed) {
+            failed = true;
+            return true;
+        }
+        const int left = x + penX, top = y + penY;
+        const bool visible = glyph->width > 0 && left < screenWidth && top + font.height > 0 &&
+                             left + glyph->width > 0;
+        penX += glyph->advance;
+        if (!visible) continue;
+        // Texel centres on pixel centres: the quad's edges sit half a pixel before the first pixel.
+        const float l = static_cast<float>(left) - 0.5f, t = static_cast<float>(top) - 0.5f;
+        const float r = l + static_cast<float>(glyph->width), b = t + static_cast<float>(font.height);
+        const float u0 = static_cast<float>(glyph->x) * scale, v0 = static_cast<float>(glyph->y) * scale;
+        const float u1 = static_cast<float>(glyph->x + glyph->width) * scale;
+        const float v1 = static_cast<float>(glyph->y + font.height) * scale;
+        const TexturedScreenVertex tl = {l, t, 0.0f, 1.0f, textColor, u0, v0};
+        const TexturedScreenVertex tr = {r, t, 0.0f, 1.0f, textColor, u1, v0};
+        const TexturedScreenVertex bl = {l, b, 0.0f, 1.0f, textColor, u0, v1};
+        const TexturedScreenVertex br = {r, b, 0.0f, 1.0f, textColor, u1, v1};
+        quads.insert(quads.end(), {tl, tr, bl, tr, br, bl});
+    }
+    return true;
 }
 
 // Cuts a string at a whole UTF-8 character so that no partial character is drawn.
 void TrimPartialCharacter(char* text) {
-    size_t len = std::strlen(text);
+    const size_t len = std::strlen(text);
     size_t start = len;
     while (start > 0 && (static_cast<unsigned char>(text[start - 1]) & 0xC0) == 0x80) --start;
     if (start == 0) return;
@@ -178,22 +251,31 @@ void TrimPartialCharacter(char* text) {
 
 void CreateTextFont(int height, uint32_t color, int weight) {
     FreeTextFont();
+    textHeight = height;
+    textColor = color;
+    if (!device) return;
     if (!TextInit()) {
         Log("CreateTextFont: no gothic face found; text is not drawn\n");
         return;
     }
-    textFont = new ScreenFont;
-    textFont->height = height;
-    textFont->weight = weight;
-    textFont->italic = true;
-    textFont->lastSweep = frameNumber;
-    textHeight = height;
-    textColor = color;
+    auto* font = new ScreenFont;
+    font->height = height;
+    font->weight = weight;
+    font->italic = true;
+    font->tabWidth = std::max(1, TextTabWidth(height, weight, true));
+    int size = kAtlasStartSize;
+    while (size < kAtlasMaxSize && size < 4 * height) size *= 2;  // room for a few shelves
+    if (!ResetAtlas(*font, size)) {
+        Log("CreateTextFont: no texture for the glyphs; text is not drawn\n");
+        delete font;
+        return;
+    }
+    textFont = font;
 }
 
 void FreeTextFont() {
     if (!textFont) return;
-    for (auto& entry : textFont->strings) DropString(entry.second);
+    if (textFont->texture) textFont->texture->Release();
     delete textFont;
     textFont = nullptr;
 }
@@ -228,7 +310,8 @@ void BeginText() {
     device->SetTextureStageState(0, D3DTSS_ADDRESSV, D3DTADDRESS_CLAMP);
     device->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
     device->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
-    if (textFont) SweepCache(*textFont);
+    device->SetVertexShader(kTexturedScreenVertexFvf);
+    if (textFont) device->SetTexture(0, textFont->texture);
 }
 
 void EndText() {
@@ -248,14 +331,16 @@ void DrawText(int x, int y, const char* text) {
     if (!bracketed) BeginText();
 
     ScreenFont& font = *textFont;
-    auto found = font.strings.find(text);
-    if (found == font.strings.end()) {
-        MakeRoom(font);
-        found = font.strings.emplace(text, Rasterise(font, text)).first;
-        ++font.rasterised;
+    bool failed = false;
+    // A text with more new glyphs than the atlas holds is laid out again after the atlas grew.
+    bool laidOut = false;
+    for (int attempt = 0; attempt < 4 && !laidOut; ++attempt) laidOut = LayOut(font, x, y, text, failed);
+    if (laidOut && !failed && !quads.empty() && Upload(font)) {
+        device->SetTexture(0, font.texture);
+        device->SetVertexShader(kTexturedScreenVertexFvf);
+        device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<UINT>(quads.size() / 3), quads.data(),
+                                sizeof(TexturedScreenVertex));
     }
-    found->second.lastUse = frameNumber;
-    if (found->second.texture) DrawCached(x, y, found->second);
 
     if (!bracketed) EndText();
 }
@@ -271,6 +356,6 @@ void DrawTextFormat(int x, int y, const char* format, ...) {
     DrawText(x, y, buffer);
 }
 
-int TextCacheSize() { return textFont ? static_cast<int>(textFont->strings.size()) : 0; }
+int TextCacheSize() { return textFont ? static_cast<int>(textFont->glyphs.size()) : 0; }
 
 int TextRasterisedCount() { return textFont ? textFont->rasterised : 0; }

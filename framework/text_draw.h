@@ -1,6 +1,7 @@
 // The one screen font: an italic gothic face of a given pixel height and weight, drawn in
-// textColor. Strings are rasterised once and kept as small textures, so a menu or HUD redrawn every
-// frame costs one textured quad per string.
+// textColor. Each character is rasterised once into the font's glyph atlas (one texture), so a menu
+// or HUD redrawn every frame, changing clocks included, costs one draw per DrawText and no
+// rasterising.
 #pragma once
 #include <cstdint>
 
@@ -31,6 +32,6 @@ void DrawTextFormat(int x, int y, const char* format, ...) __attribute__((format
 
 constexpr int kTextFormatBufferSize = 2400;
 
-// How many strings the font keeps rasterised, and how many it rasterised since it was made.
+// How many glyphs the font's atlas holds, and how many it rasterised since it was made.
 int TextCacheSize();
 int TextRasterisedCount();

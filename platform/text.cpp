@@ -76,6 +76,16 @@ TTF_Font* FontFor(int pixelHeight, int weight, bool italic) {
     return font;
 }
 
+// A half-width column as the line layout itself steps it (the glyph metrics of a bold face
+// report the emboldening on top of the advance).
+int SpaceAdvance(TTF_Font* font, int pixelHeight) {
+    int one = 0, two = 0, h = 0;
+    if (TTF_SizeUTF8(font, " ", &one, &h) == 0 && TTF_SizeUTF8(font, "  ", &two, &h) == 0 && two > one) {
+        return two - one;
+    }
+    return std::max(1, pixelHeight / 2);
+}
+
 // A piece of one line between tabs, with its pen position.
 struct Segment {
     std::string text;
@@ -91,12 +101,7 @@ struct Layout {
 
 // Splits the text into lines ("\r\n", "\r" or "\n") and tab-separated segments, measuring each.
 bool LayOut(TTF_Font* font, const char* utf8, int pixelHeight, Layout& layout) {
-    // A half-width column as the line layout itself measures it (the glyph metrics of a bold
-    // face report the emboldening on top of the advance).
-    int spaceAdvance = pixelHeight / 2;
-    int spaceWidth = 0, spaceHeight = 0;
-    if (TTF_SizeUTF8(font, " ", &spaceWidth, &spaceHeight) == 0 && spaceWidth > 0) spaceAdvance = spaceWidth;
-    const int tabStop = kTabColumns * spaceAdvance;
+    const int tabStop = kTabColumns * SpaceAdvance(font, pixelHeight);
 
     layout.lines.assign(1, {});
     int pen = 0;
@@ -188,6 +193,67 @@ bool TextRender(const char* utf8, int pixelHeight, int weight, bool italic, Text
         }
     }
     return true;
+}
+
+namespace {
+
+std::string EncodeUtf8(uint32_t c) {
+    std::string out;
+    if (c < 0x80) {
+        out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+    return out;
+}
+
+}  // namespace
+
+bool TextRenderGlyph(uint32_t codepoint, int pixelHeight, int weight, bool italic, TextImage& out, int* advance) {
+    out = TextImage{};
+    if (advance) *advance = 0;
+    TTF_Font* font = FontFor(pixelHeight, weight, italic);
+    if (!font || codepoint == 0 || codepoint > 0x10FFFF) return false;
+    // The pen step as the string layout takes it: the glyph metrics of a bold face include the
+    // emboldening, which the layout adds only once at the end of a run.
+    const std::string one = EncodeUtf8(codepoint);
+    int w1 = 0, w2 = 0, h = 0;
+    if (TTF_SizeUTF8(font, one.c_str(), &w1, &h) != 0 || TTF_SizeUTF8(font, (one + one).c_str(), &w2, &h) != 0) {
+        return false;
+    }
+    if (advance) *advance = w2 - w1;
+    if (w1 <= 0) return true;
+    const SDL_Color white = {255, 255, 255, 255};
+    SDL_Surface* surface = TTF_RenderGlyph32_Blended(font, codepoint, white);
+    if (!surface) return true;  // nothing to ink
+    SDL_LockSurface(surface);
+    out.width = surface->w;
+    out.height = pixelHeight;
+    out.coverage.assign(static_cast<size_t>(out.width) * out.height, 0);
+    const int rows = std::min(surface->h, pixelHeight);
+    for (int y = 0; y < rows; ++y) {
+        const uint32_t* src = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(surface->pixels) +
+                                                                static_cast<size_t>(y) * surface->pitch);
+        for (int x = 0; x < out.width; ++x) out.coverage[static_cast<size_t>(y) * out.width + x] = static_cast<uint8_t>(src[x] >> 24);
+    }
+    SDL_UnlockSurface(surface);
+    SDL_FreeSurface(surface);
+    return true;
+}
+
+int TextTabWidth(int pixelHeight, int weight, bool italic) {
+    TTF_Font* font = FontFor(pixelHeight, weight, italic);
+    return kTabColumns * (font ? SpaceAdvance(font, pixelHeight) : std::max(1, pixelHeight / 2));
 }
 
 bool TextMeasure(const char* utf8, int pixelHeight, int weight, bool italic, int* width, int* height) {

@@ -21,3 +21,10 @@ bool TextRender(const char* utf8, int pixelHeight, int weight, bool italic, Text
 
 // Size the text would take, without rendering it.
 bool TextMeasure(const char* utf8, int pixelHeight, int weight, bool italic, int* width, int* height);
+
+// One character as the string layout places it, for screens that assemble text from cached
+// glyphs: its cell-high image with the pen at x = 0 (ink may reach past the advance, as italic
+// does) and how far the pen moves on to the next character.
+bool TextRenderGlyph(uint32_t codepoint, int pixelHeight, int weight, bool italic, TextImage& out, int* advance);
+// Pixels between tab stops (eight half-width columns) in that face.
+int TextTabWidth(int pixelHeight, int weight, bool italic);

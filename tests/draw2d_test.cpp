@@ -15,6 +15,7 @@
 #include "framework/screenshot.h"
 #include "framework/text_draw.h"
 #include "platform/system.h"
+#include "platform/text.h"
 #include "support/run_game.h"
 
 namespace {
@@ -371,6 +372,30 @@ TEST_F(ScreenText, MenuTextLightsOnlyItsOwnBox) {
     EXPECT_EQ(best.b, 0xFF);
 }
 
+TEST_F(ScreenText, GlyphsLandWhereTheWholeStringWouldBeRasterised) {
+    const char* text = "Course  1 Blue Surf And Wind \nローディング\t1'23\"45";
+    BeginText();
+    DrawText(20, 100, text);
+    EndText();
+    Read();
+    TextImage image;
+    ASSERT_TRUE(TextRender(text, 16, 700, true, image));
+    int inked = 0, mismatched = 0;
+    for (int y = 0; y < image.height; ++y) {
+        for (int x = 0; x < image.width; ++x) {
+            const bool ink = image.coverage[static_cast<size_t>(y) * image.width + x] != 0;
+            inked += ink;
+            mismatched += ink != Lit(20 + x, 100 + y);
+        }
+    }
+    EXPECT_GT(inked, 500);
+    EXPECT_LT(mismatched, inked / 100);  // overlapping italic edges may blend a little differently
+    int x0, y0, x1, y1;
+    ASSERT_TRUE(LitBox(x0, y0, x1, y1));
+    EXPECT_LT(x1, 20 + image.width);
+    EXPECT_LT(y1, 100 + image.height);
+}
+
 TEST_F(ScreenText, LineBreaksTabsAndTheClipRectangle) {
     BeginText();
     DrawText(10, 10, "A\n\tB");
@@ -383,42 +408,79 @@ TEST_F(ScreenText, LineBreaksTabsAndTheClipRectangle) {
     EXPECT_TRUE(AnyLitIn(630, 470, 640, 480));
 }
 
-TEST_F(ScreenText, StringsAreRasterisedOnceAndIdleOnesDropped) {
+TEST_F(ScreenText, GlyphsAreRasterisedOnceWhateverTheStrings) {
     const int before = TextRasterisedCount();
-    for (uint32_t f = 0; f < 30; ++f) {
-        frameNumber = f;
+    BeginText();
+    DrawText(0, 0, "Records ");
+    EndText();
+    EXPECT_EQ(TextRasterisedCount() - before, 8);  // R e c o r d s and the blank
+    for (uint32_t f = 0; f < 100; ++f) {
         BeginText();
         DrawText(0, 0, "Records ");
         DrawText(0, 16, "Option ");
-        DrawTextFormat(0, 32, "%d'%02d\"%02d", 1, static_cast<int>(f), 5);  // a clock: new every frame
+        DrawTextFormat(0, 32, "%d'%02d\"%02d", static_cast<int>(f / 60), static_cast<int>(f % 60), 5);
         EndText();
     }
-    EXPECT_EQ(TextRasterisedCount() - before, 2 + 30);
-    // Two seconds later only what is still drawn stays.
-    for (uint32_t f = 30; f < 200; ++f) {
-        frameNumber = f;
-        BeginText();
-        DrawText(0, 0, "Records ");
-        EndText();
+    // Option adds O p t i n; the clock the ten digits and two marks.
+    EXPECT_EQ(TextRasterisedCount() - before, 8 + 5 + 12);
+    EXPECT_EQ(TextCacheSize(), 8 + 5 + 12);
+}
+
+TEST_F(ScreenText, OneDrawPerText) {
+    BeginText();
+    const UINT calls = device->DrawCallCount(), triangles = device->TriangleCount();
+    DrawText(0, 0, "Rash Into Races ");
+    DrawText(0, 20, "A B\nC");
+    EXPECT_EQ(device->DrawCallCount() - calls, 2u);
+    EXPECT_EQ(device->TriangleCount() - triangles, 2u * (13 + 3));  // blanks have no ink
+    EndText();
+}
+
+TEST_F(ScreenText, AFullAtlasGrowsAndTextStaysRight) {
+    // 300 different kanji at 32 pixels: the first atlas holds about fifty of them.
+    CreateTextFont(32, 0xFFFFFFFFu, 400);
+    std::string many;
+    for (uint32_t c = 0x4E00; c < 0x4E00 + 300; ++c) {
+        many += static_cast<char>(0xE0 | (c >> 12));
+        many += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        many += static_cast<char>(0x80 | (c & 0x3F));
+        if ((c - 0x4E00) % 20 == 19) many += "\n";
     }
-    EXPECT_LE(TextCacheSize(), 3);
-    EXPECT_EQ(TextRasterisedCount() - before, 2 + 30);
+    BeginText();
+    DrawText(0, 0, many.c_str());
+    EndText();
+    EXPECT_EQ(TextCacheSize(), 300);
+    Read();
+    EXPECT_TRUE(AnyLitIn(0, 0, 32, 32));      // the first of them, drawn before the atlas grew
+    EXPECT_TRUE(AnyLitIn(0, 448, 32, 480));   // the last line
+    CreateTextFont(16, 0xFF00C0FFu, 700);
+    NextFrame();
+    BeginText();
+    DrawText(120, 240, "Rash Into Races ");
+    EndText();
+    Read();
+    int x0, y0, x1, y1;
+    ASSERT_TRUE(LitBox(x0, y0, x1, y1));
+    EXPECT_GE(x0, 120);
+    EXPECT_LE(x1, 249);
+    EXPECT_GE(y0, 240);
+    EXPECT_LE(y1, 255);
 }
 
 TEST_F(ScreenText, FormatResultIsCutAtTheBufferAndAWholeCharacter) {
-    std::string ascii(5000, 'x');
-    std::string kana;
-    for (int i = 0; i < 1000; ++i) kana += "あ";
+    // 2398 line breaks, then "AB": the cut at 2399 bytes keeps "A" only. Drawn from far above the
+    // screen so that the line after the breaks lands on row 0.
+    std::string breaks(2398, '\n');
     BeginText();
-    DrawTextFormat(0, 0, "%s", ascii.c_str());
-    DrawTextFormat(0, 20, "%s", kana.c_str());
-    const int after = TextRasterisedCount();
-    // The cut strings are the same as their 2399-byte prefixes (the kana cut back to 799 whole
-    // characters), so drawing those finds them already rasterised.
-    DrawText(0, 40, ascii.substr(0, kTextFormatBufferSize - 1).c_str());
-    DrawText(0, 60, kana.substr(0, 799 * 3).c_str());
+    DrawTextFormat(0, -16 * 2398, "%sAB", breaks.c_str());
+    // 2397 breaks, then "あい": the cut falls inside "あ", which is dropped whole.
+    std::string fewer(2397, '\n');
+    DrawTextFormat(100, 100 - 16 * 2397, "%sあい", fewer.c_str());
     EndText();
-    EXPECT_EQ(TextRasterisedCount(), after);
+    Read();
+    EXPECT_TRUE(AnyLitIn(0, 0, 8, 16));
+    EXPECT_FALSE(AnyLitIn(9, 0, 40, 16));
+    EXPECT_FALSE(AnyLitIn(100, 100, 140, 116));
 }
 
 TEST_F(ScreenText, TextBracketPutsTheCallersStatesBack) {
