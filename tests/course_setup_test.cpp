@@ -178,6 +178,36 @@ TEST(CourseSetup, SecretCourseOneLinesUpSideBySide) {
     EXPECT_EQ(courseRace.oppLane[0], 0.0f);
 }
 
+TEST(SceneryPlacement, PoolModelsStand192OutsideEachEdgeFacingAlongIt) {
+    // A road along +x: facing +x, the left edge is at z = 200 and the right edge at z = 0.
+    courseGeometry.sectionCount = 6;
+    for (int s = 0; s < 6; ++s) {
+        courseGeometry.boundary[s].left = D3DXVECTOR3(100.0f * s, 10, 200);
+        courseGeometry.boundary[s].right = D3DXVECTOR3(100.0f * s, 10, 0);
+    }
+    courseGeometry.boundary[5].left.x = courseGeometry.boundary[5].right.x = 250.0f;  // the way back is short
+    DeriveCourseSurfaces();
+    static Model pool[12];
+    for (Model& m : pool) m.Init(nullptr, 0, 0, 0, 1.0f);
+    PlaceSceneryPool(pool);
+    for (int s = 1; s < 4; ++s) {
+        SCOPED_TRACE(s);
+        const D3DXVECTOR3 left = pool[2 * s].GetPosition();
+        const D3DXVECTOR3 right = pool[2 * s + 1].GetPosition();
+        EXPECT_NEAR(left.x, 100.0f * s, 1e-3f);
+        EXPECT_NEAR(left.z, 392.0f, 1e-3f);
+        EXPECT_NEAR(right.z, -192.0f, 1e-3f);
+        EXPECT_NEAR(left.y, 10.0f, 1e-3f);
+        // Both turned from +z onto the road's direction, +x.
+        for (Model* m : {&pool[2 * s], &pool[2 * s + 1]}) {
+            const D3DXVECTOR3 f = m->GetAxisZ();
+            EXPECT_NEAR(f.x, 1.0f, 1e-4f);
+            EXPECT_NEAR(f.z, 0.0f, 1e-4f);
+            EXPECT_NEAR(m->GetAxisY().y, 1.0f, 1e-4f);
+        }
+    }
+}
+
 TEST(CourseTable, EveryRowKeepsItsSectionsOnItsCourse) {
     const int supplyCounts[] = {0, 20, 16, 11, 14, 10, 10, 10, 8, 4, 4, 20, 8, 4, 20, 20};
     const int boostCounts[] = {0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 3, 1, 1, 5, 5};
