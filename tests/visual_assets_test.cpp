@@ -11,7 +11,12 @@
 #include <set>
 #include <unistd.h>
 
+#include "framework/debug_log.h"
+#include "framework/graphics_device.h"
+#include "framework/mesh.h"
+#include "framework/screenshot.h"
 #include "platform/builtin_resources.h"
+#include "platform/system.h"
 #include "platform/xfile.h"
 #include "tools/assetgen/vis_manifest.h"
 #include "tools/assetgen/vis_sheet.h"
@@ -532,4 +537,172 @@ TEST(VisualAssets, ContactSheetShowsEveryModel) {
     }
     std::string texOut = std::string(KORVAN_BUILD_DIR) + "/texture_sheet.png";
     EXPECT_NE(stbi_write_png(texOut.c_str(), tc.w, tc.h, 3, tc.rgb.data(), tc.w * 3), 0);
+}
+
+// ---- chase-camera previews ------------------------------------------------------------------------
+
+namespace {
+
+// A flat textured quad as a mesh: corners a, b, c, d clockwise seen from its front, tiled `tiles` times.
+sheet::Mesh Quad(sheet::Vec a, sheet::Vec b, sheet::Vec c, sheet::Vec d, const std::string& texture, float tu, float tv) {
+    sheet::Mesh m;
+    m.positions = {a, b, c, d};
+    sheet::Vec n = sheet::Unit(sheet::Cross(b - a, c - a));
+    m.normals = {n, n, n, n};
+    m.uvs = {0, 0, tu, 0, tu, tv, 0, tv};
+    m.faces = {{0, 1, 2, 3}};
+    m.faceMaterial = {0};
+    sheet::Material mat;
+    mat.texture = texture;
+    m.materials = {mat};
+    return m;
+}
+
+struct Scene {
+    const char* sky;
+    const char* ground;   // nullptr: none
+    const char* wall;
+    const char* left;     // scenery mesh on the left of the road, every other section
+    const char* right;
+    const char* extra;    // a set piece on the road ahead (gate, pyramid)
+    float extraZ;
+};
+
+}  // namespace
+
+TEST(VisualAssets, ChaseViewsShowTheCarOnARoadAmongItsScenery) {
+    std::map<std::string, sheet::Mesh> meshes;
+    for (const char* f : kVisualMeshFiles) meshes[f] = LoadMesh(f);
+    auto textures = LoadAllTextures();
+    const Scene scenes[] = {
+        {"BackGround1.x", "water2.bmp", "wall6.bmp", nullptr, nullptr, "Gate.x", 400},
+        {"BackGround2.x", nullptr, "grass.bmp", "BuildingL.x", "BuildingR.x", "SupplyCrystal.x", 120},
+        {"BackGround6.x", nullptr, "wall1.bmp", "TreeL.x", "MountainR1.x", "TV.x", 0},
+        {"BackGround3.x", "desert.bmp", "grass.bmp", "Cactus.x", "Cactus.x", "pyramid.x", 1100},
+        {"BackGround9.x", nullptr, "wall5.bmp", "MountainL2.x", "TreeR.x", "BoostCrystal.x", 150},
+        {"BackGround8.x", nullptr, "wall3.bmp", "Arrow1.x", "PoleR.x", "Enemybody4.x", 60},
+    };
+    const int w = 640, h = 480;
+    sheet::Canvas cv(2 * w, 3 * h, 0);
+    int i = 0;
+    for (const Scene& sc : scenes) {
+        sheet::View v;
+        v.x0 = (i % 2) * w;
+        v.y0 = (i / 2) * h;
+        v.w = w;
+        v.h = h;
+        v.eye = {0, 41, -95};  // 95 behind and 35 above the body, which rides 6 above the road
+        v.at = {0, 6, 300};
+        sheet::DrawOptions unlit;
+        unlit.lit = false;
+        sheet::DrawOptions lit;
+        long skyPixels = sheet::Draw(cv, v, meshes[sc.sky], textures, {v.eye, 1}, unlit);
+        EXPECT_GT(skyPixels, w * h / 3) << sc.sky;
+        cv.ClearDepth();
+        if (sc.ground) sheet::Draw(cv, v, Quad({-5000, -64, 5000}, {5000, -64, 5000}, {5000, -64, -2000}, {-5000, -64, -2000}, sc.ground, 100, 70), textures, {}, lit);
+        cv.ClearDepth();
+        // The road (tiles of 32 units), walls 64 high on its edges, a skirt below.
+        sheet::Draw(cv, v, Quad({-100, 0, 2000}, {100, 0, 2000}, {100, 0, -200}, {-100, 0, -200}, "road1.bmp", 200 / 32.0f, 2200 / 32.0f), textures, {}, lit);
+        for (float sx : {-1.0f, 1.0f}) {
+            sheet::Mesh wall = Quad({sx * 100, 64, 2000}, {sx * 100, 64, -200}, {sx * 100, 0, -200}, {sx * 100, 0, 2000}, sc.wall, 2200 / 64.0f, 1);
+            sheet::DrawOptions twoSided = lit;
+            twoSided.cull = false;
+            sheet::Draw(cv, v, wall, textures, {}, twoSided);
+        }
+        for (float z = -100; z < 2000; z += 200) {
+            if (sc.left) sheet::Draw(cv, v, meshes[sc.left], textures, {{-292, 0, z}, 1}, lit);
+            if (sc.right) sheet::Draw(cv, v, meshes[sc.right], textures, {{292, 0, z + 100}, 1}, lit);
+        }
+        if (sc.extra) {
+            float y = std::string(sc.extra).find("Crystal") != std::string::npos ? 11.0f : 0.0f;
+            if (std::string(sc.extra).rfind("Enemy", 0) == 0) y = 6;
+            sheet::Draw(cv, v, meshes[sc.extra], textures, {{std::string(sc.extra) == "TV.x" ? 292.0f : 0.0f, y, sc.extraZ}, 1}, lit);
+        }
+        for (const Part& p : Assembly(0)) {
+            sheet::DrawOptions o = lit;
+            o.cull = std::string(p.file).find("BFire") == std::string::npos;
+            sheet::Placement pl = p.place;
+            pl.offset = pl.offset + sheet::Vec{0, 6, 0};
+            sheet::Draw(cv, v, meshes[p.file], textures, pl, o);
+        }
+        cv.ClearDepth();
+        Label(cv, v.x0 + 4, v.y0 + 4, sc.sky, 0xffffff);
+        ++i;
+    }
+    std::string out = std::string(KORVAN_BUILD_DIR) + "/chase_sheet.png";
+    EXPECT_NE(stbi_write_png(out.c_str(), cv.w, cv.h, 3, cv.rgb.data(), cv.w * 3), 0);
+}
+
+// ---- through the game's own device ------------------------------------------------------------------
+
+// Each course's sky drawn as the sky step draws it (at the camera, unlit, no depth writes, counter-
+// clockwise faces culled) must cover the whole frame, and the car drawn lit in front of it must show.
+TEST(VisualAssets, SkiesAndTheCarRenderOnTheGameDevice) {
+    std::string logDir = fs::temp_directory_path() / ("korvan_visdev_" + std::to_string(::getpid()));
+    fs::create_directories(logDir);
+    SetLogFilePath((logDir + "/debug.txt").c_str());
+    ASSERT_TRUE(SysInit(true));
+    ASSERT_TRUE(SysCreateWindow("visual assets test", 640, 480));
+    ASSERT_TRUE(InitDirect3D());
+    std::string oldCwd = fs::current_path();
+    ASSERT_EQ(chdir(kData.c_str()), 0);
+    {
+        Mesh body, tyre, sky;
+        ASSERT_TRUE(body.Load("KORVANbody.x", 0, 1));
+        ASSERT_TRUE(tyre.Load("KORVANtire.x", 0, 1));
+        D3DXVECTOR3 eye(0, 41, -95), target(0, 6, 300);
+        for (const char* dome : kSkyDomes) {
+            ASSERT_TRUE(sky.Load(dome, 0, 1)) << dome;
+            SetCameraLookAt(eye, target, D3DXVECTOR3(0, 1, 0));
+            device->SetTransform(D3DTS_VIEW, &viewMatrix);
+            ASSERT_TRUE(BeginFrame(0xFF000000));
+            device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+            device->SetRenderState(D3DRS_FOGENABLE, 0);
+            device->SetRenderState(D3DRS_LIGHTING, 0);
+            device->SetRenderState(D3DRS_ZWRITEENABLE, 0);
+            D3DXMATRIX world;
+            D3DXMatrixTranslation(&world, eye.x, eye.y, eye.z);
+            sky.Draw(world);
+            std::vector<uint8_t> skyOnly(640 * 480 * 4);
+            ASSERT_TRUE(device->ReadFrame(skyOnly.data()));
+            device->SetRenderState(D3DRS_ZWRITEENABLE, 1);
+            device->SetRenderState(D3DRS_LIGHTING, 1);
+            device->SetRenderState(D3DRS_AMBIENT, 0xFFD0D0D0);
+            SetDirectionalLight(0, -1, -1, 1, 1, 1, 1);
+            D3DXMatrixTranslation(&world, 0, 6, 0);
+            body.Draw(world);
+            for (float sx : {-3.6f, 3.6f}) {
+                for (float z : {5.2f, -6.6f}) {
+                    D3DXMatrixTranslation(&world, sx, 6 - 1.8f, z);
+                    tyre.Draw(world);
+                }
+            }
+            std::vector<uint8_t> px(640 * 480 * 4);
+            ASSERT_TRUE(device->ReadFrame(px.data()));
+            std::string shot = std::string(KORVAN_BUILD_DIR) + "/device_" + std::string(dome).substr(0, std::string(dome).size() - 2) + ".png";
+            EXPECT_TRUE(WriteScreenshot(shot.c_str()));
+            EndFrame();
+            long black = 0;
+            for (size_t i = 0; i < px.size(); i += 4) {
+                if (px[i] == 0 && px[i + 1] == 0 && px[i + 2] == 0) ++black;
+            }
+            EXPECT_LT(black, 640 * 480 / 100) << dome << ": the sky leaves the frame uncovered";
+            // The car, lit in front of the sky, changes the picture around where it stands.
+            D3DXVECTOR3 car = ProjectToScreen(D3DXVECTOR3(0, 6, 0));
+            long changed = 0;
+            for (int y = std::max(0, int(car.y) - 40); y < std::min(480, int(car.y) + 40); ++y) {
+                for (int x = std::max(0, int(car.x) - 50); x < std::min(640, int(car.x) + 50); ++x) {
+                    size_t i = (size_t(y) * 640 + x) * 4;
+                    if (std::abs(px[i] - skyOnly[i]) + std::abs(px[i + 1] - skyOnly[i + 1]) + std::abs(px[i + 2] - skyOnly[i + 2]) > 30) ++changed;
+                }
+            }
+            EXPECT_GT(changed, 1200) << dome << ": the car at " << car.x << "," << car.y;
+        }
+    }
+    EXPECT_EQ(chdir(oldCwd.c_str()), 0);
+    FreeDirect3D();
+    SysDestroyWindow();
+    SysShutdown();
+    SetLogFilePath("");
+    fs::remove_all(logDir);
 }
