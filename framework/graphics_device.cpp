@@ -296,7 +296,14 @@ bool BeginFrame(D3DCOLOR clearColor) {
         CloseMainWindow();
         return false;
     }
-    if (FAILED(device->BeginScene())) return false;
+    HRESULT begun = device->BeginScene();
+    if (begun == D3DERR_INVALIDCALL) {
+        // A scene that returned without ending its frame would otherwise shut every later frame out.
+        Log("BeginFrame: the previous frame was not ended\n");
+        device->EndScene();
+        begun = device->BeginScene();
+    }
+    if (FAILED(begun)) return false;
     device->Clear(0, nullptr, D3DCLEAR_ZBUFFER | (clearColor ? D3DCLEAR_TARGET : 0), clearColor, 1.0f, 0);
     device->GetTransform(D3DTS_VIEW, &viewMatrix);
     // A view that cannot be inverted keeps the previous camera rather than garbage.

@@ -209,6 +209,11 @@ HRESULT GfxDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE type, void* window, D
         return D3DERR_INVALIDCALL;
     }
     SDL_Window* win = static_cast<SDL_Window*>(window);
+    // The device draws on its adapter's display: the window goes there (full screen fills it).
+    int display = static_cast<int>(adapter);
+    if (SDL_GetWindowDisplayIndex(win) != display) {
+        SDL_SetWindowPosition(win, SDL_WINDOWPOS_CENTERED_DISPLAY(display), SDL_WINDOWPOS_CENTERED_DISPLAY(display));
+    }
     SDL_GLContext ctx = probeContext_;
     bool software = probeSoftware_;
     if (!ctx) {

@@ -168,6 +168,15 @@ TEST_F(GraphicsDeviceTest, LostDeviceSkipsTheFrameAndResetClosesTheProgram) {
     EndFrame();
 }
 
+TEST_F(GraphicsDeviceTest, AFrameLeftOpenDoesNotShutLaterFramesOut) {
+    ASSERT_TRUE(BeginFrame(0xFF000000u));
+    // The scene returns without EndFrame; the next frame still begins.
+    EXPECT_TRUE(BeginFrame(0xFF102030u));
+    EndFrame();
+    EXPECT_NE(ReadFile(logPath).find("BeginFrame: the previous frame was not ended\n"), std::string::npos);
+    EXPECT_EQ(Frame()[2], 0x30);
+}
+
 TEST_F(GraphicsDeviceTest, AlphaBlendAndLightSwitches) {
     SetAlphaBlend(false, D3DBLEND_ONE, D3DBLEND_ONE);
     DWORD v = 0;
