@@ -126,6 +126,7 @@ bool InitDirectInput() {
     // Keyboard and mouse: SDL always has them (a machine without a display has neither focus nor
     // keys down, which reads as every key up).
     joysticksAvailable = InputOpen();
+    if (!joysticksAvailable) Log("ジョイスティックが使用できません.\n");  // the keyboard still plays
     devicesOpen = true;
     quitKey = DIK_ESCAPE;
     if (!windowed) InputShowCursor(false);
