@@ -243,8 +243,9 @@ XMesh Crystal(unsigned rgb, float r, float h, int sides, bool spikes) {
 XMesh Letter(char c) {
     XMesh m;
     Shaper s(m);
-    int face = m.AddMaterial(Mat(0x2c6cff, 1.0f, 0.3f));
-    int side = m.AddMaterial(Mat(0xb8e0ff, 1.0f, 0.3f));
+    // Barely self-lit: the title brings the letters up from black with its ambient light.
+    int face = m.AddMaterial(Mat(0x2c6cff, 1.0f, 0.08f));
+    int side = m.AddMaterial(Mat(0xb8e0ff, 1.0f, 0.08f));
     const float half = 20.0f, depth = 20.0f;
     auto stroke = [&](float x0, float y0, float x1, float y1) {
         float dx = x1 - x0, dy = y1 - y0, l = std::sqrt(dx * dx + dy * dy);

@@ -103,14 +103,15 @@ XMesh Planets() {
             prof.push_back({std::fabs(r * std::sin(a)) < 1e-3f ? 0.0f : r * std::sin(a), r * std::cos(a)});
         }
         s.xf = RotZ(0.35f) * Translate(c);
-        s.Lathe(prof, 24, Picture(m, pic), true, false);
+        // Mostly lit by the scene's light (the title and the last course light it), a little self-lit.
+        s.Lathe(prof, 24, m.AddMaterial(Mat(0xffffff, 1.0f, 0.15f, pic)), true, false);
         return c;
     };
     planet(0.0f, 260, 1300, 380, "earth.bmp");
     planet(2 * kPi / 3, 420, 1350, 150, "moon.bmp");
     V3 g = planet(4 * kPi / 3, 120, 1300, 260, "giant.bmp");
     // The giant's ring: a flat annulus seen from both sides.
-    int ring = m.AddMaterial(Mat(0xffffff, 0.75f, 1.0f, "palette.bmp"));
+    int ring = m.AddMaterial(Mat(0xffffff, 0.75f, 0.3f, "palette.bmp"));
     s.xf = RotZ(0.35f) * Translate(g);
     const int segs = 32;
     for (int k = 0; k < segs; ++k) {

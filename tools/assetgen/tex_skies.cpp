@@ -81,8 +81,9 @@ Image SeaAndSurf() {
         }
         float depth = std::clamp(-p.elev / 40.0f, 0.0f, 1.0f);
         Rgb c = Mix(Hex(0x4aa0d0), Hex(0x0a3468), std::pow(depth, 0.5f));
-        float foam = SkyNoise(p, 32, 3, 202, 6.0f);
-        float f = std::clamp((foam - 0.6f) * 6.0f, 0.0f, 1.0f) * (1.0f - depth * 0.7f);
+        // Thin white crests running along the horizon, denser towards it.
+        float foam = TileFbm(p.u * 1.0f, p.v * 6.0f, 48, 3, 202);
+        float f = std::clamp((foam - 0.62f) * 8.0f, 0.0f, 1.0f) * (1.0f - depth * 0.8f);
         return Mix(c, Hex(0xf4fbff), f);
     });
 }
