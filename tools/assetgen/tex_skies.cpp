@@ -127,15 +127,13 @@ Image SandOcean() {
     return PaintSky([](const SkyPoint& p) {
         float dune = 2.0f + 2.5f * std::sin(p.u * kTau * 7) + 1.5f * std::sin(p.u * kTau * 19 + 1.0f);
         float sunAngle = AngleTo(p, 1900, 400, 0);
-        if (p.elev >= dune) {
-            Rgb c = Gradient(p.elev, Hex(0xfff0b0), Hex(0xd88a30), 0.6f);
-            c = Mix(c, Hex(0xfffff0), std::exp(-sunAngle * sunAngle / 60.0f));
-            c = Add(c, Scaled(Hex(0x604020), std::exp(-sunAngle / 12.0f)));
-            return c;
-        }
+        Rgb sky = Gradient(std::max(p.elev, 0.0f), Hex(0xfff0b0), Hex(0xd88a30), 0.6f);
+        sky = Mix(sky, Hex(0xfffff0), std::exp(-sunAngle * sunAngle / 60.0f));
+        sky = Add(sky, Scaled(Hex(0x604020), std::exp(-sunAngle / 12.0f)));
         if (p.elev >= 0) {
+            float cover = std::clamp((dune - p.elev) / 0.4f, 0.0f, 1.0f);
             float shade = std::clamp((dune - p.elev) / 5.0f, 0.0f, 1.0f);
-            return Mix(Hex(0xe8b860), Hex(0xb07a38), shade);
+            return Mix(sky, Mix(Hex(0xe8b860), Hex(0xb07a38), shade), cover);
         }
         float ripple = std::sin(p.v * 400.0f + 8 * SkyNoise(p, 8, 3, 221));
         return Mix(Hex(0xc89440), Hex(0xe0b060), 0.5f + 0.3f * ripple);
@@ -222,18 +220,23 @@ Image Jail() {
     });
 }
 
+// Triangle wave 0..1 with its peak at the middle of each period: sharp ridges for mountains.
+float Ridge(float x) { return 1.0f - 2.0f * std::fabs(x - std::floor(x) - 0.5f); }
+
 Image EverlastingCold() {
     Image img = PaintSky([](const SkyPoint& p) {
-        float peaks = 3.0f + 4.0f * std::fabs(std::sin(p.u * kTau * 5)) + 2.0f * std::fabs(std::sin(p.u * kTau * 13 + 2));
-        if (p.elev >= 0 && p.elev < peaks) {
-            float snow = (peaks - p.elev) / peaks;
-            return Mix(Hex(0xf8fcff), Hex(0x8aa8d0), std::clamp(snow * 1.2f - 0.1f, 0.0f, 1.0f));
-        }
+        float peaks = 2.0f + 7.0f * Ridge(p.u * 7 + 0.2f) * Ridge(p.u * 3 + 0.6f) + 2.5f * Ridge(p.u * 23 + 0.1f);
+        Rgb sky = Gradient(std::max(p.elev, 0.0f), Hex(0xe4f2ff), Hex(0x3c6cb0), 0.55f);
+        float curtain = std::sin(p.u * kTau * 9 + 3 * SkyNoise(p, 4, 3, 271)) * 0.5f + 0.5f;
+        float band = std::clamp(1.0f - std::fabs(p.elev - 38.0f) / 16.0f, 0.0f, 1.0f);
+        sky = Mix(sky, Hex(0x60ffb0), curtain * band * 0.5f);
         if (p.elev >= 0) {
-            Rgb c = Gradient(p.elev, Hex(0xe4f2ff), Hex(0x3c6cb0), 0.55f);
-            float curtain = std::sin(p.u * kTau * 9 + 3 * SkyNoise(p, 4, 3, 271)) * 0.5f + 0.5f;
-            float band = std::clamp(1.0f - std::fabs(p.elev - 38.0f) / 16.0f, 0.0f, 1.0f);
-            return Mix(c, Hex(0x60ffb0), curtain * band * 0.5f);
+            // Snowy ridges: white crests over blue shadowed flanks, the edge softened by a texel.
+            float cover = std::clamp((peaks - p.elev) / 0.4f, 0.0f, 1.0f);
+            float shade = std::clamp((peaks - p.elev) / peaks, 0.0f, 1.0f);
+            Rgb rock = Mix(Hex(0xf8fcff), Hex(0x7a98c8), std::clamp(shade * 1.3f - 0.15f, 0.0f, 1.0f));
+            if (Ridge(p.u * 23 + 0.1f) < 0.5f) rock = Scaled(rock, 0.92f);  // the far side of each ridge in shadow
+            return Mix(sky, rock, cover);
         }
         float drift = SkyNoise(p, 16, 3, 272, 3.0f);
         return Mix(Hex(0xe8f2ff), Hex(0xb4cae4), drift);
