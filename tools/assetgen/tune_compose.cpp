@@ -135,33 +135,26 @@ struct MotifNote {
 };
 using Motif = std::vector<MotifNote>;
 
-// Two-bar rhythms, x = attack, - = held, . = rest. Grouped from busy to calm.
-const char* const kDrivingRhythms[] = {
-    "x--x--x-x-x-x---x--x--x-x-------",
-    "x-x-x-x-x---x---x-x-x-x-x-------",
-    "x---x-x-x---x-x-x-x-x---x-------",
-    "x-x---x---x-x---x-------x-x-x-x-",
-    "x--x--x---x-x-x-x-------x-x-x---",
-    "x-xx-x--x-x-x---x-xx-x--x-------",
+// One-bar rhythm cells, x = attack, - = held. A motif is an opening cell and a closing cell (which
+// ends on a longer note or a pick-up), picked per tune, so no two tunes need share a rhythm.
+struct Cells {
+    std::vector<const char*> open, close;
 };
-const char* const kModerateRhythms[] = {
-    "x-------x---x---x-------x-------",
-    "x-----x-x-------x---x---x-------",
-    "x---x---x---x---x-----------x-x-",
-    "x-----x---x-x---x-------x---x---",
-};
-const char* const kCalmRhythms[] = {
-    "x-------x-------x-----x-x-------",
-    "x-----x---x-----x---------------",
-    "x---x---x-------x---x---x-------",
-    "x-----x-x-------x-------------x-",
+const Cells kCells[3] = {
+    {{"x-------x-------", "x-----x---x-----", "x---x---x-------", "x-----x-x-------"},
+     {"x-----x-x-------", "x---------------", "x---x---x-------", "x-------------x-"}},
+    {{"x-------x---x---", "x-----x-x-------", "x---x---x---x---", "x-----x---x-x---", "x---x-x---x-----"},
+     {"x-------x-------", "x---x---x-------", "x-----------x-x-", "x-------x---x---"}},
+    {{"x--x--x-x-x-x---", "x-x-x-x-x---x---", "x---x-x-x---x-x-", "x-x---x---x-x---", "x--x--x---x-x-x-",
+      "x-xx-x--x-x-x---", "x-x-x--x--x-x-x-", "x--x-x--x--x-x--"},
+     {"x--x--x-x-------", "x-x-x-x-x-------", "x-x-x---x-------", "x-------x-x-x-x-", "x-x-x-------x-x-",
+      "x--x--x---------"}},
 };
 
 Motif MakeMotif(Rng& rng, int energy, int avoid) {
-    const char* rhythm;
-    if (energy >= 2) rhythm = kDrivingRhythms[(rng.Below(6) + avoid) % 6];
-    else if (energy == 1) rhythm = kModerateRhythms[(rng.Below(4) + avoid) % 4];
-    else rhythm = kCalmRhythms[(rng.Below(4) + avoid) % 4];
+    const Cells& cells = kCells[std::clamp(energy, 0, 2)];
+    std::string rhythm = std::string(cells.open[(rng.Below(int(cells.open.size())) + avoid) % cells.open.size()]) +
+                         cells.close[rng.Below(int(cells.close.size()))];
     Motif m;
     int step = 0;
     for (int i = 0; i < 32; ++i) {
