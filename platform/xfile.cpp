@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -50,7 +51,13 @@ public:
 private:
     static bool IsSpace(uint8_t c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
     static bool IsDelimiter(uint8_t c) {
-        return IsSpace(c) || std::strchr(",;{}<>[]()\"", c) != nullptr || c == 0;
+        static const auto table = [] {
+            std::array<bool, 256> t{};
+            for (const char* d = " \t\r\n\f\v,;{}<>[]()\"#"; *d; ++d) t[static_cast<uint8_t>(*d)] = true;
+            t[0] = true;
+            return t;
+        }();
+        return table[c];
     }
 
     bool Fail(Token& t, const char* why) {
@@ -102,7 +109,7 @@ private:
             return true;
         }
         const uint8_t* start = p_;
-        while (p_ < end_ && !IsDelimiter(*p_) && *p_ != '#' && !(*p_ == '/' && p_ + 1 < end_ && p_[1] == '/')) ++p_;
+        while (p_ < end_ && !IsDelimiter(*p_) && !(*p_ == '/' && p_ + 1 < end_ && p_[1] == '/')) ++p_;
         size_t len = static_cast<size_t>(p_ - start);
         if (len == 0) {
             ++p_;  // a stray NUL byte
@@ -140,8 +147,11 @@ private:
             if (expDigits == 0) return false;
         }
         if (i != n) return false;
-        value = std::strtod(s.c_str(), nullptr);
-        return true;
+        // Locale-independent, so a decimal comma in the user's locale cannot change the model.
+        const char* first = s.data() + (s[0] == '+' ? 1 : 0);
+        auto result = std::from_chars(first, s.data() + n, value);
+        if (result.ec == std::errc::result_out_of_range) value = HUGE_VAL;  // refused by the caller
+        return result.ec == std::errc() || result.ec == std::errc::result_out_of_range;
     }
 
     bool Read16(uint16_t& v) {
