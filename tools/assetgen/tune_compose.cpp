@@ -562,7 +562,7 @@ void Composer::PlayMotif(const Motif& motif, int bar, int anchor, int velocity, 
                          const Section& s) {
     int count = 0;
     for (const MotifNote& n : motif) if (!firstBarOnly || n.start < 16) ++count;
-    int k = 0;
+    int k = 0, lastPitch = -1, lastStep = 0;
     for (const MotifNote& n : motif) {
         if (firstBarOnly && n.start >= 16) break;
         int b = bar + n.start / 16;
@@ -572,13 +572,25 @@ void Composer::PlayMotif(const Motif& motif, int bar, int anchor, int velocity, 
         if (firstBarOnly) len = std::min(len, 16 - st);
         int pitch = harmony_.MoveSteps(anchor, n.step);
         const Chord& c = ChordAt(b, st).chord;
-        if (st % 4 == 0 || len >= 3) pitch = harmony_.NearestChordTone(c, pitch);
-        else pitch = harmony_.BendToChord(c, pitch);
+        if (st % 4 == 0 || len >= 3) {
+            int snapped = harmony_.NearestChordTone(c, pitch);
+            // Where the motif moves, the snapped line moves too: the next chord tone that way.
+            if (snapped == lastPitch && k > 0 && n.step != lastStep) {
+                int dir = n.step > lastStep ? 1 : -1;
+                int p = snapped + dir;
+                while (!Harmony::IsChordTone(c, p, harmony_.tonicPc)) p += dir;
+                snapped = p;
+            }
+            pitch = snapped;
+        } else {
+            pitch = harmony_.BendToChord(c, pitch);
+        }
         while (pitch > plan_.leadHigh) pitch -= 12;
         while (pitch < plan_.leadLow) pitch += 12;
         int v = velocity + (st == 0 ? 12 : st == 8 ? 6 : st % 4 == 0 ? 2 : (st % 2 ? -8 : -3)) + rng_.Below(7) - 3;
         int gap = len <= 2 ? 40 : 20;
         LeadNote(b * kBar + st * kStep, len * kStep - gap, pitch, std::clamp(v, 40, 124), s);
+        lastPitch = pitch, lastStep = n.step;
         ++k;
     }
 }
@@ -588,10 +600,10 @@ void Composer::WriteLead() {
     Motif motifA = MakeMotif(rng_, plan_.energy, 0);
     Motif motifB = MakeMotif(rng_, std::max(plan_.energy - 1, 0), 1);
     Motif motifC = MakeMotif(rng_, 0, 2);
-    // The answer: the same rhythm with its tail turned the other way.
+    // The answer: the same rhythm, its second bar a third lower, so the phrase comes back down.
     auto answerOf = [](const Motif& m) {
         Motif a = m;
-        for (MotifNote& n : a) if (n.start >= 16) n.step = -n.step + (n.step > 0 ? 1 : -1);
+        for (MotifNote& n : a) if (n.start >= 16) n.step -= 2;
         return a;
     };
     // The second phrase of a theme varies it: long notes split in two with a step between.
