@@ -199,10 +199,10 @@ TEST(ResourceFuzz, MutatedModelFilesAndBitmapsNeverCrash) {
     // The game's own generated models join the corpus when the build has made them.
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(std::string(KORVAN_BUILD_DIR) + "/data", ec)) {
-        if (entry.path().extension() != ".x" || models.size() >= 8) continue;
+        if (entry.path().extension() != ".x" || models.size() >= 6) continue;
         std::ifstream in(entry.path(), std::ios::binary);
         Bytes b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (b.size() < 64 * 1024) models.push_back(std::move(b));
+        if (b.size() < 12 * 1024) models.push_back(std::move(b));
     }
     std::vector<Bytes> bitmaps = {BmpSeed(5, 3, 24), BmpSeed(7, 4, 8), BmpSeed(3, 3, 4), BmpSeed(9, 2, 1),
                                   BmpSeed(4, 4, 32), BmpSeed(6, 2, 16)};
@@ -214,7 +214,7 @@ TEST(ResourceFuzz, MutatedModelFilesAndBitmapsNeverCrash) {
     }
 
     std::mt19937 rng(12345);
-    const int kModelRuns = 30000, kBitmapRuns = 15000;
+    const int kModelRuns = 20000, kBitmapRuns = 10000;
     int modelsRead = 0, bitmapsRead = 0;
     auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < kModelRuns; ++i) {
