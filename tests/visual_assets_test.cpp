@@ -646,6 +646,17 @@ TEST(VisualAssets, SkiesAndTheCarRenderOnTheGameDevice) {
     ASSERT_TRUE(InitDirect3D());
     std::string oldCwd = fs::current_path();
     ASSERT_EQ(chdir(kData.c_str()), 0);
+    // Every model loads through the game's Mesh with the textures its materials name.
+    for (const char* f : kVisualMeshFiles) {
+        Mesh mesh;
+        EXPECT_TRUE(mesh.Load(f, 0xFF000000, 1)) << f;
+        sheet::Mesh ours = LoadMesh(f);
+        if (ours.faces.empty()) continue;
+        ASSERT_EQ(mesh.materialCount, ours.materials.size()) << f;
+        for (size_t i = 0; i < ours.materials.size(); ++i) {
+            EXPECT_EQ(mesh.textures[i] != nullptr, !ours.materials[i].texture.empty()) << f << " subset " << i;
+        }
+    }
     {
         Mesh body, tyre, sky;
         ASSERT_TRUE(body.Load("KORVANbody.x", 0, 1));
