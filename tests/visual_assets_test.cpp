@@ -231,7 +231,9 @@ TEST(VisualAssets, SkiesFaceInwardsInsideTheFarPlane) {
     }
     for (const char* f : {"BackGround4_1.x", "BackGround5.x", "BackGround7_1.x", "BackGround10_1.x", "Volcano.x"}) {
         sheet::Mesh m = LoadMesh(f);
-        for (const sheet::Vec& p : m.positions) ASSERT_LT(std::sqrt(sheet::Dot(p, p)), 1990.0f) << f;
+        // The lava course swells its layers with a pulse: those keep room to grow inside the far plane.
+        bool pulsed = std::string(f) == "BackGround4_1.x" || std::string(f) == "Volcano.x";
+        for (const sheet::Vec& p : m.positions) ASSERT_LT(std::sqrt(sheet::Dot(p, p)), pulsed ? 1600.0f : 1990.0f) << f;
         for (const auto& mat : m.materials) EXPECT_FALSE(mat.texture.empty()) << f << " is drawn unlit";
     }
 }

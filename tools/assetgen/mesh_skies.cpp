@@ -31,27 +31,29 @@ XMesh SkyDome(const char* picture) {
     return m;
 }
 
-// A glowing sea of lava filling the view below the horizon; the game pulses it.
+// A glowing sea of lava filling the view below the horizon; the course pulses it, so it stays
+// small enough to grow by a quarter inside the far plane.
 XMesh LavaSea() {
     XMesh m;
     Shaper s(m);
-    s.Lathe(DomeProfile(1700.0f, -3, -90, 8), 32, Picture(m, "lava.bmp"), true, true, 6.0f, 0.0f, 0.0f, 3.0f);
+    s.Lathe(DomeProfile(1500.0f, -3, -90, 8), 32, Picture(m, "lava.bmp"), true, true, 6.0f, 0.0f, 0.0f, 3.0f);
     return m;
 }
 
-// Twin volcanoes on the horizon ahead, their craters glowing.
+// Twin volcanoes on the horizon ahead, their craters glowing; kept well inside the far plane so
+// the course may swell them for its pulsing lava.
 XMesh TwinVolcano() {
     XMesh m;
     Shaper s(m);
     int rock = Picture(m, "volcano.bmp");
     auto cone = [&](V3 c, float r, float h) {
         s.xf = Translate(c);
-        s.Lathe({{r * 0.16f, h}, {r * 0.22f, h * 0.94f}, {r * 0.5f, h * 0.55f}, {r, 0}, {r * 1.1f, -200}}, 14, rock,
+        s.Lathe({{r * 0.16f, h}, {r * 0.22f, h * 0.94f}, {r * 0.5f, h * 0.55f}, {r, 0}, {r * 1.08f, -120}}, 14, rock,
                 false, false, 3.0f, 0.0f, 0.0f, 1.0f);
         s.Lathe({{0, h - 30}, {r * 0.16f, h}}, 14, rock, false, false, 3.0f, 0.0f, 0.0f, 0.05f);
     };
-    cone({-420, -200, 1250}, 520, 620);
-    cone({380, -200, 1300}, 440, 540);
+    cone({-380, -200, 950}, 470, 580);
+    cone({350, -200, 1000}, 400, 500);
     return m;
 }
 
