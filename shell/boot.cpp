@@ -15,6 +15,10 @@
 #include "framework/switches.h"
 #include "framework/text_draw.h"
 #include "platform/system.h"
+#include "race/player_vehicle.h"
+#include "race/race_records.h"
+#include "race/race_scenes.h"
+#include "race/race_state.h"
 #include "shell/asset_tables.h"
 #include "shell/data_dir.h"
 #include "shell/logo_scene.h"
@@ -127,13 +131,14 @@ void GameBoot() {
 
     // 14. Course 1 is always built, so every race scene has a course to stand on.
     LeaveDataDirectory();
-    if (bootHooks.setUpFirstCourse) bootHooks.setUpFirstCourse();
+    SetUpFirstCourse();
 
-    // 15-16. Lap history, HUD panels, records and race state.
-    if (bootHooks.resetLapHistory) bootHooks.resetLapHistory();
+    // 15-16. Lap history, HUD panels, records and race state; the player drives.
+    ResetLapHistory();
     BuildHudPanels();
-    if (bootHooks.resetRecords) bootHooks.resetRecords();
-    if (bootHooks.resetRace) bootHooks.resetRace();
+    ResetRecords();
+    ResetRace();
+    playerControl = DriveByInput;
 
     // 17. Auto-load; a failed read leaves every default in force.
     autoLoadSuccess = bootHooks.readSaveFile ? bootHooks.readSaveFile() : false;
@@ -142,9 +147,10 @@ void GameBoot() {
     // 18. Without table fog the pixel fog setting cannot work.
     if (!fogTableCap) fogType = 0;
 
-    // 19. The logo.
+    // 19. The logo; or, with --course, straight into that course's countdown.
     frameCount = 0;
     frameProc = LogoFrame;
+    if (programOptions.course > 0) StartCourseFromSwitch(programOptions.course);
 }
 
 void GameFirstFrame() { frameProc = BlackFrame; }

@@ -1,14 +1,10 @@
 // The boot loader and the quit routine (the framework calls GameBoot, GameQuit).
 #pragma once
 
-// Steps of the start-up that belong to the race, the courses and the save file. GameBoot connects
-// the ones whose modules exist; an empty entry is skipped.
+// The save file's reader for the start-up auto-load; true when the file was read. Empty until the
+// save file is part of the game: then the defaults stay in force, as after a missing file.
 struct BootHooks {
-    void (*setUpFirstCourse)() = nullptr;  // course 1's set-up, so a course is always built
-    void (*resetLapHistory)() = nullptr;   // lap times 99:59.999, rank at lap -1
-    void (*resetRecords)() = nullptr;      // records table and progress to their defaults
-    void (*resetRace)() = nullptr;         // ResetRace, and the player driven by the keyboard and pad
-    bool (*readSaveFile)() = nullptr;      // the auto-load; true when the save file was read
+    bool (*readSaveFile)() = nullptr;
 };
 extern BootHooks bootHooks;
 
