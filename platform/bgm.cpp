@@ -12,7 +12,7 @@ namespace {
 
 constexpr float kRate = static_cast<float>(kAudioRate);
 constexpr int kChunk = 32;             // frames between updates of pitch, filter and gains
-constexpr float kSilent = 1e-4f;       // an envelope below this has ended
+constexpr float kSilent = 1e-3f;       // an envelope 60 dB down has ended
 constexpr float kMasterGain = 0.31f;   // keeps a full arrangement under full scale
 constexpr float kStopSeconds = 0.005f; // the ramp of a hard stop, short enough to feel instant
 
@@ -114,7 +114,7 @@ struct Patch {
     float attack;        // seconds to full level
     float decay;         // time constant of the fall to the sustain level
     float sustain;       // 0: the note dies away by itself
-    float release;       // time constant after the key is let go
+    float release;       // seconds to fade by 60 dB after the key is let go
     float cutoff;        // low-pass cutoff as a multiple of the note's pitch (0: no filter)
     float cutoffEnv;     // extra multiple at the start, falling with the bright envelope
     float brightDecay;   // time constant of the bright envelope (filter and FM depth)
@@ -124,26 +124,26 @@ struct Patch {
 
 constexpr Patch kFamilies[16] = {
     // wave1   wave2      det    mix2  fmR   fmI   att    dec   sus   rel   cut  cEnv bDec  res   gain
-    {kSineWave, kTriangle, 0.0f, 0.25f, 1.0f, 1.8f, 0.002f, 0.9f, 0.0f, 0.25f, 0, 0, 0.35f, 0, 1.0f},   // piano
-    {kSineWave, kSineWave, 0.0f, 0.0f, 3.5f, 1.6f, 0.001f, 0.45f, 0.0f, 0.3f, 0, 0, 0.12f, 0, 0.8f},  // chromatic
-    {kSineWave, kSineWave, 12.0f, 0.5f, 0, 0, 0.008f, 0.2f, 0.9f, 0.06f, 0, 0, 0.1f, 0, 0.6f},        // organ
-    {kSaw, kSquare, 0.03f, 0.3f, 0, 0, 0.002f, 0.8f, 0.0f, 0.12f, 1.5f, 9.0f, 0.12f, 0.15f, 0.8f},     // guitar
-    {kSaw, kSquare, -12.0f, 0.4f, 0, 0, 0.003f, 0.5f, 0.55f, 0.06f, 2.0f, 7.0f, 0.1f, 0.2f, 1.1f},     // bass
-    {kSaw, kSaw, 0.09f, 1.0f, 0, 0, 0.12f, 0.6f, 0.85f, 0.35f, 5.0f, 0, 0.2f, 0.05f, 0.42f},          // strings
-    {kTriangle, kSaw, 0.1f, 0.45f, 0, 0, 0.15f, 0.6f, 0.9f, 0.4f, 4.0f, 0, 0.2f, 0, 0.5f},             // ensemble
-    {kSaw, kSaw, 0.05f, 0.7f, 0, 0, 0.03f, 0.4f, 0.75f, 0.12f, 2.0f, 5.0f, 0.25f, 0.1f, 0.5f},         // brass
-    {kSquare, kSaw, 0.0f, 0.3f, 0, 0, 0.02f, 0.4f, 0.8f, 0.08f, 3.0f, 1.0f, 0.2f, 0.1f, 0.5f},         // reed
-    {kSineWave, kTriangle, 12.0f, 0.15f, 0, 0, 0.04f, 0.4f, 0.9f, 0.1f, 0, 0, 0.1f, 0, 0.75f},        // pipe
-    {kSquare, kSaw, 0.1f, 0.7f, 0, 0, 0.005f, 0.3f, 0.8f, 0.1f, 6.0f, 4.0f, 0.3f, 0.2f, 0.42f},       // synth lead
-    {kSaw, kSaw, 0.12f, 1.0f, 0, 0, 0.35f, 1.0f, 0.85f, 0.9f, 3.0f, 0, 0.3f, 0.1f, 0.34f},            // synth pad
-    {kTriangle, kSaw, 7.0f, 0.4f, 0, 0, 0.1f, 1.0f, 0.8f, 0.8f, 4.0f, 0, 0.3f, 0.1f, 0.4f},           // synth effects
-    {kSaw, kPulse, 0.0f, 0.3f, 0, 0, 0.002f, 0.6f, 0.0f, 0.15f, 2.0f, 10.0f, 0.15f, 0.2f, 0.7f},       // ethnic
-    {kSineWave, kSineWave, 0.0f, 0.0f, 1.4f, 3.0f, 0.001f, 0.25f, 0.0f, 0.2f, 0, 0, 0.05f, 0, 0.9f},  // percussive
-    {kNoise, kSaw, 0.0f, 0.3f, 0, 0, 0.05f, 0.8f, 0.7f, 0.5f, 3.0f, 0, 0.3f, 0.3f, 0.35f},            // sound effects
+    {kSineWave, kTriangle, 0.0f, 0.25f, 1.0f, 1.8f, 0.002f, 0.9f, 0.0f, 0.5f, 0, 0, 0.35f, 0, 1.0f},   // piano
+    {kSineWave, kSineWave, 0.0f, 0.0f, 3.5f, 1.6f, 0.001f, 0.45f, 0.0f, 0.5f, 0, 0, 0.12f, 0, 0.8f},  // chromatic
+    {kSineWave, kSineWave, 12.0f, 0.5f, 0, 0, 0.008f, 0.2f, 0.9f, 0.12f, 0, 0, 0.1f, 0, 0.6f},        // organ
+    {kSaw, kSquare, 0.03f, 0.3f, 0, 0, 0.002f, 0.8f, 0.0f, 0.25f, 1.5f, 9.0f, 0.12f, 0.15f, 0.8f},     // guitar
+    {kSaw, kSquare, -12.0f, 0.4f, 0, 0, 0.003f, 0.5f, 0.55f, 0.12f, 2.0f, 7.0f, 0.1f, 0.2f, 1.1f},     // bass
+    {kSaw, kSaw, 0.09f, 1.0f, 0, 0, 0.12f, 0.6f, 0.85f, 0.6f, 5.0f, 0, 0.2f, 0.05f, 0.42f},          // strings
+    {kTriangle, kSaw, 0.1f, 0.45f, 0, 0, 0.15f, 0.6f, 0.9f, 0.7f, 4.0f, 0, 0.2f, 0, 0.5f},             // ensemble
+    {kSaw, kSaw, 0.05f, 0.7f, 0, 0, 0.03f, 0.4f, 0.75f, 0.2f, 2.0f, 5.0f, 0.25f, 0.1f, 0.5f},         // brass
+    {kSquare, kSaw, 0.0f, 0.3f, 0, 0, 0.02f, 0.4f, 0.8f, 0.12f, 3.0f, 1.0f, 0.2f, 0.1f, 0.5f},         // reed
+    {kSineWave, kTriangle, 12.0f, 0.15f, 0, 0, 0.04f, 0.4f, 0.9f, 0.15f, 0, 0, 0.1f, 0, 0.75f},        // pipe
+    {kSquare, kSaw, 0.1f, 0.7f, 0, 0, 0.005f, 0.3f, 0.8f, 0.15f, 6.0f, 4.0f, 0.3f, 0.2f, 0.42f},       // synth lead
+    {kSaw, kSaw, 0.12f, 1.0f, 0, 0, 0.35f, 1.0f, 0.85f, 1.2f, 3.0f, 0, 0.3f, 0.1f, 0.34f},            // synth pad
+    {kTriangle, kSaw, 7.0f, 0.4f, 0, 0, 0.1f, 1.0f, 0.8f, 1.0f, 4.0f, 0, 0.3f, 0.1f, 0.4f},           // synth effects
+    {kSaw, kPulse, 0.0f, 0.3f, 0, 0, 0.002f, 0.6f, 0.0f, 0.3f, 2.0f, 10.0f, 0.15f, 0.2f, 0.7f},       // ethnic
+    {kSineWave, kSineWave, 0.0f, 0.0f, 1.4f, 3.0f, 0.001f, 0.25f, 0.0f, 0.3f, 0, 0, 0.05f, 0, 0.9f},  // percussive
+    {kNoise, kSaw, 0.0f, 0.3f, 0, 0, 0.05f, 0.8f, 0.7f, 0.8f, 3.0f, 0, 0.3f, 0.3f, 0.35f},            // sound effects
 };
-constexpr Patch kSynthBass = {kSaw, kSquare, 0.0f, 0.5f, 0, 0, 0.002f, 0.35f, 0.6f, 0.05f, 1.2f, 9.0f, 0.08f, 0.55f, 0.9f};
-constexpr Patch kElectricPiano = {kSineWave, kSineWave, 0.0f, 0.0f, 1.0f, 1.1f, 0.002f, 1.2f, 0.0f, 0.3f, 0, 0, 0.4f, 0, 1.0f};
-constexpr Patch kSquareLead = {kSquare, kSquare, 0.06f, 0.5f, 0, 0, 0.004f, 0.3f, 0.8f, 0.08f, 8.0f, 0, 0.3f, 0.1f, 0.4f};
+constexpr Patch kSynthBass = {kSaw, kSquare, 0.0f, 0.5f, 0, 0, 0.002f, 0.35f, 0.6f, 0.1f, 1.2f, 9.0f, 0.08f, 0.55f, 0.9f};
+constexpr Patch kElectricPiano = {kSineWave, kSineWave, 0.0f, 0.0f, 1.0f, 1.1f, 0.002f, 1.2f, 0.0f, 0.5f, 0, 0, 0.4f, 0, 1.0f};
+constexpr Patch kSquareLead = {kSquare, kSquare, 0.06f, 0.5f, 0, 0, 0.004f, 0.3f, 0.8f, 0.15f, 8.0f, 0, 0.3f, 0.1f, 0.4f};
 
 // How much of each family goes through the chorus, which spreads sustained sounds across the stereo
 // field: strings, choirs, pads and organs sound wide, the rhythm section stays in the middle.
@@ -443,7 +443,7 @@ void NoteOn(int ch, int note, int velocity) {
     v.level = 0.0f;
     v.attackStep = p.attack <= 0 ? 1.0f : 1.0f / (p.attack * kRate);
     v.decayCoef = Coef(p.decay);
-    v.releaseCoef = Coef(p.release);
+    v.releaseCoef = Coef(p.release / 6.9f);  // e^-6.9 is -60 dB
     v.bright = 1.0f;
     v.brightCoef = std::exp(-static_cast<float>(kChunk) / (std::max(p.brightDecay, 0.001f) * kRate));
     // The second oscillator starts off the first one's phase, so a detuned pair neither starts

@@ -8,7 +8,7 @@
 #include <string>
 
 constexpr int kBgmMaxSongs = 16;
-constexpr int kBgmMaxVoices = 48;
+constexpr int kBgmMaxVoices = 64;
 
 enum class BgmState { kStopped, kPlaying, kPaused, kFading };
 
