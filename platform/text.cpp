@@ -33,6 +33,7 @@ std::string fontPath;
 std::map<std::tuple<int, bool, bool>, TTF_Font*> fonts;
 
 bool FindFontFile() {
+    // KORVAN_FONT names another gothic face file, for a machine that keeps IPA Gothic elsewhere.
     if (const char* forced = std::getenv("KORVAN_FONT")) {
         if (FILE* f = std::fopen(forced, "rb")) {
             std::fclose(f);
