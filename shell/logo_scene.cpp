@@ -46,8 +46,15 @@ void LogoFrame() {
     if (BeginFrame(0xff000000)) {
         LogoLayout l = LogoLayoutAt(t, autoLoadSuccess);
         if (l.drawPictures) {
+            // The pictures' black is keyed out: blend and alpha-test them over each other, whatever
+            // the course set-up left behind.
             device->SetRenderState(D3DRS_FOGENABLE, 0);
             device->SetRenderState(D3DRS_LIGHTING, 0);
+            device->SetRenderState(D3DRS_ZENABLE, 0);
+            device->SetRenderState(D3DRS_ALPHATESTENABLE, 1);
+            device->SetRenderState(D3DRS_ALPHAREF, 0);
+            device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_NOTEQUAL);
+            SetAlphaBlend(true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
             DrawPicture(logoCreditTexture, l.creditX1, l.creditY1, l.creditX2, l.creditY2);
             DrawPicture(logoStreamTexture, l.streamX1, l.streamY1, l.streamX2, l.streamY2);
             device->SetTexture(0, nullptr);
@@ -56,6 +63,7 @@ void LogoFrame() {
             if (l.autoLoadLine) DrawText(400, 400, "Auto Load Success");
             EndText();
             if (l.overlayAlpha > 0) DrawRect(0, 0, 640, 480, static_cast<uint32_t>(l.overlayAlpha) << 24);
+            device->SetRenderState(D3DRS_ZENABLE, 1);
         }
         EndFrame();
     }

@@ -28,9 +28,12 @@ Image Streak() {
             float dy = (y + 0.5f - 128.0f);
             float tail = std::pow(along, 2.2f);
             float core = std::exp(-dy * dy / (4.0f + 30.0f * along)) * tail;
-            float glow = std::exp(-dy * dy / (200.0f + 900.0f * along)) * tail * 0.5f;
-            float head = std::exp(-std::pow((x - 236.0f) / 14.0f, 2.0f) - dy * dy / 600.0f);
+            float glow = std::exp(-dy * dy / (40.0f + 160.0f * along)) * tail * 0.5f;
+            float head = std::exp(-std::pow((x - 236.0f) / 14.0f, 2.0f) - dy * dy / 150.0f);
             Rgb c = Add(Add(Scaled(Hex(0xffffff), core), Scaled(Hex(0x3a8cff), glow)), Scaled(Hex(0xc8f0ff), head));
+            // The logo draws the streak over the credit card with black keyed out: a dim halo would
+            // hide the card as an opaque dark box, so what is too dim to see becomes pure black.
+            if (c.r + c.g + c.b < 48.0f) c = Rgb{0.0f, 0.0f, 0.0f};
             img.At(x, y) = {std::min(c.r, 255.0f), std::min(c.g, 255.0f), std::min(c.b, 255.0f)};
         }
     }
