@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "framework/kbgm.h"
 #include "framework/music.h"
 #include "framework/sound.h"
@@ -82,7 +84,7 @@ std::string WriteTune() {
     const uint32_t n = static_cast<uint32_t>(body.size());
     file.insert(file.end(), {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)});
     file.insert(file.end(), body.begin(), body.end());
-    const std::string path = "/tmp/korvan_audio_bench.mid";
+    const std::string path = "/tmp/korvan_audio_bench_" + std::to_string(getpid()) + ".mid";
     Write(path, file);
     return path;
 }
@@ -104,7 +106,7 @@ std::string WriteSound(int i) {
     file.insert(file.end(), {'d', 'a', 't', 'a'});
     Le(file, static_cast<uint32_t>(data.size()), 4);
     file.insert(file.end(), data.begin(), data.end());
-    const std::string path = "/tmp/korvan_audio_bench_" + std::to_string(i) + ".wav";
+    const std::string path = "/tmp/korvan_audio_bench_" + std::to_string(getpid()) + "_" + std::to_string(i) + ".wav";
     Write(path, file);
     return path;
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "framework/kbgm.h"
 #include "platform/audio.h"
 #include "platform/bgm.h"
@@ -15,6 +17,11 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+
+// CTest runs the cases side by side in separate processes: each keeps its own files.
+std::string TempPath(const std::string& name) {
+    return ::testing::TempDir() + "korvan_bgm_" + std::to_string(getpid()) + "_" + name;
+}
 
 void Vlq(Bytes& out, uint32_t v) {
     uint8_t tmp[5];
@@ -54,7 +61,7 @@ struct Song {
         const uint32_t n = static_cast<uint32_t>(body.size());
         file.insert(file.end(), {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)});
         file.insert(file.end(), body.begin(), body.end());
-        const std::string path = ::testing::TempDir() + name;
+        const std::string path = TempPath(name);
         std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
         return path;
     }
@@ -154,7 +161,7 @@ TEST_F(KbgmTest, TheGamesCallSequencesGetTheirResults) {
     EXPECT_EQ(KBGMFree(handle), 0);
 
     // Garbage is refused like a missing file.
-    const std::string junk = ::testing::TempDir() + "junk.mid";
+    const std::string junk = TempPath("junk.mid");
     std::ofstream(junk) << "MThd but not really a MIDI file";
     EXPECT_EQ(KBGMLoadFile(&handle, junk.c_str()), kKbgmFileError);
     EXPECT_EQ(handle, 0);

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "framework/debug_log.h"
 #include "framework/music.h"
 #include "platform/audio.h"
@@ -18,6 +20,11 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+
+// CTest runs the cases side by side in separate processes: each keeps its own files.
+std::string TempPath(const std::string& name) {
+    return ::testing::TempDir() + "korvan_music_" + std::to_string(getpid()) + "_" + name;
+}
 
 void Vlq(Bytes& out, uint32_t v) {
     uint8_t tmp[5];
@@ -75,10 +82,10 @@ constexpr int kAudible = 1500; // a note clearly heard
 class MusicTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        logPath = ::testing::TempDir() + "music_test_log.txt";
+        logPath = TempPath("log.txt");
         std::remove(logPath.c_str());
         SetLogFilePath(logPath.c_str());
-        songPath = ::testing::TempDir() + "organ.mid";
+        songPath = TempPath("organ.mid");
         WriteFile(songPath, OrganSong());
         ASSERT_TRUE(AudioStart(AudioOutput::kPull));
         ASSERT_TRUE(InitDirectMusic());
@@ -155,7 +162,7 @@ TEST_F(MusicTest, LoopingGoesOnAndASinglePlayEnds) {
 
 TEST_F(MusicTest, BrokenOrMissingFilesLeaveNoPiece) {
     ASSERT_TRUE(LoadMusic(songPath.c_str()));
-    const std::string broken = ::testing::TempDir() + "broken.mid";
+    const std::string broken = TempPath("broken.mid");
     Bytes junk = OrganSong();
     junk.resize(30);
     junk[22] = 0x45;  // a data byte where the first status should be
@@ -173,7 +180,7 @@ TEST_F(MusicTest, BrokenOrMissingFilesLeaveNoPiece) {
 }
 
 TEST(MusicWithoutAudio, NothingPlaysAndNothingBreaks) {
-    const std::string songPath = ::testing::TempDir() + "organ2.mid";
+    const std::string songPath = TempPath("organ2.mid");
     WriteFile(songPath, OrganSong());
     AudioStop();
     EXPECT_TRUE(InitDirectMusic());  // the game goes on without this player's music

@@ -12,6 +12,8 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 #include "framework/debug_log.h"
 #include "framework/sound.h"
 #include "platform/audio.h"
@@ -19,6 +21,11 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+
+// CTest runs the cases side by side in separate processes: each keeps its own files.
+std::string TempPath(const std::string& name) {
+    return ::testing::TempDir() + "korvan_sound_" + std::to_string(getpid()) + "_" + name;
+}
 
 void Le(Bytes& b, uint32_t v, int n) {
     for (int i = 0; i < n; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
@@ -87,7 +94,7 @@ Level Render(int frames, std::vector<int16_t>* keep = nullptr) {
 class SoundTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        logPath = ::testing::TempDir() + "sound_test_log.txt";
+        logPath = TempPath("log.txt");
         std::remove(logPath.c_str());
         SetLogFilePath(logPath.c_str());
         ASSERT_TRUE(AudioStart(AudioOutput::kPull));
@@ -102,7 +109,7 @@ protected:
         s << f.rdbuf();
         return s.str();
     }
-    std::string Path(const char* name) { return ::testing::TempDir() + name; }
+    std::string Path(const char* name) { return TempPath(name); }
     std::string logPath;
 };
 
@@ -285,7 +292,7 @@ TEST_F(SoundTest, SwitchesSetThreeDAndEffects) {
 // by itself. A driver that does not exist leaves the game running, silent.
 TEST(SoundDevice, PlaysOnTheDeviceAndRunsSilentWithoutOne) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    const std::string path = ::testing::TempDir() + "device.wav";
+    const std::string path = TempPath("device.wav");
     WriteFile(path, ToneWav(4410));
     EXPECT_TRUE(InitDirectSound());
     ASSERT_TRUE(AudioRunning());
