@@ -88,7 +88,7 @@ void DrawReflection(Model& model) {
     model.mesh->DrawWithTexture(model.GetWorldMatrix(), envTexture);
     SetAlphaBlend(true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
     device->SetRenderState(D3DRS_ZWRITEENABLE, 1);
-    device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
+    device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
     device->SetTransform(D3DTS_TEXTURE0, &identityMatrix);
     device->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
     device->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);

@@ -41,8 +41,6 @@ constexpr int kRankTextFrom = 601, kRankTextTo = 899;
 constexpr int kCrystalTextFrom = 1201, kCrystalTextTo = 1799;
 constexpr int kSkipFrom = 350, kCurtainsFrom = 2100, kCurtainsTo = 2180;
 
-int lastReportedLaps = -2;
-
 uint32_t RaceClearColour() { return courseClearColour ? courseClearColour : kBlack; }
 
 bool KeyPressed(int code) { return KeyState(code) == 2; }
@@ -227,7 +225,6 @@ void CountdownFrame() {
         PlaySound(kSoundSignal2);
         frameCount = 0;
         if (programOptions.autopilot) playerControl = DriveAuto;
-        lastReportedLaps = -2;
         frameProc = RaceFrame;
     }
 }
@@ -311,10 +308,7 @@ void RaceFrame() {
     } else if (r.replayEnd < kLastReplayFrame) {
         RecordFrame(frameCount + r.replayEnd - kReplayLeadOut, r.gasHeld, r.steerInput);
     }
-    if (r.lapsDone != lastReportedLaps) {
-        lastReportedLaps = r.lapsDone;
-        ReportRaceStats();
-    }
+    ReportRaceStats();
 
     if (drawn) {
         BeginOverlay();
@@ -402,6 +396,11 @@ bool PrepareRace(int course) {
     OrientOnTrack(playerBody, 0.0f);
     GlueToSurface();
     return true;
+}
+
+void SetUpFirstCourse() {
+    ConnectCourseLinks();
+    SetUpCourse(1);
 }
 
 void StartCourseFromSwitch(int course) {

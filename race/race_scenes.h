@@ -31,6 +31,8 @@ void GoToTitle();
 // Makes a course ready to race: the race reset, the course's set-up, the car facing world +z.
 // False (logged, nothing started) for a course that cannot be set up.
 bool PrepareRace(int course);
+// The boot's first course: the race's records connected to the course set-up, then course 1.
+void SetUpFirstCourse();
 // The --course switch: course N's set-up and straight into the countdown. Falls back to the
 // title when the course cannot be set up.
 void StartCourseFromSwitch(int course);

@@ -1,0 +1,277 @@
+// The race end to end: the real executable, headless and unpaced, started straight on a course.
+// The automatic driver finishes every course that exists within its limit time; a scripted
+// driver holding the gas and steering through the curves completes a lap of course 1; the
+// countdown, both views and the pause menu are checked on their screenshots.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#define STB_IMAGE_IMPLEMENTATION
+#include <stb_image.h>
+
+#include "courses/course_geometry.h"
+#include "courses/course_list.h"
+#include "courses/course_table.h"
+#include "framework/input.h"
+#include "race/player_vehicle.h"
+#include "race/race_state.h"
+#include "shell/asset_tables.h"
+#include "tests/support/run_game.h"
+
+namespace {
+
+// The number after "key": in the "race" entry of a stats file (-1e9 when missing).
+double RaceField(const std::string& stats, const std::string& key) {
+    const size_t race = stats.find("\"race\":");
+    if (race == std::string::npos) return -1e9;
+    const size_t at = stats.find("\"" + key + "\":", race);
+    if (at == std::string::npos) return -1e9;
+    const std::string rest = stats.substr(at + key.size() + 3);
+    if (rest.rfind(" true", 0) == 0) return 1;
+    if (rest.rfind(" false", 0) == 0) return 0;
+    return std::stod(rest);
+}
+
+struct Image {
+    int w = 0, h = 0;
+    std::vector<unsigned char> rgba;
+    bool Load(const std::string& path) {
+        int n = 0;
+        unsigned char* data = stbi_load(path.c_str(), &w, &h, &n, 4);
+        if (!data) return false;
+        rgba.assign(data, data + static_cast<size_t>(w) * h * 4);
+        stbi_image_free(data);
+        return true;
+    }
+    const unsigned char* At(int x, int y) const { return &rgba[(static_cast<size_t>(y) * w + x) * 4]; }
+};
+
+// Pixels in a box whose red clearly dominates green and blue.
+int RedPixels(const Image& img, int x1, int y1, int x2, int y2) {
+    int count = 0;
+    for (int y = y1; y < y2; ++y)
+        for (int x = x1; x < x2; ++x) {
+            const unsigned char* p = img.At(x, y);
+            if (p[0] > 150 && p[1] < 90 && p[2] < 90) ++count;
+        }
+    return count;
+}
+
+// Mean absolute difference of two images over a box, per channel.
+double Difference(const Image& a, const Image& b, int x1, int y1, int x2, int y2) {
+    double sum = 0;
+    for (int y = y1; y < y2; ++y)
+        for (int x = x1; x < x2; ++x)
+            for (int c = 0; c < 3; ++c) sum += std::abs(a.At(x, y)[c] - b.At(x, y)[c]);
+    return sum / ((x2 - x1) * (y2 - y1) * 3.0);
+}
+
+// The boot hands --course to the race; until it does there is no race to check.
+#define SKIP_UNLESS_RACE_STARTED(run, course)                                                        \
+    if ((run).output.find("race: course " + std::to_string(course) + " from the command line") ==   \
+        std::string::npos)                                                                         \
+    GTEST_SKIP() << "the boot does not start a race from --course yet"
+
+std::string WriteScript(const std::string& dir, const std::string& text) {
+    const std::string path = dir + "/input.txt";
+    std::ofstream(path) << text;
+    return path;
+}
+
+// One run per course: the courses whose own file is not written yet are skipped.
+class AutopilotRace : public ::testing::TestWithParam<int> {};
+
+TEST_P(AutopilotRace, FinishesWithinTheLimitTime) {
+    const int course = GetParam();
+    const CourseInfo* info = FindCourse(course);
+    if (!info || !info->routines) GTEST_SKIP() << "course " << course << " is not built yet";
+    // A whole race with its finish sequence takes minutes on a busy machine.
+    GameRun run = RunGame({"--headless", "--unpaced", "--seed", "7", "--course", std::to_string(course),
+                           "--autopilot", "--exit-after-race", "--stats", "s.json"},
+                          "", "", 1400);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    SKIP_UNLESS_RACE_STARTED(run, course);
+    const std::string stats = ReadFile(run.dir + "/s.json");
+    EXPECT_EQ(RaceField(stats, "course"), course) << stats;
+    EXPECT_EQ(RaceField(stats, "finished"), 1) << stats;
+    EXPECT_EQ(RaceField(stats, "laps_done"), info->laps) << stats;
+    EXPECT_GT(RaceField(stats, "limit_left_ms"), 0) << stats;
+    EXPECT_GE(RaceField(stats, "rank"), 1) << stats;
+    EXPECT_LE(RaceField(stats, "rank"), 4) << stats;
+    // The run ends with the finish sequence: the countdown, the approach to the line, the laps
+    // on the lap clock and 2181 frames after the line.
+    const double lapFrames = RaceField(stats, "time_ms") / 16.0;
+    const size_t at = stats.find("\"frames\":");
+    ASSERT_NE(at, std::string::npos);
+    const double frames = std::stod(stats.substr(at + 9));
+    EXPECT_GT(frames, 240 + lapFrames + 2181) << stats;
+    EXPECT_LT(frames, 240 + lapFrames + 2181 + 300) << stats;
+    std::printf("course %d: %s", course, stats.c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCourse, AutopilotRace, ::testing::Range(1, CourseCount + 1));
+
+// A driver at the keyboard, played out here on course 1's real geometry with the game's own
+// driving routines: gas held from the countdown on, Left and Right pressed and released to keep to
+// the inside of the road (clear of the opponents' lanes, which stay within 60 units of the
+// middle), never re-pressing a key within 9 frames (no slides). Returns the input script and
+// the race frames the lap took (0 when this driver never completes it).
+constexpr int kRaceStartFrame = 240;
+
+float WrapAngle(float a) {
+    while (a > 3.1415927f) a -= 6.2831853f;
+    while (a < -3.1415927f) a += 6.2831853f;
+    return a;
+}
+
+std::string ScriptHumanLap(int* lapFrames) {
+    course01Routines.writeBoundaryPoints();
+    DeriveCourseSurfaces();
+    currentCourse = 1;
+    ResetRace();
+    RaceState& r = raceState;
+    r.enemyCount = 0;
+    r.section = courseGeometry.sectionCount - 1;
+    r.half = 0;
+    r.lapCounter = r.lapsDone = -1;
+    r.limitTime = 1000000;
+    playerBody.Init(nullptr, 0.0f, 0.0f, 0.0f, 1.0f);
+    const D3DXVECTOR3 start = BoundaryMid(r.section);
+    playerBody.localMatrix._41 = start.x;
+    playerBody.localMatrix._42 = start.y;
+    playerBody.localMatrix._43 = start.z;
+    OrientOnTrack(playerBody, 0.0f);
+    GlueToSurface();
+
+    std::string script = "100 down Z\n";
+    std::memset(keys, 0, sizeof keys);
+    std::memset(prevKeys, 0, sizeof prevKeys);
+    keys[DIK_Z] = prevKeys[DIK_Z] = 0x80;
+    const int steerKeys[2] = {DIK_LEFT, DIK_RIGHT};
+    const char* const names[2] = {"LEFT", "RIGHT"};
+    int lastPress[2] = {-100, -100};
+    constexpr float kTargetOffset = 82.0f;  // right of the middle: the inside of both curves
+    *lapFrames = 0;
+    for (int k = 0; k < 2400 && *lapFrames == 0; ++k) {
+        // Where the car is going against where the road goes.
+        const CourseGeometry& g = courseGeometry;
+        const int s = r.section;
+        const D3DXVECTOR3 along = g.edgeDir[s].left + g.edgeDir[s].right;
+        const float roadYaw = std::atan2(along.x, along.z);
+        const D3DXVECTOR3 fromMid = playerBody.GetPosition() - BoundaryMid(s);
+        const float offset = D3DXVec3Dot(&fromMid, &g.crossDir[s].start);
+        const float wanted = roadYaw + std::clamp(0.004f * (kTargetOffset - offset), -0.25f, 0.25f);
+        const float error = WrapAngle(wanted - (r.heading + r.driftAngle));
+        const int want = error > 0.006f ? 1 : (error < -0.006f ? 0 : -1);
+        for (int d = 0; d < 2; ++d) {
+            prevKeys[steerKeys[d]] = keys[steerKeys[d]];
+            const bool down = keys[steerKeys[d]] != 0;
+            if (want == d && !down && k - lastPress[d] >= 9) {
+                keys[steerKeys[d]] = 0x80;
+                lastPress[d] = k;
+                script += std::to_string(kRaceStartFrame + k) + " down " + names[d] + "\n";
+            } else if (want != d && down) {
+                keys[steerKeys[d]] = 0;
+                script += std::to_string(kRaceStartFrame + k) + " up " + names[d] + "\n";
+            }
+        }
+        // The race frame's driving steps, as the game runs them.
+        r.steerInput = 0;
+        r.gasHeld = r.brakeHeld = 0;
+        DriveByInput(&r.gasHeld, &r.brakeHeld);
+        LimitSpeed();
+        PlaceAndMoveCar();
+        UpdateProgress();
+        EdgeContacts();
+        r.wheelSpin += r.speed / 12.0f;
+        if (r.lapsDone >= 1) *lapFrames = k;
+    }
+    std::memset(keys, 0, sizeof keys);
+    std::memset(prevKeys, 0, sizeof prevKeys);
+    return script;
+}
+
+TEST(RaceEndToEnd, ScriptedDriverHoldingTheGasCompletesALapOfCourse1) {
+    int lapFrames = 0;
+    const std::string script = ScriptHumanLap(&lapFrames);
+    ASSERT_GT(lapFrames, 0) << "the scripted driver never finishes a lap";
+    const std::string dir = MakeRunDir();
+    const std::string input = WriteScript(dir, script);
+    const int frames = kRaceStartFrame + lapFrames + 60;
+    GameRun run = RunGame({"--headless", "--unpaced", "--seed", "3", "--course", "1", "--input", input,
+                           "--frames", std::to_string(frames), "--stats", "s.json"},
+                          "", dir);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    SKIP_UNLESS_RACE_STARTED(run, 1);
+    const std::string stats = ReadFile(run.dir + "/s.json");
+    EXPECT_GE(RaceField(stats, "laps_done"), 1) << stats;
+    EXPECT_EQ(RaceField(stats, "finished"), 0) << stats;
+    std::printf("scripted lap: %d frames\n%s", lapFrames, stats.c_str());
+}
+
+TEST(RaceEndToEnd, CountdownViewsAndPauseMenuOnScreen) {
+    // The race starts at frame 240. Countdown "3 " at frame 90; the back view on the start
+    // straight at 330; V at 335 switches to the cockpit (shot at 375, after the glide); Q at 390
+    // pauses (shot at 400); Z at 410 answers "No" and the race goes on (shot at 430).
+    const std::string dir = MakeRunDir();
+    const std::string input = WriteScript(dir,
+                                          "100 down Z\n335 down V\n336 up V\n390 down Q\n391 up Q\n"
+                                          "409 up Z\n410 down Z\n");
+    GameRun run = RunGame({"--headless", "--unpaced", "--seed", "5", "--course", "1", "--input", input,
+                           "--frames", "440", "--shot", "90:count.png", "--shot", "330:back.png",
+                           "--shot", "375:cockpit.png", "--shot", "400:pause.png", "--shot", "430:resumed.png"},
+                          "", dir);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    SKIP_UNLESS_RACE_STARTED(run, 1);
+    Image count, back, cockpit, pause, resumed;
+    ASSERT_TRUE(count.Load(dir + "/count.png"));
+    ASSERT_TRUE(back.Load(dir + "/back.png"));
+    ASSERT_TRUE(cockpit.Load(dir + "/cockpit.png"));
+    ASSERT_TRUE(pause.Load(dir + "/pause.png"));
+    ASSERT_TRUE(resumed.Load(dir + "/resumed.png"));
+
+    // The red "3 " at (256, 176), 128 pixels high.
+    EXPECT_GT(RedPixels(count, 256, 176, 384, 304), 300);
+    EXPECT_LT(RedPixels(count, 0, 0, 200, 150), 50);
+
+    // The own car fills the lower middle of the back view and is gone from the cockpit view.
+    EXPECT_GT(Difference(back, cockpit, 280, 350, 360, 440), 20.0);
+
+    // Pause: the selection bar on "No" is blue over the half-dark screen.
+    const unsigned char* bar = pause.At(300, 236);
+    EXPECT_GT(bar[2], bar[0] + 40);
+    EXPECT_GT(bar[2], bar[1] + 40);
+    // The race goes on after "No": the bar is gone.
+    const unsigned char* after = resumed.At(300, 236);
+    EXPECT_FALSE(after[2] > after[0] + 40 && after[2] > after[1] + 40 && after[2] < 200);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RaceEndToEnd, QuittingFromThePauseMenuEndsTheRunWithExitAfterRace) {
+    // Q pauses at 300, Down moves to "Yes" at 310, Z quits at 320: the run ends there, long
+    // before its 2000 frames.
+    const std::string dir = MakeRunDir();
+    const std::string input = WriteScript(dir, "300 down Q\n301 up Q\n310 down DOWN\n311 up DOWN\n320 down Z\n");
+    GameRun run = RunGame({"--headless", "--unpaced", "--course", "1", "--input", input, "--exit-after-race",
+                           "--frames", "2000", "--stats", "s.json"},
+                          "", dir);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    SKIP_UNLESS_RACE_STARTED(run, 1);
+    const std::string stats = ReadFile(run.dir + "/s.json");
+    const size_t at = stats.find("\"frames\":");
+    ASSERT_NE(at, std::string::npos) << stats;
+    EXPECT_LT(std::stod(stats.substr(at + 9)), 330) << stats;
+    EXPECT_EQ(RaceField(stats, "finished"), 0) << stats;
+    EXPECT_EQ(RaceField(stats, "laps_done"), -1) << stats;
+}
+
+}  // namespace
