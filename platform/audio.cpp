@@ -138,6 +138,22 @@ bool OpenDevice() {
     return true;
 }
 
+// A device that went away (unplugged headphones, a restarted sound server) is opened again on the
+// next play, the way a lost sound buffer is restored; when that fails the game goes on silent.
+void RecoverLostDevice() {
+    if (!running || pulled || device == 0 || SDL_GetAudioDeviceStatus(device) != SDL_AUDIO_STOPPED) return;
+    Log("audio: the sound device was lost; opening it again\n");
+    SDL_CloseAudioDevice(device);
+    device = 0;
+    if (OpenDevice()) {
+        SDL_PauseAudioDevice(device, 0);
+        return;
+    }
+    std::lock_guard<std::recursive_mutex> guard(streamLock);
+    running = false;
+    for (Clip& c : ClipRange()) c.playing = false;
+}
+
 }  // namespace
 
 bool AudioStart(AudioOutput output) {
@@ -216,6 +232,7 @@ void AudioDestroyClip(int clip) {
 
 void AudioPlayClip(int clip, bool loop) {
     if (clip < 1 || clip > kAudioMaxClips) return;
+    RecoverLostDevice();
     std::lock_guard<std::recursive_mutex> guard(streamLock);
     Clip& c = clips[clip - 1];
     if (!c.used) return;
