@@ -311,10 +311,11 @@ void MidiCursorAdvance(MidiCursor& cursor, float* mix, int frames, const MidiSin
         if (cursor.next >= count && cursor.frame >= song->endFrame) {
             ReleaseChannels(cursor, sink);
             // One wrap per block at most: a song of (almost) no length cannot spin the audio thread.
-            const bool again = cursor.loop && cursor.repeatsLeft != 0;
             const uint32_t start = std::min(cursor.loopStart, song->endTick);
             const int64_t startFrame = MidiTickToFrame(*song, start);
-            if (again && startFrame < song->endFrame && !wrapped) {
+            // A loop of no length cannot repeat: the song ends instead.
+            const bool again = cursor.loop && cursor.repeatsLeft != 0 && startFrame < song->endFrame;
+            if (again && !wrapped) {
                 wrapped = true;
                 if (cursor.repeatsLeft > 0) --cursor.repeatsLeft;
                 // The channels keep the settings of the pass just played.

@@ -273,6 +273,18 @@ TEST(MidiCursor, ASongOfNoLengthLoopingDoesNotSpin) {
     cursor.playing = cursor.loop = true;
     for (int i = 0; i < 100; ++i) MidiCursorAdvance(cursor, nullptr, 512, rec.Sink());
     EXPECT_EQ(rec.rendered, 100 * 512);
+    EXPECT_FALSE(cursor.playing);  // it ends rather than loop on the spot
+
+    // Nor can a loop that starts at or past the end.
+    TrackEvents t2;
+    t2.At(0, {0x90, 60, 100});
+    t2.end = 96;
+    ASSERT_TRUE(Parse(Smf(0, 96, {t2}), song));
+    MidiCursorReset(cursor, &song);
+    cursor.playing = cursor.loop = true;
+    cursor.loopStart = 5000;
+    for (int i = 0; i < 100; ++i) MidiCursorAdvance(cursor, nullptr, 512, rec.Sink());
+    EXPECT_FALSE(cursor.playing);
 }
 
 // Thousands of damaged copies of a real song: each is refused or read, never a crash or a hang, and
