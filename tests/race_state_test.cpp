@@ -8,6 +8,7 @@
 #include "courses/course_geometry.h"
 #include "courses/course_list.h"
 #include "courses/course_table.h"
+#include "race/crystals.h"
 #include "race/opponents.h"
 #include "race/player_vehicle.h"
 #include "race/race_hud.h"
@@ -211,6 +212,61 @@ TEST_F(RaceStateTest, FinishRecordsTheRatioAndOnlyABetterTotal) {
 TEST_F(RaceStateTest, CrystalRatioOfACourseWithoutCrystalsIsZero) {
     raceState.crystalsTaken = 3;
     EXPECT_EQ(CrystalRatio(), 0.0f);
+}
+
+TEST_F(RaceStateTest, SupplyCrystalPointsFlowFivePerFrameIntoStoredBoosts) {
+    PutCar(100.0f, 650.0f);
+    raceState.supplyCrystalCount = 1;
+    supplyCrystals[0].Init(nullptr, 100.0f, kRoadY, 660.0f, 1.0f);
+    supplyCrystalPresent[0] = 1;
+    raceState.boostGauge = 90;
+    PickUpCrystals();
+    EXPECT_EQ(supplyCrystalPresent[0], 0);
+    EXPECT_EQ(raceState.crystalsTaken, 1);
+    EXPECT_EQ(raceState.boostGauge, 95);
+    PickUpCrystals();
+    EXPECT_EQ(raceState.boostStock, 1);
+    EXPECT_EQ(raceState.boostGauge, 0);
+    for (int i = 0; i < 5; ++i) PickUpCrystals();
+    EXPECT_EQ(raceState.boostGauge, 15);
+    EXPECT_EQ(raceState.gaugeFill, 0);
+
+    // A full stock keeps a full gauge; after the finish crystals no longer count.
+    RestoreCrystals();
+    raceState.boostStock = 10;
+    raceState.boostGauge = 100;
+    raceState.finished = 1;
+    for (int i = 0; i < 6; ++i) PickUpCrystals();
+    EXPECT_EQ(raceState.boostStock, 10);
+    EXPECT_EQ(raceState.boostGauge, 100);
+    EXPECT_EQ(raceState.crystalsTaken, 1);
+}
+
+TEST_F(RaceStateTest, OpponentsDriveOntoTheNextSectionAndTurnAtMostTwoPiOver128) {
+    raceState.enemyCount = 2;
+    // Opponent 0 on the start straight facing its aim; opponent 1 facing backward.
+    for (int i = 0; i < 2; ++i) {
+        oppBodies[i].Init(nullptr, 100.0f, kRoadY, 690.0f, 1.0f);
+        oppSection[i] = 5;
+        oppHalf[i] = 0;
+        oppLaps[i] = 0;
+        oppLane[i] = 0.0f;
+        oppSpeed[i] = 10.0f;
+        oppTopSpeed[i] = 15.0f;
+        oppBoostTimer[i] = 0;
+    }
+    oppHeading[0] = 0.0f;
+    oppHeading[1] = 3.1415927f;
+    oppBodies[1].Init(nullptr, 100.0f, kRoadY, 605.0f, 1.0f);
+    UpdateOpponents();
+    EXPECT_NEAR(oppSpeed[0], 10.1f, 1e-5f);
+    EXPECT_EQ(oppSection[0], 6);
+    EXPECT_NEAR(oppBodies[0].GetPosition().z, 700.1f, 1e-3f);
+    EXPECT_NEAR(oppHeading[1], 3.1415927f + 0.049087387f, 1e-4f);
+    EXPECT_EQ(oppSteer[1], 1);
+    // Backward it would leave its section: moved back, it stays where it was along the course.
+    EXPECT_EQ(oppSection[1], 5);
+    EXPECT_NEAR(oppBodies[1].GetPosition().z, 605.0f, 1e-3f);
 }
 
 TEST(RaceRecords, TotalsCarryWholeMinutesOutOfTheMilliseconds) {
