@@ -1056,7 +1056,8 @@ bool XOptimizeMesh(XMesh& mesh) {
         if (i >= vertexCount) return false;
     for (const XSubset& s : mesh.subsets)
         if (static_cast<uint64_t>(s.indexStart) + s.triangleCount * 3ull > mesh.indices.size()) return false;
-    for (const XSubset& s : mesh.subsets) OrderForCache(&mesh.indices[s.indexStart], s.triangleCount, vertexCount);
+    for (const XSubset& s : mesh.subsets)
+        if (s.triangleCount > 1) OrderForCache(mesh.indices.data() + s.indexStart, s.triangleCount, vertexCount);
 
     // Renumber vertices in first-use order so the vertex fetches run forward too; vertices that
     // no triangle uses are dropped.

@@ -106,6 +106,7 @@ protected:
             EXPECT_EQ(chdir(oldCwd.c_str()), 0);
         }
         FreeDirect3D();
+        TextShutdown();
         SysDestroyWindow();
         SysShutdown();
         SetLogFilePath("");
