@@ -140,8 +140,9 @@ void ResetLapTimeTexts() {
 void DrawMiniMap() {
     if (!device || raceState.finished || miniMap == 0) return;
     const RaceState& r = raceState;
-    DrawPanel(kPanelMap);
+    // Whatever text image was drawn last would otherwise paint the black panel.
     device->SetTexture(0, nullptr);
+    DrawPanel(kPanelMap);
     miniMapBuffer.DrawLineStrip(static_cast<UINT>(courseGeometry.sectionCount));
 
     ScreenVertex v[(SupplyCrystalSlots + BoostCrystalSlots + MaxOpponents + 1) * 6];

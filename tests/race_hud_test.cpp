@@ -1,0 +1,246 @@
+// The race HUD on the real device, off-screen: which panels the settings leave on screen, the
+// reverse warning giving way to the big text, the place numbers of two level opponents, the mini
+// map's placing of a world point, and opponents outside the draw window left undrawn.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "courses/course_geometry.h"
+#include "courses/course_list.h"
+#include "framework/application.h"
+#include "framework/debug_log.h"
+#include "framework/graphics_device.h"
+#include "platform/system.h"
+#include "race/crystals.h"
+#include "race/opponents.h"
+#include "race/race_hud.h"
+#include "race/race_state.h"
+#include "shell/asset_tables.h"
+#include "shell/scene_flow.h"
+#include "shell/settings.h"
+#include "support/run_game.h"
+
+namespace {
+
+constexpr uint32_t kGrey = 0xff404040u;
+
+class RaceHud : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        SetLogFilePath((MakeTempDir() + "/debug.txt").c_str());
+        ASSERT_TRUE(SysInit(true));
+        ASSERT_TRUE(SysCreateWindow("race hud test", 640, 480));
+        ASSERT_TRUE(InitDirect3D());
+        LoadTextTextures();
+    }
+    static void TearDownTestSuite() {
+        ReleaseAssetTables();
+        FreeDirect3D();
+        SysDestroyWindow();
+        SysShutdown();
+        SetLogFilePath("");
+    }
+    void SetUp() override {
+        ASSERT_NE(device, nullptr);
+        ResetRace();
+        raceState.movingForward = 1;
+        raceState.enemyCount = 0;
+        raceState.bigTextTimer = 0;
+        renderLevel = 0;
+        timerMode = 0;
+        speedMeter = 0;
+        showFps = 0;
+        miniMap = 0;
+        frameCount = 10;
+    }
+    void Begin() {
+        ASSERT_TRUE(BeginFrame(kGrey));
+        device->SetRenderState(D3DRS_LIGHTING, 0);
+        device->SetRenderState(D3DRS_FOGENABLE, 0);
+        device->SetRenderState(D3DRS_ZENABLE, 0);
+    }
+    // Ends the frame and keeps its pixels.
+    void End(std::vector<uint8_t>& out) {
+        out.assign(640 * 480 * 4, 0);
+        ASSERT_TRUE(device->ReadFrame(out.data()));
+        EndFrame();
+        device->SetRenderState(D3DRS_ZENABLE, 1);
+    }
+    static const uint8_t* At(const std::vector<uint8_t>& f, int x, int y) {
+        return &f[(static_cast<size_t>(y) * 640 + x) * 4];
+    }
+    static bool IsGrey(const std::vector<uint8_t>& f, int x, int y) {
+        const uint8_t* p = At(f, x, y);
+        return p[0] == 0x40 && p[1] == 0x40 && p[2] == 0x40;
+    }
+    static bool IsBlack(const std::vector<uint8_t>& f, int x, int y) {
+        const uint8_t* p = At(f, x, y);
+        return p[0] == 0 && p[1] == 0 && p[2] == 0;
+    }
+    // Pixels in [x1, x2) x [y1, y2) that are no longer the clear colour.
+    static int Changed(const std::vector<uint8_t>& f, int x1, int y1, int x2, int y2) {
+        int n = 0;
+        for (int y = y1; y < y2; ++y)
+            for (int x = x1; x < x2; ++x)
+                if (!IsGrey(f, x, y)) ++n;
+        return n;
+    }
+    // Clearly red or yellow pixels (the two copies of the reverse warning).
+    static int Warm(const std::vector<uint8_t>& f, int x1, int y1, int x2, int y2) {
+        int n = 0;
+        for (int y = y1; y < y2; ++y)
+            for (int x = x1; x < x2; ++x) {
+                const uint8_t* p = At(f, x, y);
+                if (p[0] > 180 && p[2] < 80) ++n;
+            }
+        return n;
+    }
+};
+
+TEST_F(RaceHud, HiddenTimersSpeedMeterAndFpsLeaveOnlyTheRankPanel) {
+    std::vector<uint8_t> f;
+    Begin();
+    DrawHud(1);
+    End(f);
+    // The rank panel is a black rectangle from (248, 8) to (400, 56) at the Low level.
+    EXPECT_TRUE(IsBlack(f, 250, 10));
+    EXPECT_TRUE(IsBlack(f, 398, 54));
+    EXPECT_TRUE(IsGrey(f, 246, 30));
+    EXPECT_TRUE(IsGrey(f, 300, 58));
+    // Nothing else: the rank texts may reach a little past the panel's right side.
+    const int total = Changed(f, 0, 0, 640, 480);
+    const int nearRank = Changed(f, 248, 8, 440, 60);
+    EXPECT_GT(nearRank, 0);
+    EXPECT_EQ(total, nearRank);
+
+    // With every read-out on, the other panels appear where they belong.
+    timerMode = 4;
+    speedMeter = 1;
+    showFps = 1;
+    Begin();
+    DrawHud(1);
+    End(f);
+    EXPECT_TRUE(IsBlack(f, 100, 36));   // FPS panel (8, 8)-(104, 40)
+    EXPECT_TRUE(IsBlack(f, 630, 150));  // timers (536, 8)-(632, 152) for four read-outs
+    EXPECT_TRUE(IsGrey(f, 630, 154));
+    EXPECT_TRUE(IsBlack(f, 630, 470));  // speed (536, 440)-(632, 472)
+    EXPECT_TRUE(IsGrey(f, 630, 474));
+}
+
+TEST_F(RaceHud, ReverseWarningNeverShowsWithABigText) {
+    std::vector<uint8_t> f;
+    raceState.movingForward = 0;
+    Begin();
+    DrawHud(1);
+    End(f);
+    // The warning's red copy at (12, 200), left of where any big text sits.
+    EXPECT_GT(Warm(f, 12, 200, 200, 330), 200);
+
+    ShowBigText("FINAL LAP ", 48, 0xffff0000u, 0xff808080u, 212, 100, 90);
+    for (int k = 0; k < 3; ++k) {
+        Begin();
+        DrawHud(1);
+        End(f);
+        EXPECT_EQ(Warm(f, 12, 200, 200, 330), 0);
+        EXPECT_GT(Warm(f, 212, 100, 500, 160), 100);  // the big text itself
+    }
+    EXPECT_EQ(raceState.bigTextTimer, 87);
+}
+
+TEST_F(RaceHud, LevelOpponentsAreNumberedInIndexOrderSkippingThePlayersPlace) {
+    // The default camera looks from (0, 0, -1) toward +z: two opponents side by side ahead.
+    raceState.enemyCount = 2;
+    for (int i = 0; i < 2; ++i) {
+        oppBodies[i].Init(nullptr, i == 0 ? -2.5f : 2.5f, -20.0f, 12.0f, 1.0f);
+        oppLaps[i] = 1;
+        oppSection[i] = 7;
+        oppHalf[i] = 1;
+        oppVisible[i] = 1;
+    }
+    const D3DXVECTOR3 s0 = ProjectToScreen(D3DXVECTOR3(-2.5f, 0.0f, 12.0f));
+    const D3DXVECTOR3 s1 = ProjectToScreen(D3DXVECTOR3(2.5f, 0.0f, 12.0f));
+    ASSERT_LT(s0.x + 40, s1.x);
+    auto expected = [&](int first, int second) {
+        std::vector<uint8_t> f;
+        Begin();
+        numberTexts[first].DrawAt(static_cast<int>(s0.x) - 4, static_cast<int>(s0.y) - 16);
+        numberTexts[second].DrawAt(static_cast<int>(s1.x) - 4, static_cast<int>(s1.y) - 16);
+        End(f);
+        return f;
+    };
+    auto drawn = [&](int rank) {
+        std::vector<uint8_t> f;
+        Begin();
+        DrawOpponentNumbers(rank);
+        End(f);
+        return f;
+    };
+    const std::vector<uint8_t> oneTwo = expected(1, 2), twoOne = expected(2, 1), twoThree = expected(2, 3);
+    ASSERT_NE(oneTwo, twoOne);
+    EXPECT_EQ(drawn(3), oneTwo);     // the player behind both
+    EXPECT_EQ(drawn(1), twoThree);   // the player leads: places 2 and 3
+    // Opponent 1 a half ahead now leads the numbering.
+    oppHalf[1] = 0;
+    oppSection[1] = 8;
+    EXPECT_EQ(drawn(3), twoOne);
+    // An opponent not drawn this frame gets no number.
+    oppVisible[1] = 0;
+    std::vector<uint8_t> f = drawn(3);
+    EXPECT_EQ(Changed(f, static_cast<int>(s1.x) - 10, 0, 640, 480), 0);
+    EXPECT_GT(Changed(f, 0, 0, static_cast<int>(s1.x) - 10, 480), 0);
+}
+
+TEST_F(RaceHud, MiniMapPutsAWorldPointOnItsPixel) {
+    course01Routines.writeBoundaryPoints();
+    DeriveCourseSurfaces();
+    CourseGeometry& g = courseGeometry;
+    g.miniMapCentre[0] = 1000.0f;
+    g.miniMapCentre[1] = -500.0f;  // the world z centre is 500
+    g.miniMapExtent = 2000.0f;
+    miniMap = 1;
+    // x = 20 + 50 + (1500 - 1000) x 100 / 2000 = 95, y = 360 + 50 - (900 - 500) x 100 / 2000 = 390.
+    playerBody.Init(nullptr, 1500.0f, 64.0f, 900.0f, 1.0f);
+    std::vector<uint8_t> f;
+    Begin();
+    DrawMiniMap();
+    End(f);
+    auto yellow = [&](int x, int y) {
+        const uint8_t* p = At(f, x, y);
+        return p[0] == 0xff && p[1] == 0xff && p[2] == 0;
+    };
+    EXPECT_TRUE(yellow(95, 390));
+    EXPECT_TRUE(yellow(94, 389));
+    int count = 0, minX = 640, minY = 480;
+    for (int y = 355; y < 465; ++y)
+        for (int x = 15; x < 125; ++x)
+            if (yellow(x, y)) {
+                ++count;
+                minX = std::min(minX, x);
+                minY = std::min(minY, y);
+            }
+    EXPECT_EQ(count, 16);  // the car's square from (93, 388) to (97, 392)
+    EXPECT_EQ(minX, 93);
+    EXPECT_EQ(minY, 388);
+    // The map panel behind it is black at the Low level; the rest of the screen untouched.
+    EXPECT_TRUE(IsBlack(f, 16, 356));
+    EXPECT_EQ(Changed(f, 0, 0, 640, 350), 0);
+
+    // With every marker on, the opponents show in blue; after the finish the map is gone.
+    miniMap = 2;
+    raceState.enemyCount = 1;
+    oppBodies[0].Init(nullptr, 0.0f, 64.0f, 500.0f, 1.0f);  // (20 + 50 - 50, 410) = (20, 410)
+    raceState.supplyCrystalCount = raceState.boostCrystalCount = 0;
+    Begin();
+    DrawMiniMap();
+    End(f);
+    EXPECT_EQ(At(f, 20, 410)[2], 0xff);
+    EXPECT_EQ(At(f, 20, 410)[0], 0);
+    raceState.finished = 1;
+    Begin();
+    DrawMiniMap();
+    End(f);
+    EXPECT_EQ(Changed(f, 0, 0, 640, 480), 0);
+}
+
+}  // namespace
