@@ -1,0 +1,139 @@
+// Course 5, "Black Sky Is Falling": a road under a storm ceiling that dives again and again
+// through the black cloud floor at y = 0 and climbs back out. Starts at height 200; 500
+// boundaries of long straights with deep dips, wide right-handers and one left.
+#include <cstdlib>
+#include <cstring>
+
+#include "courses/course_draw.h"
+#include "courses/course_list.h"
+#include "courses/course_setup.h"
+#include "courses/course_trace.h"
+#include "framework/graphics_device.h"
+#include "shell/asset_tables.h"
+#include "shell/settings.h"
+
+namespace {
+
+constexpr float kStartY = 200.0f;
+constexpr float kHalfWidth = 100.0f;
+constexpr float kStep = 100.0f;
+constexpr float kCloudExtent = 12000.0f;  // the cloud floor reaches this far from the origin
+constexpr float kCloudTile = 500.0f;
+// Lightning: a flash of six frames and a second flicker, every three seconds.
+constexpr int kFlashPeriod = 180;
+constexpr int kFlashFrames = 6;
+constexpr int kFlickerFrame = 10;
+constexpr uint32_t kFlashAmbient = 0xffffff80u;
+constexpr uint32_t kDarkAmbient = 0xff808080u;
+constexpr uint32_t kStormFog = 0xff404040u;
+constexpr uint32_t kUnderFog = 0xff606060u;
+constexpr uint32_t kUnderAmbient = 0xffa0a0a0u;
+constexpr float kFogStart = 1.0f;
+constexpr float kFogEnd = 2000.0f;
+
+void WriteBoundaryPoints() {
+    TraceBegin(D3DXVECTOR3(0.0f, kStartY, 0.0f), 0.0f, kHalfWidth);
+    TraceLeg(20, 105.2f, 0.0f);
+    TraceLeg(15, kStep, 90.0f);
+    TraceLeg(55, 95.1f, 0.0f, -500.0f);
+    TraceLeg(45, 96.0f, 0.0f, 500.0f);
+    TraceLeg(15, kStep, 90.0f);
+    TraceLeg(40, 89.6f, 0.0f, 0.0f, -400.0f, 1);
+    TraceLeg(15, kStep, -90.0f);
+    TraceLeg(15, kStep, 90.0f);
+    TraceLeg(11, 97.1f, 0.0f);
+    TraceLeg(40, 89.6f, 0.0f, 0.0f, -450.0f, 2);
+    TraceLeg(20, kStep, 90.0f);
+    TraceLeg(35, 103.1f, 0.0f, 0.0f, -300.0f, 2);
+    TraceLeg(20, kStep, -45.0f);
+    TraceLeg(20, kStep, 45.0f);
+    TraceLeg(35, 103.1f, 0.0f, 0.0f, -400.0f, 1);
+    TraceLeg(20, kStep, 90.0f);
+    TraceLeg(79, 120.6f, 0.0f, 0.0f, -500.0f, 2);
+    TraceEnd();
+}
+
+// The cloud floor: one dark quad at y = 0 the road dives through.
+void BuildGround() {
+    const float e = kCloudExtent, t = 2.0f * kCloudExtent / kCloudTile;
+    const CourseVertex v[4] = {
+        {-e, 0.0f, e, 0, 1, 0, 0xffffffffu, 0, 0},
+        {e, 0.0f, e, 0, 1, 0, 0xffffffffu, t, 0},
+        {-e, 0.0f, -e, 0, 1, 0, 0xffffffffu, 0, t},
+        {e, 0.0f, -e, 0, 1, 0, 0xffffffffu, t, t},
+    };
+    groundQuad.Create(v, CourseVertexFvf, sizeof v);
+}
+
+DWORD FloatBits(float f) {
+    DWORD d;
+    std::memcpy(&d, &f, sizeof d);
+    return d;
+}
+
+void SetWorldFog(uint32_t colour) {
+    device->SetRenderState(D3DRS_FOGCOLOR, colour);
+    if (fogType == 1) {
+        device->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
+    } else {
+        device->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_NONE);
+        device->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
+    }
+    device->SetRenderState(D3DRS_FOGSTART, FloatBits(kFogStart));
+    device->SetRenderState(D3DRS_FOGEND, FloatBits(kFogEnd));
+}
+
+bool Paused() { return courseRace.racePaused && courseRace.racePaused(); }
+
+// Above the clouds: the storm ceiling lit by the lightning, thunder with each flash.
+void DrawStorm() {
+    const int phase = *courseRace.frameCount % kFlashPeriod;
+    const bool flash = phase < kFlashFrames || phase == kFlickerFrame;
+    if (flash) {
+        device->SetRenderState(D3DRS_AMBIENT, kFlashAmbient);
+        device->SetRenderState(D3DRS_FOGENABLE, 1);
+        EnableLight(true);
+        if ((phase == 0 || phase == kFlickerFrame) && bgmType > 0 && !Paused()) sounds[kSoundThunder].Play(false);
+    } else {
+        device->SetRenderState(D3DRS_AMBIENT, kDarkAmbient);
+        device->SetRenderState(D3DRS_FOGENABLE, 0);
+        EnableLight(false);
+    }
+    const D3DXVECTOR3 eye = CameraPosition();
+    background2Model.localMatrix._41 = eye.x;
+    background2Model.localMatrix._42 = eye.y;
+    background2Model.localMatrix._43 = eye.z;
+    device->SetRenderState(D3DRS_ZWRITEENABLE, 0);
+    background2Model.Draw();
+    device->SetRenderState(D3DRS_ZWRITEENABLE, 1);
+    device->SetTransform(D3DTS_WORLD, &identityMatrix);
+    SetWorldFog(kStormFog);
+}
+
+// Sky and storm (or, under the clouds, the sky in grey fog), the kerbs, the road, the line, and
+// the cloud floor last, seen from above and from below.
+void Frame() {
+    DrawSky();
+    if (!device) return;
+    if (CameraPosition().y >= 0.0f) {
+        DrawStorm();
+    } else {
+        SetWorldFog(kUnderFog);
+        device->SetRenderState(D3DRS_AMBIENT, kUnderAmbient);
+    }
+    WorldLightingOn();
+    device->SetTexture(0, upperStripTexture.texture);
+    DrawUpperStripsWindow();
+    device->SetTexture(0, roadTexture.texture);
+    DrawRoadWindow();
+    DrawGateAndBanner();
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    DrawGround(fileTextures[kTextureBlackSky]);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+}
+
+}  // namespace
+
+const CourseRoutines course05Routines = {
+    WriteBoundaryPoints, BuildGround, nullptr, nullptr, nullptr, Frame,
+};
