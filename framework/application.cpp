@@ -12,6 +12,7 @@
 #include "framework/sound.h"
 #include "framework/switches.h"
 #include "platform/system.h"
+#include "platform/text.h"
 
 FrameProc frameProc = nullptr;
 int appActive = 0;
@@ -107,6 +108,7 @@ void FreeApplication() {
     FreeDirectSound();
     FreeInput();
     FreeDirect3D();
+    TextShutdown();  // the fonts opened by text images and the screen font
     if (windowCreated) SysDestroyWindow();
     windowCreated = false;
     if (systemStarted) SysShutdown();
