@@ -4,7 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <string>
 #include <vector>
+
+#define STB_IMAGE_IMPLEMENTATION
+#include <stb_image.h>
 
 #include "courses/course_geometry.h"
 #include "courses/course_list.h"
@@ -241,6 +246,85 @@ TEST_F(RaceHud, MiniMapPutsAWorldPointOnItsPixel) {
     DrawMiniMap();
     End(f);
     EXPECT_EQ(Changed(f, 0, 0, 640, 480), 0);
+}
+
+// A screenshot of the real game, RGBA.
+struct Shot {
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgba;
+    bool Load(const std::string& path) {
+        int n = 0;
+        unsigned char* data = stbi_load(path.c_str(), &w, &h, &n, 4);
+        if (!data) return false;
+        rgba.assign(data, data + static_cast<size_t>(w) * h * 4);
+        stbi_image_free(data);
+        return true;
+    }
+    // Pixels in [x1, x2) x [y1, y2) that pass the test.
+    template <typename Test>
+    int Count(int x1, int y1, int x2, int y2, Test test) const {
+        int n = 0;
+        for (int y = y1; y < y2; ++y)
+            for (int x = x1; x < x2; ++x) {
+                const uint8_t* p = &rgba[(static_cast<size_t>(y) * w + x) * 4];
+                if (test(p[0], p[1], p[2])) ++n;
+            }
+        return n;
+    }
+};
+
+// The start of course 1 as the player sees it, driven by the automatic driver: the HUD just after
+// the start with its lap text, and later the crystals along the back straight.
+TEST(RaceHudOnScreen, StartOfCourse1ShowsTheHudAndTheCrystals) {
+    GameRun run = RunGame({"--headless", "--unpaced", "--seed", "7", "--course", "1", "--autopilot", "--frames", "860",
+                           "--stats", "s.json", "--shot", "300:hud.png", "--shot", "800:crystals.png",
+                           "--shot", "850:taken.png"},
+                          "", "", 240);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const std::string stats = ReadFile(run.dir + "/s.json");
+    EXPECT_NE(stats.find("\"course\": 1,"), std::string::npos) << stats;
+    EXPECT_NE(stats.find("\"finished\": false"), std::string::npos) << stats;
+
+    Shot hud;
+    ASSERT_TRUE(hud.Load(run.dir + "/hud.png"));
+    ASSERT_EQ(hud.w, 640);
+    ASSERT_EQ(hud.h, 480);
+    auto red = [](int r, int g, int b) { return r > 180 && g < 80 && b < 80; };
+    auto yellow = [](int r, int g, int b) { return r > 220 && g > 220 && b < 40; };
+    auto blue = [](int r, int g, int b) { return r < 40 && g < 40 && b > 220; };
+    // "LAST 5 LAPS " at (188, 100), "Rank" at (256, 16), the timer labels on the right.
+    EXPECT_GT(hud.Count(188, 100, 470, 150, red), 500);
+    EXPECT_GT(hud.Count(256, 16, 330, 50, red), 100);
+    EXPECT_GT(hud.Count(536, 16, 632, 32, red), 30);
+    // The mini map: the player's square and the four opponents' squares.
+    EXPECT_GE(hud.Count(15, 355, 125, 465, yellow), 9);
+    EXPECT_GE(hud.Count(15, 355, 125, 465, blue), 4 * 9);
+    // Nothing of the HUD in the middle of the road.
+    EXPECT_EQ(hud.Count(200, 250, 440, 340, red), 0);
+
+    // Course 1's supply crystals stand on the back straight (the right side of the map) and on the
+    // home straight: white squares on the map, no stored boost yet.
+    auto white = [](int r, int g, int b) { return r > 240 && g > 240 && b > 240; };
+    auto green = [](int r, int g, int b) { return r < 40 && g > 220 && b < 40; };
+    EXPECT_GT(hud.Count(72, 355, 125, 465, white), 8);
+    EXPECT_GT(hud.Count(15, 355, 68, 465, white), 8);
+    EXPECT_EQ(hud.Count(536, 418, 632, 428, green), 0);
+
+    // Just before them, the crystals stand in a row down the middle of the road ahead.
+    Shot crystals;
+    ASSERT_TRUE(crystals.Load(run.dir + "/crystals.png"));
+    auto cyan = [](int r, int g, int b) { return r < 120 && g > 150 && b > 170; };
+    EXPECT_GT(crystals.Count(295, 250, 345, 335, cyan), 100);
+    EXPECT_EQ(hud.Count(295, 250, 345, 335, cyan), 0);
+
+    // Down the back straight the car has taken them: gone from the map, boosts in stock.
+    Shot taken;
+    ASSERT_TRUE(taken.Load(run.dir + "/taken.png"));
+    EXPECT_EQ(taken.Count(72, 355, 125, 465, white), 0);
+    EXPECT_GT(taken.Count(15, 355, 68, 465, white), 8);
+    EXPECT_GT(taken.Count(536, 418, 632, 428, green), 4);
+    EXPECT_GT(taken.Count(538, 430, 632, 437, green), hud.Count(538, 430, 632, 437, green));
+    std::printf("screenshots in %s\n", run.dir.c_str());
 }
 
 }  // namespace
