@@ -85,7 +85,7 @@ void main() {
     if (uNormalize != 0 && dot(n, n) > 0.0) n = normalize(n);
 
     vec4 color = diffuseIn;
-    vec4 spec = specularIn;
+    vec4 specColour = specularIn;
 #if LIGHTING
     vec4 md = Source(uColorSource.x, uMatDiffuse, diffuseIn, specularIn);
     vec4 ma = Source(uColorSource.y, uMatAmbient, diffuseIn, specularIn);
@@ -127,11 +127,11 @@ void main() {
         }
     }
     color = vec4(clamp(me.rgb + ma.rgb * ambient + md.rgb * diffuse, 0.0, 1.0), md.a);
-    spec = vec4(clamp(ms.rgb * specular, 0.0, 1.0), ms.a);
+    specColour = vec4(clamp(ms.rgb * specular, 0.0, 1.0), ms.a);
 #endif
     vColor = color;
     vColorFlat = color;
-    vSpec = spec;
+    vSpec = specColour;
 
     float f = 1.0;
 #if FOG == 1
@@ -182,19 +182,19 @@ uniform vec3 uFogColor;
 
 out vec4 fragColor;
 
-vec4 Arg(int a, vec4 diffuse, vec4 tex, vec4 spec) {
+vec4 Arg(int a, vec4 diffuse, vec4 tex, vec4 specColour) {
     int sel = a & 15;
-    vec4 v = sel == 2 ? tex : (sel == 3 ? uTFactor : (sel == 4 ? spec : (sel == 5 ? vec4(0.0) : diffuse)));
+    vec4 v = sel == 2 ? tex : (sel == 3 ? uTFactor : (sel == 4 ? specColour : (sel == 5 ? vec4(0.0) : diffuse)));
     if ((a & 16) != 0) v = vec4(1.0) - v;
     if ((a & 32) != 0) v = v.aaaa;
     return v;
 }
 
-vec4 Combine(int op, int arg1, int arg2, vec4 diffuse, vec4 tex, vec4 spec) {
+vec4 Combine(int op, int arg1, int arg2, vec4 diffuse, vec4 tex, vec4 specColour) {
     if (op == 1) return diffuse;                      // disabled: the stage passes the diffuse on
-    vec4 a = Arg(arg1, diffuse, tex, spec);
+    vec4 a = Arg(arg1, diffuse, tex, specColour);
     if (op == 2) return a;
-    vec4 b = Arg(arg2, diffuse, tex, spec);
+    vec4 b = Arg(arg2, diffuse, tex, specColour);
     if (op == 4) return a * b;
     if (op == 3) return b;
     if (op == 5) return min(2.0 * a * b, 1.0);
