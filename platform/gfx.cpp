@@ -236,6 +236,11 @@ static void QuantiseToFormat(uint32_t* px, size_t n, D3DFORMAT f) {
 HRESULT GfxTexture::UnlockRect(UINT level) {
     if (level != 0 || !lockBits_) return D3DERR_INVALIDCALL;
     QuantiseToFormat(lockBits_, static_cast<size_t>(width_) * height_, format_);
+    // Remembered so that draws of fully opaque surfaces can skip the alpha test and blending.
+    opaque_ = true;
+    for (size_t i = 0, n = static_cast<size_t>(width_) * height_; i < n && opaque_; ++i) {
+        opaque_ = (lockBits_[i] >> 24) == 0xFF;
+    }
     glActiveTexture(kUploadUnit);
     glBindTexture(GL_TEXTURE_2D, name_);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
@@ -268,12 +273,39 @@ HRESULT GfxVertexBuffer::Lock(UINT offset, UINT size, uint8_t** data, DWORD flag
 HRESULT GfxVertexBuffer::Unlock() {
     if (!locked_) return D3DERR_INVALIDCALL;
     locked_ = false;
+    scannedFvf_ = 0xFFFFFFFFu;
     if (lockSize_ > 0) {
         // Through the copy target, so the device's own buffer bindings stay as they are.
         glBindBuffer(GL_COPY_WRITE_BUFFER, name_);
         glBufferSubData(GL_COPY_WRITE_BUFFER, lockOffset_, lockSize_, data_ + lockOffset_);
     }
     return D3D_OK;
+}
+
+bool GfxDiffuseAllOpaque(const uint8_t* v, UINT count, UINT stride, DWORD fvf) {
+    if (!(fvf & D3DFVF_DIFFUSE)) return true;
+    UINT off;
+    switch (fvf & D3DFVF_POSITION_MASK) {
+        case D3DFVF_XYZ: off = 12; break;
+        case D3DFVF_XYZRHW: off = 16; break;
+        default: return false;
+    }
+    if (fvf & D3DFVF_NORMAL) off += 12;
+    if (fvf & D3DFVF_PSIZE) off += 4;
+    if (stride < off + 4) return false;
+    for (UINT i = 0; i < count; ++i) {
+        if (v[static_cast<size_t>(i) * stride + off + 3] != 0xFF) return false;
+    }
+    return true;
+}
+
+bool GfxVertexBuffer::DiffuseOpaque(DWORD fvf, UINT stride) {
+    if (fvf != scannedFvf_ || stride != scannedStride_) {
+        scannedFvf_ = fvf;
+        scannedStride_ = stride;
+        scannedOpaque_ = stride > 0 && GfxDiffuseAllOpaque(data_, length_ / stride, stride, fvf);
+    }
+    return scannedOpaque_;
 }
 
 GfxIndexBuffer::~GfxIndexBuffer() {
@@ -586,7 +618,9 @@ static void UploadStage(GfxState& s, const GfxUniforms& u) {
     float tf[4];
     ColorToFloats(s.rs[D3DRS_TEXTUREFACTOR], tf);
     glUniform4fv(u.tfactor, 1, tf);
-    glUniform1i(u.alphaFunc, static_cast<GLint>(s.rs[D3DRS_ALPHAFUNC]));
+    // D3DCMP_NEVER..ALWAYS minus one is the set of outcomes that pass: bit 0 less, 1 equal, 2 greater.
+    DWORD func = s.rs[D3DRS_ALPHAFUNC];
+    glUniform1i(u.alphaFunc, func >= D3DCMP_NEVER && func <= D3DCMP_ALWAYS ? static_cast<GLint>(func - 1) : 0);
     glUniform1f(u.alphaRef, static_cast<float>(s.rs[D3DRS_ALPHAREF] & 0xFF));
 }
 
@@ -636,7 +670,6 @@ static void ApplyRaster(GfxState& s) {
     }
     glDepthMask(rs[D3DRS_ZWRITEENABLE] && rs[D3DRS_ZENABLE] ? GL_TRUE : GL_FALSE);
     if (rs[D3DRS_ALPHABLENDENABLE]) {
-        glEnable(GL_BLEND);
         GLenum src = GlBlend(rs[D3DRS_SRCBLEND]), dst = GlBlend(rs[D3DRS_DESTBLEND]);
         if (rs[D3DRS_SRCBLEND] == D3DBLEND_BOTHSRCALPHA) {
             src = GL_SRC_ALPHA;
@@ -653,8 +686,6 @@ static void ApplyRaster(GfxState& s) {
             case D3DBLENDOP_MAX: glBlendEquation(GL_MAX); break;
             default: glBlendEquation(GL_FUNC_ADD); break;
         }
-    } else {
-        glDisable(GL_BLEND);
     }
     // The target's y runs down like D3D's screen but GL measures winding with y up, so a
     // triangle counter-clockwise on the D3D screen is clockwise to GL: D3DCULL_CCW culls GL's
@@ -686,7 +717,43 @@ static bool StageIsModulate(const DWORD* t) {
            modulate(t[D3DTSS_ALPHAOP], t[D3DTSS_ALPHAARG1], t[D3DTSS_ALPHAARG2]);
 }
 
-static uint32_t ProgramKeyOf(const GfxState& s, bool rhw) {
+// Whether stage 0's alpha is exactly 1 for every pixel of this draw: the usual texture x diffuse
+// stage with an opaque texture (or none, read without a border) and a diffuse alpha of 1, from the
+// vertices (diffuseOpaque) or, when lit, from the material.
+static bool AlphaIsOne(const GfxState& s, bool rhw, bool diffuseOpaque) {
+    const DWORD* t = s.tss[0];
+    if (!StageIsModulate(t)) return false;
+    if (const GfxTexture* tex = s.textures[0]) {
+        if (!tex->Opaque() || t[D3DTSS_ADDRESSU] == D3DTADDRESS_BORDER || t[D3DTSS_ADDRESSV] == D3DTADDRESS_BORDER) {
+            return false;
+        }
+    }
+    if (rhw || !s.rs[D3DRS_LIGHTING]) return diffuseOpaque;
+    const bool fromVertex = s.rs[D3DRS_COLORVERTEX] &&
+                            ((s.rs[D3DRS_DIFFUSEMATERIALSOURCE] == D3DMCS_COLOR1 && (s.fvf & D3DFVF_DIFFUSE)) ||
+                             (s.rs[D3DRS_DIFFUSEMATERIALSOURCE] == D3DMCS_COLOR2 && (s.fvf & D3DFVF_SPECULAR)));
+    if (fromVertex) return s.rs[D3DRS_DIFFUSEMATERIALSOURCE] == D3DMCS_COLOR1 && diffuseOpaque;
+    return s.material.Diffuse.a == 1.0f;
+}
+
+// Whether the alpha test lets a pixel of alpha 255 through.
+static bool AlphaTestPassesOpaque(const GfxState& s) {
+    DWORD func = s.rs[D3DRS_ALPHAFUNC], ref = s.rs[D3DRS_ALPHAREF] & 0xFF;
+    if (func < D3DCMP_NEVER || func > D3DCMP_ALWAYS) return false;
+    const DWORD outcome = ref < 255 ? 4u : 2u;  // 255 against the reference: greater, or equal
+    return ((func - 1) & outcome) != 0;
+}
+
+// Whether blending a pixel of alpha 1 leaves exactly the pixel itself.
+static bool BlendIsReplaceForOpaque(const GfxState& s) {
+    const DWORD* rs = s.rs;
+    if (rs[D3DRS_BLENDOP] != D3DBLENDOP_ADD) return false;
+    DWORD src = rs[D3DRS_SRCBLEND], dst = rs[D3DRS_DESTBLEND];
+    if (src == D3DBLEND_BOTHSRCALPHA) return true;
+    return (src == D3DBLEND_ONE || src == D3DBLEND_SRCALPHA) && (dst == D3DBLEND_ZERO || dst == D3DBLEND_INVSRCALPHA);
+}
+
+static uint32_t ProgramKeyOf(const GfxState& s, bool rhw, bool alphaOne) {
     const DWORD* rs = s.rs;
     const DWORD* t = s.tss[0];
     uint32_t key = 0;
@@ -696,7 +763,8 @@ static uint32_t ProgramKeyOf(const GfxState& s, bool rhw) {
         if (rs[D3DRS_LIGHTING]) key |= kKeyLighting;
         if (rs[D3DRS_FOGENABLE]) {
             DWORD table = rs[D3DRS_FOGTABLEMODE], vertex = rs[D3DRS_FOGVERTEXMODE];
-            if (table != D3DFOG_NONE && table <= D3DFOG_LINEAR) key |= kKeyFogTable;
+            if (table == D3DFOG_LINEAR) key |= kKeyFogTableLinear;
+            else if (table != D3DFOG_NONE && table < D3DFOG_LINEAR) key |= kKeyFogTable;
             else if (vertex != D3DFOG_NONE && vertex <= D3DFOG_LINEAR) key |= kKeyFogVertex;
         }
         if (t[D3DTSS_TEXCOORDINDEX] != 0 || t[D3DTSS_TEXTURETRANSFORMFLAGS] != D3DTTFF_DISABLE) {
@@ -705,7 +773,10 @@ static uint32_t ProgramKeyOf(const GfxState& s, bool rhw) {
     }
     if (s.textures[0]) key |= kKeyTexture;
     if (!StageIsModulate(t)) key |= kKeyStageGeneric;
-    if (rs[D3DRS_ALPHATESTENABLE] && rs[D3DRS_ALPHAFUNC] != D3DCMP_ALWAYS) key |= kKeyAlphaTest;
+    if (rs[D3DRS_ALPHATESTENABLE] && rs[D3DRS_ALPHAFUNC] != D3DCMP_ALWAYS &&
+        !(alphaOne && AlphaTestPassesOpaque(s))) {
+        key |= kKeyAlphaTest;
+    }
     if (rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT) key |= kKeyFlat;
     if (rs[D3DRS_SPECULARENABLE]) key |= kKeySpecular;
     return key;
@@ -716,15 +787,20 @@ constexpr uint32_t kUniformGroups = kDirtyTransform | kDirtyLights | kDirtyMater
 
 // Picks the program variant and sends what changed since it last drew; false when the variant
 // cannot be built (the draw is then skipped). rhw: the draw's vertices are pre-transformed.
-static bool PrepareDraw(GfxState& s, bool rhw) {
+// diffuseOpaque: every vertex of the draw has a diffuse alpha of 255. Where the pixels' alpha is
+// then exactly 1, an alpha test that 255 passes and a blend that reduces to the source colour are
+// left out: the picture is the same, and the rasteriser can test depth before shading.
+static bool PrepareDraw(GfxState& s, bool rhw, bool diffuseOpaque) {
     uint32_t d = s.dirty;
     if (d & kUniformGroups) {
         for (uint32_t i = 0; i < s.builtCount; ++i) s.built[i]->stale |= d & kUniformGroups;
     }
-    GfxProgram* p = s.programs[ProgramKeyOf(s, rhw)];
+    const bool alphaOne = AlphaIsOne(s, rhw, diffuseOpaque);
+    const uint32_t key = ProgramKeyOf(s, rhw, alphaOne);
+    GfxProgram* p = s.programs[key];
     if (!p) {
         char error[1024];
-        p = GetProgram(s, ProgramKeyOf(s, rhw), error, sizeof(error));
+        p = GetProgram(s, key, error, sizeof(error));
         if (!p) {
             SDL_LogError(SDL_LOG_CATEGORY_RENDER, "graphics device: %s", error);
             return false;
@@ -745,6 +821,12 @@ static bool PrepareDraw(GfxState& s, bool rhw) {
     }
     if (d & kDirtySampler) UploadSampler(s);
     if (d & kDirtyRaster) ApplyRaster(s);
+    const bool blend = s.rs[D3DRS_ALPHABLENDENABLE] && !(alphaOne && BlendIsReplaceForOpaque(s));
+    if (blend != s.blendOn || (d & kDirtyRaster)) {
+        if (blend) glEnable(GL_BLEND);
+        else glDisable(GL_BLEND);
+        s.blendOn = blend;
+    }
     if (d & kDirtyTexture) {
         GfxTexture* t = s.textures[0];
         glActiveTexture(GL_TEXTURE0);
@@ -1220,7 +1302,9 @@ HRESULT GfxDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT p
         return D3DERR_INVALIDCALL;
     }
     BindLayout(s, s.stream->glName(), 0, s.fvf, stride);
-    if (!PrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW)) return D3DERR_INVALIDCALL;
+    if (!PrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW, s.stream->DiffuseOpaque(s.fvf, stride))) {
+        return D3DERR_INVALIDCALL;
+    }
     glDrawArrays(GlPrimitive(type), static_cast<GLint>(startVertex), static_cast<GLsizei>(n));
     CountDraw(s, type, primitiveCount);
     return D3D_OK;
@@ -1238,7 +1322,9 @@ HRESULT GfxDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UI
         return D3DERR_INVALIDCALL;
     }
     BindLayout(s, s.stream->glName(), 0, s.fvf, stride);
-    if (!PrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW)) return D3DERR_INVALIDCALL;
+    if (!PrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW, s.stream->DiffuseOpaque(s.fvf, stride))) {
+        return D3DERR_INVALIDCALL;
+    }
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, s.indices->glName());
     glDrawElementsBaseVertex(GlPrimitive(type), static_cast<GLsizei>(n),
                              indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
@@ -1257,7 +1343,10 @@ HRESULT GfxDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, c
     uint32_t start = RingWrite(s.ringVbo, GL_ARRAY_BUFFER, s.ringVboPos, s.ringVboSize, vertexData, n * stride, stride);
     s.boundVbo = s.ringVbo;
     BindLayout(s, s.ringVbo, 0, s.fvf, stride);
-    if (!PrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW)) return D3DERR_INVALIDCALL;
+    if (!PrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW,
+                     GfxDiffuseAllOpaque(static_cast<const uint8_t*>(vertexData), n, stride, s.fvf))) {
+        return D3DERR_INVALIDCALL;
+    }
     glDrawArrays(GlPrimitive(type), static_cast<GLint>(start / stride), static_cast<GLsizei>(n));
     CountDraw(s, type, primitiveCount);
     // As in D3D, a draw from memory leaves no stream source behind.
@@ -1281,7 +1370,11 @@ HRESULT GfxDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, 
     uint32_t vstart = RingWrite(s.ringVbo, GL_ARRAY_BUFFER, s.ringVboPos, s.ringVboSize, vertexData, vbytes, stride);
     s.boundVbo = s.ringVbo;
     BindLayout(s, s.ringVbo, 0, s.fvf, stride);
-    if (!PrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW)) return D3DERR_INVALIDCALL;
+    if (!PrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW,
+                     GfxDiffuseAllOpaque(static_cast<const uint8_t*>(vertexData), minIndex + numVertices, stride,
+                                         s.fvf))) {
+        return D3DERR_INVALIDCALL;
+    }
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, s.ringIbo);
     uint32_t istart = RingWrite(s.ringIbo, GL_ELEMENT_ARRAY_BUFFER, s.ringIboPos, s.ringIboSize, indexData,
                                 n * indexSize, indexSize);

@@ -298,6 +298,8 @@ public:
     HRESULT UnlockRect(UINT level);
 
     unsigned glName() const { return name_; }
+    // Every texel of the filled texture has full alpha (so does every mip level made from it).
+    bool Opaque() const { return opaque_; }
 protected:
     ~GfxTexture() override;
 private:
@@ -310,6 +312,7 @@ private:
     DWORD usage_ = 0;
     uint32_t* lockBits_ = nullptr;
     bool filled_ = false;
+    bool opaque_ = false;
 };
 
 class GfxVertexBuffer : public GfxResource {
@@ -320,6 +323,12 @@ public:
     UINT Length() const { return length_; }
     DWORD Fvf() const { return fvf_; }
     unsigned glName() const { return name_; }
+    // The buffer's bytes as last unlocked (the device keeps a copy in memory).
+    const uint8_t* Data() const { return data_; }
+    // True when every vertex's diffuse colour, read with this format and stride, has full alpha
+    // (or the format carries no diffuse colour, which D3D treats as opaque white). Cached until
+    // the next Unlock.
+    bool DiffuseOpaque(DWORD fvf, UINT stride);
 protected:
     ~GfxVertexBuffer() override;
 private:
@@ -331,7 +340,13 @@ private:
     uint8_t* data_ = nullptr;
     UINT lockOffset_ = 0, lockSize_ = 0;
     bool locked_ = false;
+    DWORD scannedFvf_ = 0xFFFFFFFFu;
+    UINT scannedStride_ = 0;
+    bool scannedOpaque_ = false;
 };
+
+// Whether count vertices of this format at v all have full diffuse alpha (see DiffuseOpaque).
+bool GfxDiffuseAllOpaque(const uint8_t* v, UINT count, UINT stride, DWORD fvf);
 
 class GfxIndexBuffer : public GfxResource {
 public:

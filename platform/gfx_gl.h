@@ -32,7 +32,8 @@ enum GfxProgramKey : uint32_t {
     kKeyFlat = 1u << 7,
     kKeySpecular = 1u << 8,
     kKeyTexCoordGeneric = 1u << 9,  // coordinate set 1, generated coordinates or a texture matrix
-    kProgramKeyCount = 1u << 10,
+    kKeyFogTableLinear = 1u << 10,  // linear fog per pixel, its factor interpolated from the vertices
+    kProgramKeyCount = 1u << 11,
 };
 
 // Compiles and links the variant of the pipeline program; 0 (and the reason in error) on failure.
@@ -105,6 +106,7 @@ struct GfxState {
     uintptr_t layoutOffset = 0;
 
     UINT drawCalls = 0, triangles = 0;
+    bool blendOn = false;  // GL's blending switch as last set
 };
 
 // True while a device's GL context exists: resources that outlive the device (a static object

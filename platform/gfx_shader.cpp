@@ -141,6 +141,11 @@ void main() {
     else f = exp(-(d * uFogParams.z) * (d * uFogParams.z));
     f = clamp(f, 0.0, 1.0);
 #endif
+#if FOG == 3
+    // Linear table fog is linear in eye depth, so its factor interpolated perspective-correctly
+    // from the vertices is the per-pixel value; it is clamped per pixel.
+    f = (uFogParams.y - eye.z) / (uFogParams.y - uFogParams.x);
+#endif
     vFog = f;
 
 #if TEXCOORD_GENERIC
@@ -174,7 +179,7 @@ uniform sampler2D uTex;
 uniform ivec3 uColorOp;    // operation, argument 1, argument 2
 uniform ivec3 uAlphaOp;
 uniform vec4 uTFactor;
-uniform int uAlphaFunc;    // D3DCMP value
+uniform int uAlphaFunc;    // outcomes that pass: bit 0 less, bit 1 equal, bit 2 greater
 uniform float uAlphaRef;   // 0..255
 uniform int uFogPixel;     // table fog: 2 exp, 3 exp2, 4 linear
 uniform vec3 uFogParamsF;  // start, end, density
@@ -237,26 +242,18 @@ void main() {
 #endif
 #if ALPHATEST
     float a = floor(c.a * 255.0 + 0.5);
-    bool pass;
-    if (uAlphaFunc == 6) pass = a != uAlphaRef;
-    else if (uAlphaFunc == 5) pass = a > uAlphaRef;
-    else if (uAlphaFunc == 7) pass = a >= uAlphaRef;
-    else if (uAlphaFunc == 2) pass = a < uAlphaRef;
-    else if (uAlphaFunc == 4) pass = a <= uAlphaRef;
-    else if (uAlphaFunc == 3) pass = a == uAlphaRef;
-    else if (uAlphaFunc == 8) pass = true;
-    else pass = false;
-    if (!pass) discard;
+    int outcome = a < uAlphaRef ? 1 : (a == uAlphaRef ? 2 : 4);
+    if ((uAlphaFunc & outcome) == 0) discard;
 #endif
 #if FOG == 1
     c.rgb = mix(uFogColor, c.rgb, vFog);
 #elif FOG == 2
-    float f;
-    float d = vEyeZ;
-    if (uFogPixel == 4) f = (uFogParamsF.y - d) / (uFogParamsF.y - uFogParamsF.x);
-    else if (uFogPixel == 2) f = exp(-d * uFogParamsF.z);
-    else f = exp(-(d * uFogParamsF.z) * (d * uFogParamsF.z));
-    c.rgb = mix(uFogColor, c.rgb, clamp(f, 0.0, 1.0));
+    // Exponential table fog: exp(-d density), squared inside for EXP2.
+    float x = vEyeZ * uFogParamsF.z;
+    x = uFogPixel == 3 ? x * x : x;
+    c.rgb = mix(uFogColor, c.rgb, clamp(exp(-x), 0.0, 1.0));
+#elif FOG == 3
+    c.rgb = mix(uFogColor, c.rgb, clamp(vFog, 0.0, 1.0));
 #endif
     fragColor = c;
 }
@@ -286,7 +283,8 @@ GLuint GfxBuildProgram(uint32_t key, GfxUniforms& u, char* error, int errorSize)
                   "#define RHW %d\n#define LIGHTING %d\n#define FOG %d\n#define TEXTURE %d\n#define STAGE_GENERIC %d\n"
                   "#define ALPHATEST %d\n#define FLAT %d\n#define SPECULAR %d\n#define TEXCOORD_GENERIC %d\n",
                   (key & kKeyRhw) ? 1 : 0, (key & kKeyLighting) ? 1 : 0,
-                  (key & kKeyFogVertex) ? 1 : ((key & kKeyFogTable) ? 2 : 0), (key & kKeyTexture) ? 1 : 0,
+                  (key & kKeyFogVertex) ? 1 : ((key & kKeyFogTable) ? 2 : ((key & kKeyFogTableLinear) ? 3 : 0)),
+                  (key & kKeyTexture) ? 1 : 0,
                   (key & kKeyStageGeneric) ? 1 : 0, (key & kKeyAlphaTest) ? 1 : 0, (key & kKeyFlat) ? 1 : 0,
                   (key & kKeySpecular) ? 1 : 0, (key & kKeyTexCoordGeneric) ? 1 : 0);
     GLuint vs = Compile(GL_VERTEX_SHADER, defines, kVertexShader, error, errorSize);

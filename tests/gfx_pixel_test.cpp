@@ -299,6 +299,27 @@ TEST_F(GfxPixelTest, LinearFogAtKnownDepthInVertexAndTableMode) {
     EXPECT_TRUE(Near(At(320, rowAt(15.0f)), Channel(0.5f), Channel(0.5f), 255, 4));
     EXPECT_TRUE(Near(At(320, rowAt(35.0f)), 0, 0, 255, 2));
     EXPECT_TRUE(Near(At(320, rowAt(6.0f)), Channel(0.95f), Channel(0.95f), 255, 4));
+
+    // Exponential table fog at depth 10 with density 0.1: exp(-1), and exp(-1) again squared inside.
+    dev->SetRenderState(D3DRS_FOGDENSITY, GfxFloatBits(0.1f));
+    for (DWORD mode : {D3DFOG_EXP, D3DFOG_EXP2}) {
+        dev->SetRenderState(D3DRS_FOGTABLEMODE, mode);
+        dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
+        dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, q, sizeof(ColorVertex));
+        Read();
+        const float f = std::exp(-1.0f);
+        EXPECT_TRUE(Near(At(320, 240), Channel(f), Channel(f), 255)) << "mode " << mode;
+    }
+    // At depth 20 the two differ: exp(-2) against exp(-4).
+    ColorVertex far[4] = {{-50, 50, 20, 0xFFFFFFFFu}, {50, 50, 20, 0xFFFFFFFFu}, {-50, -50, 20, 0xFFFFFFFFu}, {50, -50, 20, 0xFFFFFFFFu}};
+    for (DWORD mode : {D3DFOG_EXP, D3DFOG_EXP2}) {
+        dev->SetRenderState(D3DRS_FOGTABLEMODE, mode);
+        dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
+        dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, far, sizeof(ColorVertex));
+        Read();
+        const float f = std::exp(mode == D3DFOG_EXP ? -2.0f : -4.0f);
+        EXPECT_TRUE(Near(At(320, 240), Channel(f), Channel(f), 255)) << "mode " << mode;
+    }
 }
 
 TEST_F(GfxPixelTest, AlphaTestNotEqualZeroAndSourceAlphaBlending) {
@@ -321,6 +342,155 @@ TEST_F(GfxPixelTest, AlphaTestNotEqualZeroAndSourceAlphaBlending) {
     DrawScreenRect(200, 0, 300, 100, 0.5f, 0x800000FFu);
     Read();
     EXPECT_TRUE(Near(At(250, 50), 255, 0, Channel(128 / 255.0f)));
+}
+
+// Draws whose pixels all have alpha 1 skip the alpha test and blending; these cases must keep
+// them: a texture with one clear texel, a vertex buffer re-filled with translucent colours, a
+// lit material below full alpha, an additive blend.
+TEST_F(GfxPixelTest, OpaqueSurfacesLookTheSameAndTranslucentOnesStillTestAndBlend) {
+    struct TexLitVertex {  // 0x152
+        float x, y, z, nx, ny, nz;
+        D3DCOLOR color;
+        float u, v;
+    };
+    DrawScreenRect(0, 0, 640, 480, 0.9f, 0xFF800000u);  // dark red behind everything
+    dev->SetRenderState(D3DRS_ALPHATESTENABLE, 1);
+    dev->SetRenderState(D3DRS_ALPHAREF, 0);
+    dev->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_NOTEQUAL);
+    dev->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    dev->SetTextureStageState(0, D3DTSS_MAGFILTER, D3DTEXF_POINT);
+    dev->SetTextureStageState(0, D3DTSS_MINFILTER, D3DTEXF_POINT);
+    dev->SetTextureStageState(0, D3DTSS_MIPFILTER, D3DTEXF_NONE);
+
+    // A 2 x 2 texture, green except a clear bottom-right texel, on a vertex buffer of opaque white.
+    GfxTexture* tex = nullptr;
+    ASSERT_EQ(dev->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex), D3D_OK);
+    D3DLOCKED_RECT lr{};
+    ASSERT_EQ(tex->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    uint32_t* px = static_cast<uint32_t*>(lr.pBits);
+    px[0] = px[1] = px[2] = 0xFF00FF00u;
+    px[3] = 0x0000FF00u;
+    ASSERT_EQ(tex->UnlockRect(0), D3D_OK);
+    EXPECT_FALSE(tex->Opaque());
+    const D3DCOLOR white = 0xFFFFFFFFu;
+    TexScreenVertex q[4] = {{100, 100, 0.5f, 1, white, 0, 0}, {300, 100, 0.5f, 1, white, 1, 0},
+                            {100, 300, 0.5f, 1, white, 0, 1}, {300, 300, 0.5f, 1, white, 1, 1}};
+    GfxVertexBuffer* vb = nullptr;
+    ASSERT_EQ(dev->CreateVertexBuffer(sizeof(q), 0, D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1, D3DPOOL_MANAGED, &vb),
+              D3D_OK);
+    uint8_t* p = nullptr;
+    ASSERT_EQ(vb->Lock(0, 0, &p, 0), D3D_OK);
+    std::memcpy(p, q, sizeof(q));
+    ASSERT_EQ(vb->Unlock(), D3D_OK);
+    EXPECT_TRUE(vb->DiffuseOpaque(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1, sizeof(TexScreenVertex)));
+    dev->SetTexture(0, tex);
+    dev->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+    dev->SetStreamSource(0, vb, sizeof(TexScreenVertex));
+    ASSERT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
+    // A later quad in front only where the clear texel let the depth through.
+    dev->SetTexture(0, nullptr);
+    DrawScreenRect(100, 100, 300, 300, 0.7f, 0xFF0000FFu);
+    dev->SetTexture(0, tex);
+    Read();
+    EXPECT_TRUE(Near(At(150, 150), 0, 255, 0, 0));
+    EXPECT_TRUE(Near(At(250, 250), 0, 0, 255, 0));
+
+    // Made fully opaque, the texture covers the red exactly, whatever the blend and test.
+    ASSERT_EQ(tex->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    static_cast<uint32_t*>(lr.pBits)[3] = 0xFF00FF00u;
+    ASSERT_EQ(tex->UnlockRect(0), D3D_OK);
+    EXPECT_TRUE(tex->Opaque());
+    dev->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+    dev->SetStreamSource(0, vb, sizeof(TexScreenVertex));
+    ASSERT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
+    Read();
+    EXPECT_TRUE(Near(At(250, 250), 0, 255, 0, 0));
+
+    // The same buffer re-filled with quarter-alpha colours blends again with what is behind.
+    for (TexScreenVertex& v : q) v.color = 0x40FFFFFFu;
+    ASSERT_EQ(vb->Lock(0, 0, &p, 0), D3D_OK);
+    std::memcpy(p, q, sizeof(q));
+    ASSERT_EQ(vb->Unlock(), D3D_OK);
+    EXPECT_FALSE(vb->DiffuseOpaque(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1, sizeof(TexScreenVertex)));
+    dev->SetRenderState(D3DRS_ZENABLE, 0);
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF800000u, 1.0f, 0);
+    dev->SetStreamSource(0, vb, sizeof(TexScreenVertex));
+    ASSERT_EQ(dev->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2), D3D_OK);
+    Read();
+    const float a = 0x40 / 255.0f;
+    EXPECT_TRUE(Near(At(150, 150), Channel((1 - a) * 0x80 / 255.0f), Channel(a), 0));
+
+    // Lit from the material: full alpha replaces, half alpha blends, an additive blend adds.
+    LookForward();
+    dev->SetRenderState(D3DRS_LIGHTING, 1);
+    dev->SetRenderState(D3DRS_AMBIENT, 0xFFFFFFFFu);
+    D3DMATERIAL8 m{};
+    m.Ambient = {0.0f, 0.5f, 0.0f, 1.0f};
+    m.Diffuse = {0.0f, 0.0f, 0.0f, 1.0f};
+    dev->SetMaterial(&m);
+    dev->SetTexture(0, tex);
+    NormalVertex n[4] = {{-5, 5, 10, 0, 0, -1}, {5, 5, 10, 0, 0, -1}, {-5, -5, 10, 0, 0, -1}, {5, -5, 10, 0, 0, -1}};
+    dev->SetVertexShader(D3DFVF_XYZ | D3DFVF_NORMAL);
+    auto drawLit = [&]() {
+        dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF800000u, 1.0f, 0);
+        dev->SetVertexShader(D3DFVF_XYZ | D3DFVF_NORMAL);
+        ASSERT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, n, sizeof(NormalVertex)), D3D_OK);
+        Read();
+    };
+    dev->SetTexture(0, nullptr);
+    drawLit();
+    EXPECT_TRUE(Near(At(320, 240), 0, 128, 0));
+    m.Diffuse.a = 0.5f;
+    dev->SetMaterial(&m);
+    drawLit();
+    EXPECT_TRUE(Near(At(320, 240), 64, 64, 0));
+    m.Diffuse.a = 1.0f;
+    dev->SetMaterial(&m);
+    dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    drawLit();
+    EXPECT_TRUE(Near(At(320, 240), 128, 128, 0));
+    dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    // A lit surface whose colour comes from its vertices takes their alpha.
+    LitVertex lit[4] = {{-5, 5, 10, 0, 0, -1, 0x80FFFFFFu}, {5, 5, 10, 0, 0, -1, 0x80FFFFFFu},
+                        {-5, -5, 10, 0, 0, -1, 0x80FFFFFFu}, {5, -5, 10, 0, 0, -1, 0x80FFFFFFu}};
+    dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF800000u, 1.0f, 0);
+    dev->SetVertexShader(D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE);
+    ASSERT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, lit, sizeof(LitVertex)), D3D_OK);
+    Read();
+    EXPECT_TRUE(Near(At(320, 240), 192, 128, 128));  // white at half alpha over the dark red
+
+    dev->SetRenderState(D3DRS_LIGHTING, 0);
+    dev->SetTexture(0, nullptr);
+    dev->SetStreamSource(0, nullptr, 0);
+    vb->Release();
+    tex->Release();
+}
+
+// Every compare function of the alpha test against a reference of 128.
+TEST_F(GfxPixelTest, AlphaTestCompareFunctions) {
+    dev->SetRenderState(D3DRS_ZENABLE, 0);
+    dev->SetRenderState(D3DRS_ALPHATESTENABLE, 1);
+    dev->SetRenderState(D3DRS_ALPHAREF, 128);
+    const D3DCOLOR alphas[3] = {0x7F00FF00u, 0x8000FF00u, 0x8100FF00u};  // below, equal, above
+    const struct {
+        DWORD func;
+        bool below, equal, above;
+    } cases[] = {
+        {D3DCMP_NEVER, false, false, false},   {D3DCMP_LESS, true, false, false},
+        {D3DCMP_EQUAL, false, true, false},    {D3DCMP_LESSEQUAL, true, true, false},
+        {D3DCMP_GREATER, false, false, true},  {D3DCMP_NOTEQUAL, true, false, true},
+        {D3DCMP_GREATEREQUAL, false, true, true}, {D3DCMP_ALWAYS, true, true, true},
+    };
+    for (const auto& c : cases) {
+        dev->SetRenderState(D3DRS_ALPHAFUNC, c.func);
+        dev->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000u, 1.0f, 0);
+        for (int k = 0; k < 3; ++k) DrawScreenRect(10.0f + 40 * k, 10, 40.0f + 40 * k, 40, 0.5f, alphas[k]);
+        Read();
+        const bool want[3] = {c.below, c.equal, c.above};
+        for (int k = 0; k < 3; ++k) EXPECT_EQ(At(25 + 40 * k, 25).g == 255, want[k]) << "func " << c.func << " case " << k;
+    }
 }
 
 TEST_F(GfxPixelTest, TextureModulatesWithDiffuseAndSelectArgPicksOne) {
