@@ -48,10 +48,13 @@ void DrawStrips(int first, int second) {
     if (!device) return;
     RefreshWindow();
     ResetWorld();
+    const VertexBuffer* strips[4 * kMaxRange];
+    int n = 0;
     for (int i = 0; i < windowCount; ++i) {
-        edgeStrip[window[i]][first].DrawTriangleStrip(2);
-        edgeStrip[window[i]][second].DrawTriangleStrip(2);
+        strips[n++] = &edgeStrip[window[i]][first];
+        strips[n++] = &edgeStrip[window[i]][second];
     }
+    DrawQuadStrips(strips, n);
 }
 
 bool ProjectsInsideScreen(const D3DXVECTOR3& p) {
@@ -102,7 +105,9 @@ void DrawRoadWindow() {
     if (!device) return;
     RefreshWindow();
     ResetWorld();
-    for (int i = 0; i < windowCount; ++i) roadQuad[window[i]].DrawTriangleStrip(2);
+    const VertexBuffer* quads[2 * kMaxRange];
+    for (int i = 0; i < windowCount; ++i) quads[i] = &roadQuad[window[i]];
+    DrawQuadStrips(quads, windowCount);
 }
 
 void DrawUpperStripsWindow() { DrawStrips(0, 1); }

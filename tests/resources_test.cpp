@@ -380,6 +380,54 @@ TEST_F(ResourcesTest, VertexBuffersCreateAndDraw) {
     EXPECT_FALSE(vb.Create(bytes.data(), 0x112, static_cast<UINT>(bytes.size())));
 }
 
+// A window of quad strips gathered into lists gives the picture the strips give one by one, in
+// the same order (the later quad covers the earlier), across a change of vertex format, and
+// leaves out buffers that hold nothing.
+TEST_F(ResourcesTest, QuadStripsDrawnTogetherMatchTheStripsDrawnInTurn) {
+    struct V {
+        float x, y, z, rhw;
+        uint32_t color;
+    };
+    struct T {
+        float x, y, z, rhw;
+        uint32_t color;
+        float u, v;
+    };
+    auto quad = [](float x1, float y1, float x2, float y2, uint32_t c, VertexBuffer& vb) {
+        const V v[4] = {{x1, y1, 0.5f, 1, c}, {x2, y1, 0.5f, 1, c}, {x1, y2, 0.5f, 1, c}, {x2, y2, 0.5f, 1, c}};
+        return vb.Create(v, 0x044, sizeof(v));
+    };
+    VertexBuffer red, green, blue, empty;
+    ASSERT_TRUE(quad(10, 10, 110, 60, 0xFFFF0000u, red));
+    ASSERT_TRUE(quad(60, 30, 160, 90, 0xFF00FF00u, green));  // over the red one's right half
+    VertexBuffer textured;
+    const T t[4] = {{200, 10, 0.5f, 1, 0xFF0000FFu, 0, 0}, {260, 10, 0.5f, 1, 0xFF0000FFu, 1, 0},
+                    {200, 50, 0.5f, 1, 0xFF0000FFu, 0, 1}, {260, 50, 0.5f, 1, 0xFF0000FFu, 1, 1}};
+    ASSERT_TRUE(textured.Create(t, 0x144, sizeof(t)));
+    ASSERT_TRUE(quad(300, 10, 340, 50, 0xFFFFFFFFu, blue));
+
+    const VertexBuffer* list[] = {&red, &empty, &green, &textured, &blue};
+    ASSERT_TRUE(BeginFrame(0xFF000000));
+    device->SetTexture(0, nullptr);
+    for (const VertexBuffer* b : list) const_cast<VertexBuffer*>(b)->DrawTriangleStrip(2);
+    const std::vector<uint8_t> one = Frame();
+    EndFrame();
+
+    ASSERT_TRUE(BeginFrame(0xFF000000));
+    device->SetTexture(0, nullptr);
+    const UINT before = device->DrawCallCount();
+    DrawQuadStrips(list, 5);
+    EXPECT_EQ(device->DrawCallCount() - before, 3u);  // one list per run of one format
+    const std::vector<uint8_t> together = Frame();
+    EndFrame();
+
+    EXPECT_EQ(one, together);
+    ExpectPixel(together, 30, 20, 255, 0, 0, "red quad");
+    ExpectPixel(together, 100, 50, 0, 255, 0, "green quad over the red one");
+    ExpectPixel(together, 230, 30, 0, 0, 255, "textured-format quad");
+    ExpectPixel(together, 320, 30, 255, 255, 255, "quad after the format change");
+}
+
 TEST_F(ResourcesTest, ModelMatricesAndParents) {
     Mesh box;
     box.boundsMin = D3DXVECTOR3(-1, -2, -3);
