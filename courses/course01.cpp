@@ -82,12 +82,7 @@ void Frame() {
     DrawGround(fileTextures[kTextureWater2]);
     WorldLightingOn();
     if (!device) return;
-    if (renderLevel >= 1) {
-        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-        device->SetTexture(0, lowerStripTexture.texture);
-        DrawLowerStripsWindow();
-        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
-    }
+    DrawSkirts();
     device->SetTexture(0, roadTexture.texture);
     DrawRoadWindow();
     DrawGateAndBanner();

@@ -53,18 +53,9 @@ void Frame() {
     DrawSky();
     WorldLightingOn();
     if (!device) return;
-    if (renderLevel >= 1) {
-        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-        device->SetTexture(0, lowerStripTexture.texture);
-        DrawLowerStripsWindow();
-        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
-    }
-    device->SetTexture(0, upperStripTexture.texture);
-    DrawUpperStripsWindow();
-    device->SetTexture(0, roadTexture.texture);
-    DrawRoadWindow();
-    if (renderLevel == 2) DrawSceneryNear();
-    if (renderLevel == 1) DrawSceneryOnScreen();
+    DrawSkirts();
+    DrawBordersAndRoad();
+    DrawSceneryByLevel();
     DrawGateAndBanner();
 }
 

@@ -92,16 +92,8 @@ void Frame() {
     background2Model.Draw();
     device->SetTransform(D3DTS_WORLD, &identityMatrix);
     // The dunes lift the road off the flat sand, so the road and its verges are drawn.
-    if (renderLevel >= 1) {
-        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-        device->SetTexture(0, lowerStripTexture.texture);
-        DrawLowerStripsWindow();
-        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
-    }
-    device->SetTexture(0, upperStripTexture.texture);
-    DrawUpperStripsWindow();
-    device->SetTexture(0, roadTexture.texture);
-    DrawRoadWindow();
+    DrawSkirts();
+    DrawBordersAndRoad();
     if (renderLevel == 2) {
         DrawSceneryNear();
     } else {

@@ -133,18 +133,9 @@ void Frame() {
         SetDirectionalLight(0.0f, -1.0f, 0.0f, 0.0f, 0.1f, 0.2f, 1.0f);
         PlaceLamps();
     }
-    if (renderLevel >= 1) {
-        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-        device->SetTexture(0, lowerStripTexture.texture);
-        DrawLowerStripsWindow();
-        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
-    }
-    device->SetTexture(0, upperStripTexture.texture);
-    DrawUpperStripsWindow();
-    device->SetTexture(0, roadTexture.texture);
-    DrawRoadWindow();
-    if (renderLevel == 2) DrawSceneryNear();
-    if (renderLevel == 1) DrawSceneryOnScreen();
+    DrawSkirts();
+    DrawBordersAndRoad();
+    DrawSceneryByLevel();
     DrawGateAndBanner();
 }
 

@@ -115,6 +115,27 @@ void DrawLowerStripsWindow() { DrawStrips(2, 3); }
 void DrawSceneryNear() { DrawScenery(true); }
 void DrawSceneryOnScreen() { DrawScenery(false); }
 
+void DrawSceneryByLevel() {
+    if (renderLevel == 2) DrawSceneryNear();
+    if (renderLevel == 1) DrawSceneryOnScreen();
+}
+
+void DrawSkirts() {
+    if (!device || renderLevel < 1) return;
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device->SetTexture(0, lowerStripTexture.texture);
+    DrawLowerStripsWindow();
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+}
+
+void DrawBordersAndRoad() {
+    if (!device) return;
+    device->SetTexture(0, upperStripTexture.texture);
+    DrawUpperStripsWindow();
+    device->SetTexture(0, roadTexture.texture);
+    DrawRoadWindow();
+}
+
 bool StartLineInWindow(int c, int range, int n) { return !(range <= c && c <= n - range); }
 
 BannerSign ChooseBanner(int laps, int lapsDone, int frameCount) {

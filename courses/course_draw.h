@@ -25,6 +25,12 @@ void DrawLowerStripsWindow();
 // passes the widened on-screen box test, the second when its position projects inside the screen.
 void DrawSceneryNear();
 void DrawSceneryOnScreen();
+// The scenery by render level: every near model at High, those on screen at Medium, none at Low.
+void DrawSceneryByLevel();
+// The skirts below the road edges with their texture, seen from both sides (Medium and High only).
+void DrawSkirts();
+// The upper strips, then the road, each with its texture: the order most courses draw them in.
+void DrawBordersAndRoad();
 
 // True when the draw window can contain section 0: unless range <= c <= n - range.
 bool StartLineInWindow(int c, int range, int n);
