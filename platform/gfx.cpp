@@ -259,27 +259,39 @@ GfxVertexBuffer::~GfxVertexBuffer() {
     delete[] data_;
 }
 
-HRESULT GfxVertexBuffer::Lock(UINT offset, UINT size, uint8_t** data, DWORD flags) {
-    if (!data || locked_ || offset > length_) return D3DERR_INVALIDCALL;
-    if (size == 0) size = length_ - offset;
-    if (size > length_ - offset) return D3DERR_INVALIDCALL;
-    lockOffset_ = offset;
-    lockSize_ = (flags & D3DLOCK_READONLY) ? 0 : size;
-    locked_ = true;
-    *data = data_ + offset;
+// Both buffer kinds keep their bytes in memory: a lock hands out a pointer into them and
+// remembers the range to upload at the unlock (none for a read-only lock).
+static HRESULT LockBufferRange(uint8_t* bytes, UINT length, UINT offset, UINT size, DWORD flags, bool& locked,
+                               UINT& lockOffset, UINT& lockSize, uint8_t** data) {
+    if (!data || locked || offset > length) return D3DERR_INVALIDCALL;
+    if (size == 0) size = length - offset;
+    if (size > length - offset) return D3DERR_INVALIDCALL;
+    lockOffset = offset;
+    lockSize = (flags & D3DLOCK_READONLY) ? 0 : size;
+    locked = true;
+    *data = bytes + offset;
     return D3D_OK;
 }
 
-HRESULT GfxVertexBuffer::Unlock() {
-    if (!locked_) return D3DERR_INVALIDCALL;
-    locked_ = false;
-    scannedFvf_ = 0xFFFFFFFFu;
-    if (lockSize_ > 0) {
-        // Through the copy target, so the device's own buffer bindings stay as they are.
-        glBindBuffer(GL_COPY_WRITE_BUFFER, name_);
-        glBufferSubData(GL_COPY_WRITE_BUFFER, lockOffset_, lockSize_, data_ + lockOffset_);
+// Uploads the locked range through the copy target, so that the device's own bindings (the
+// vertex array's index buffer among them) stay as they are.
+static HRESULT UnlockBufferRange(unsigned name, const uint8_t* bytes, bool& locked, UINT lockOffset, UINT lockSize) {
+    if (!locked) return D3DERR_INVALIDCALL;
+    locked = false;
+    if (lockSize > 0) {
+        glBindBuffer(GL_COPY_WRITE_BUFFER, name);
+        glBufferSubData(GL_COPY_WRITE_BUFFER, lockOffset, lockSize, bytes + lockOffset);
     }
     return D3D_OK;
+}
+
+HRESULT GfxVertexBuffer::Lock(UINT offset, UINT size, uint8_t** data, DWORD flags) {
+    return LockBufferRange(data_, length_, offset, size, flags, locked_, lockOffset_, lockSize_, data);
+}
+
+HRESULT GfxVertexBuffer::Unlock() {
+    if (locked_) scannedFvf_ = 0xFFFFFFFFu;  // the colours may have changed
+    return UnlockBufferRange(name_, data_, locked_, lockOffset_, lockSize_);
 }
 
 bool GfxDiffuseAllOpaque(const uint8_t* v, UINT count, UINT stride, DWORD fvf) {
@@ -314,26 +326,11 @@ GfxIndexBuffer::~GfxIndexBuffer() {
 }
 
 HRESULT GfxIndexBuffer::Lock(UINT offset, UINT size, uint8_t** data, DWORD flags) {
-    if (!data || locked_ || offset > length_) return D3DERR_INVALIDCALL;
-    if (size == 0) size = length_ - offset;
-    if (size > length_ - offset) return D3DERR_INVALIDCALL;
-    lockOffset_ = offset;
-    lockSize_ = (flags & D3DLOCK_READONLY) ? 0 : size;
-    locked_ = true;
-    *data = data_ + offset;
-    return D3D_OK;
+    return LockBufferRange(data_, length_, offset, size, flags, locked_, lockOffset_, lockSize_, data);
 }
 
 HRESULT GfxIndexBuffer::Unlock() {
-    if (!locked_) return D3DERR_INVALIDCALL;
-    locked_ = false;
-    if (lockSize_ > 0) {
-        // Index buffers bind to the vertex array; upload through the copy target so the
-        // vertex array's binding is left alone.
-        glBindBuffer(GL_COPY_WRITE_BUFFER, name_);
-        glBufferSubData(GL_COPY_WRITE_BUFFER, lockOffset_, lockSize_, data_ + lockOffset_);
-    }
-    return D3D_OK;
+    return UnlockBufferRange(name_, data_, locked_, lockOffset_, lockSize_);
 }
 
 // --- state set-up --------------------------------------------------------------------------------
