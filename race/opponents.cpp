@@ -33,6 +33,7 @@ constexpr float kOppTestReach = 10.0f;
 constexpr float kDrawDistance = 2000.0f;
 constexpr float kLowDrawDistance = 1500.0f;
 constexpr float kBodyLift = 6.0f;
+constexpr float kCarHalfWidth = 9.0f;  // the body's side points, as the player's car
 
 int Count() { return std::clamp(raceState.enemyCount, 0, MaxOpponents); }
 
@@ -55,6 +56,28 @@ bool InView(int i) {
     const float distance = D3DXVec3Length(&gap);
     if (renderLevel >= 2) return distance < kDrawDistance && body.IsOnScreen();
     return distance < (renderLevel == 1 ? kDrawDistance : kLowDrawDistance) && ProjectsInsideScreen(pos);
+}
+
+// The point a car on `lane` aims at on boundary s. A course's lanes may reach past the road's sides
+// (secret course 4 draws them up to 0.7 of the width from the middle); an aim off the road would
+// hold the car against the side for good, facing a point it can never reach, so the aim is kept
+// half a car's width inside either side.
+D3DXVECTOR3 LaneAim(int s, float lane) {
+    const D3DXVECTOR3 across = BoundaryRight(s) - BoundaryLeft(s);
+    const float width = D3DXVec3Length(&across);
+    const float inside = width > 2.0f * kCarHalfWidth ? 0.5f - kCarHalfWidth / width : 0.0f;
+    return BoundaryMid(s) + across * std::clamp(lane, -inside, inside);
+}
+
+// The way from the car to its aim, laid into the car's own plane: the turn is about the car's up
+// axis, so the aim lying above or below that plane (on a crest, a dip or a twisted section) is no
+// turn. Measured with the height left in, the angle stays large close to the aim, its sign comes out
+// wrong, and the car circles round the aim instead of crossing the boundary.
+D3DXVECTOR3 AimOnPlane(Model& body, const D3DXVECTOR3& aim) {
+    const D3DXVECTOR3 way = aim - body.GetPosition(), up = body.GetAxisY();
+    const float upSquared = D3DXVec3Dot(&up, &up);
+    if (upSquared <= 0.0f) return way;
+    return way - up * (D3DXVec3Dot(&way, &up) / upSquared);
 }
 
 void DrawOpponent(int i) {
@@ -104,8 +127,7 @@ void UpdateOpponents() {
         const int s1 = NextSection(oppSection[i]);
         Model& body = oppBodies[i];
         OrientOnHalf(body, 2 * oppSection[i] + oppHalf[i], oppHeading[i]);
-        const D3DXVECTOR3 target = BoundaryMid(s1) + (BoundaryRight(s1) - BoundaryLeft(s1)) * oppLane[i];
-        const float a = YawTo(body, target - body.GetPosition());
+        const float a = YawTo(body, AimOnPlane(body, LaneAim(s1, oppLane[i])));
         oppHeading[i] += std::clamp(a, -kOppTurnLimit, kOppTurnLimit);
         oppSteer[i] = a <= -kOppSteerShown ? -1 : (a >= kOppSteerShown ? 1 : 0);
 
