@@ -252,6 +252,49 @@ TEST(RaceEndToEnd, CountdownViewsAndPauseMenuOnScreen) {
     EXPECT_FALSE(after[2] > after[0] + 40 && after[2] > after[1] + 40 && after[2] < 200);
 }
 
+// Course 11 puts its eight opponents side by side on section 1, two sections ahead of the player's
+// car, where they stand through the countdown. At frame 200 the countdown's camera has settled
+// behind the car and they stand in the road straight ahead; course 1's nearest opponent starts 30
+// sections on, out of sight. The opponents' bodies, lights and tyres show colours that neither
+// course's road, sky nor city has (deep red, orange, pink), counted right of the count's "1 "
+// (from x 312 on), whose own red would count too.
+bool OpponentColour(const unsigned char* p) {
+    const int r = p[0], g = p[1], b = p[2];
+    const bool deepRed = r > 140 && g < 60 && b < 60;
+    const bool orange = r > 230 && g > 100 && g < 170 && b < 90;
+    const bool pink = r > 230 && g > 70 && g < 110 && b > 70 && b < 110;
+    return deepRed || orange || pink;
+}
+
+int OpponentPixels(const Image& img) {
+    int count = 0;
+    for (int y = 230; y < 290; ++y)
+        for (int x = 312; x < 400; ++x)
+            if (OpponentColour(img.At(x, y))) ++count;
+    return count;
+}
+
+TEST(RaceEndToEnd, StartGridOfCourse11ShowsTheOpponentsAhead) {
+    const std::vector<std::string> shot = {"--headless", "--unpaced", "--seed", "5", "--frames", "210",
+                                           "--shot", "200:grid.png"};
+    std::vector<std::string> gridArgs = shot, emptyArgs = shot;
+    gridArgs.insert(gridArgs.end(), {"--course", "11"});
+    emptyArgs.insert(emptyArgs.end(), {"--course", "1"});
+    GameRun grid = RunGame(gridArgs, "", "", 240);
+    GameRun empty = RunGame(emptyArgs, "", "", 240);
+    ASSERT_EQ(grid.exitCode, 0) << grid.output;
+    ASSERT_EQ(empty.exitCode, 0) << empty.output;
+    ASSERT_TRUE(RaceStarted(grid, 11)) << grid.output;
+    ASSERT_TRUE(RaceStarted(empty, 1)) << empty.output;
+    Image withCars, withoutCars;
+    ASSERT_TRUE(withCars.Load(grid.dir + "/grid.png"));
+    ASSERT_TRUE(withoutCars.Load(empty.dir + "/grid.png"));
+    std::printf("course 11 grid: %s/grid.png\ncourse 1 grid: %s/grid.png\n", grid.dir.c_str(), empty.dir.c_str());
+    const int cars = OpponentPixels(withCars), none = OpponentPixels(withoutCars);
+    EXPECT_GE(cars, 40) << "no opponent in the road ahead of the grid";
+    EXPECT_LE(none, 5);
+}
+
 }  // namespace
 
 namespace {
