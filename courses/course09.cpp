@@ -17,7 +17,7 @@ namespace {
 
 constexpr int kSections = 275;
 constexpr float kLapLength = 33000.0f;
-constexpr float kHalfWidth = 150.0f;
+constexpr float kHalfWidth = 100.0f;  // the start gate spans a 200-wide road
 constexpr float kBaseY = 0.0f;
 const Wave kPlan[] = {{2.0f, 0.25f, 0.3f}, {3.0f, 0.12f, 1.0f}, {5.0f, 0.04f, 0.5f}};
 const Wave kHills[] = {{3.0f, 30.0f, 0.0f}, {7.0f, 8.0f, 0.0f}};

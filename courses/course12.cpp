@@ -16,7 +16,7 @@ namespace {
 
 constexpr int kSections = 568;
 constexpr float kLapLength = 45000.0f;
-constexpr float kHalfWidth = 150.0f;
+constexpr float kHalfWidth = 100.0f;  // the start gate spans a 200-wide road
 constexpr float kBaseY = 0.0f;
 const Wave kPlan[] = {{2.0f, 0.3f, 1.0f}, {3.0f, 0.1f, 0.0f}, {6.0f, 0.04f, 2.0f}, {9.0f, 0.015f, 1.0f}};
 const Wave kHills[] = {{2.0f, -250.0f, 0.0f}, {5.0f, -60.0f, 0.0f}, {11.0f, -12.0f, 0.0f}};

@@ -17,7 +17,7 @@ namespace {
 
 constexpr int kSections = 386;
 constexpr float kLapLength = 20000.0f;
-constexpr float kHalfWidth = 120.0f;
+constexpr float kHalfWidth = 100.0f;  // the start gate spans a 200-wide road
 constexpr float kBaseY = 0.0f;
 const Wave kPlan[] = {{2.0f, 0.3f, 0.7f}, {3.0f, 0.1f, 0.2f}, {5.0f, 0.03f, 1.1f}};
 const Wave kHills[] = {{1.0f, -180.0f, 0.0f}, {2.0f, 90.0f, 0.0f}, {6.0f, 15.0f, 0.0f}};

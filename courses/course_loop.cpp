@@ -27,7 +27,17 @@ void WriteSmoothLoop(const Wave* plan, int planCount, int sections, float lapLen
         cx[s] = (sx[j] + f * (sx[j + 1] - sx[j])) * scale;
         cz[s] = (sz[j] + f * (sz[j + 1] - sz[j])) * scale;
     }
+    // The loop is turned about its first point so that the road leaves the line along +z, as the
+    // start gate and banner expect.
     const float ox = cx[0], oz = cz[0];
+    const float hx = cx[1] - cx[sections - 1], hz = cz[1] - cz[sections - 1];
+    const float hl = std::hypot(hx, hz);
+    const float cosT = hz / hl, sinT = hx / hl;  // rotation taking (hx, hz) onto (0, hl)
+    for (int s = 0; s < sections; ++s) {
+        const float x = cx[s] - ox, z = cz[s] - oz;
+        cx[s] = x * cosT - z * sinT;
+        cz[s] = x * sinT + z * cosT;
+    }
     ClearBoundaries();
     for (int s = 0; s < sections; ++s) {
         const int prev = (s + sections - 1) % sections, next = (s + 1) % sections;
@@ -37,7 +47,7 @@ void WriteSmoothLoop(const Wave* plan, int planCount, int sections, float lapLen
         const float u = kTwoPi * static_cast<float>(s) / static_cast<float>(sections);
         float y = baseY;
         for (int h = 0; h < hillCount; ++h) y += hills[h].amplitude * std::sin(hills[h].k * u + hills[h].phase);
-        const float x = cx[s] - ox, z = cz[s] - oz;
+        const float x = cx[s], z = cz[s];
         AddBoundary(D3DXVECTOR3(x - rx * halfWidth, y, z - rz * halfWidth),
                     D3DXVECTOR3(x + rx * halfWidth, y, z + rz * halfWidth));
     }

@@ -131,6 +131,16 @@ void WriteCourseSlots(const CourseInfo& info) {
 }
 
 // A 90 x 40 sign facing -z, 21 units before boundary 0 and 65 above the road.
+// The gate's pillars stand just outside a 200-wide road; on a wider line the whole gate is scaled
+// up so that they stay off the road.
+void FitGateToRoad(const CourseInfo& info) {
+    constexpr float kGateSpan = 200.0f;
+    const D3DXVECTOR3 across = courseGeometry.boundary[0].right - courseGeometry.boundary[0].left;
+    const float width = D3DXVec3Length(&across);
+    const float scale = width > kGateSpan ? width / kGateSpan : 1.0f;
+    gateModel.Init(&gateMesh, info.gatePosition.x, info.gatePosition.y, info.gatePosition.z, scale);
+}
+
 void BuildBanner() {
     const D3DXVECTOR3 c = BoundaryMid(0);
     const float z = courseGeometry.boundary[0].left.z - kBannerBeforeLine;
@@ -182,9 +192,14 @@ void PlacePlayerAndOpponents(const CourseInfo& info) {
         courseRace.oppLaps[i] = 0;
         courseRace.oppSection[i] = s;
         courseRace.oppHalf[i] = 0;
+        // The side-by-side grid stands each car on its own lane across the line's road (and aims
+        // it along that lane); otherwise all would stand on one point.
+        if (info.sideBySideGrid) courseRace.oppLane[i] = static_cast<float>(40 - 10 * i) / 100.0f;
+        const D3DXVECTOR3 across = g.boundary[s].right - g.boundary[s].left;
+        const float gridLane = info.sideBySideGrid ? courseRace.oppLane[i] : 0.0f;
         // Upright on the grid: the orientation left from the previous race is dropped.
         Model& body = oppBodies[i];
-        const D3DXVECTOR3 p = BoundaryMid(s) + D3DXVECTOR3(0.0f, 1.0f, 0.0f);
+        const D3DXVECTOR3 p = BoundaryMid(s) + across * gridLane + D3DXVECTOR3(0.0f, 1.0f, 0.0f);
         body.Init(body.mesh, p.x, p.y, p.z, body.scale);
         body.RotateAxis(g.tiltAxis[2 * s], g.tiltAngle[2 * s]);
         const D3DXVECTOR3 aim = BoundaryMid(next) + (g.boundary[next].right - g.boundary[next].left) * courseRace.oppLane[i];
@@ -237,6 +252,7 @@ bool SetUpCourse(int course) {
     ResetSceneryPool(2 * (g.sectionCount - 1));
 
     BuildBanner();
+    FitGateToRoad(info);
     groundQuad.Release();
     if (routines.buildGround) routines.buildGround();
     BuildCourseSurfaces();
