@@ -174,19 +174,19 @@ bool TextRender(const char* utf8, int pixelHeight, int weight, bool italic, Text
     for (size_t line = 0; line < layout.lines.size(); ++line) {
         const int top = static_cast<int>(line) * pixelHeight;
         for (const Segment& seg : layout.lines[line]) {
-            SDL_Surface* surface = TTF_RenderUTF8_Blended(font, seg.text.c_str(), white);
+            // Text images are drawn the way a plain font draws into a bitmap: without smoothing,
+            // every pixel ink or not. (Smoothed edges counted as ink would close up small letters.)
+            SDL_Surface* surface = TTF_RenderUTF8_Solid(font, seg.text.c_str(), white);
             if (!surface) continue;  // a piece the face cannot draw leaves its place empty
             SDL_LockSurface(surface);
             const int rows = std::min(surface->h, pixelHeight);
             const int cols = std::min(surface->w, out.width - seg.x);
             for (int y = 0; y < rows; ++y) {
-                const uint32_t* src = reinterpret_cast<const uint32_t*>(
-                    static_cast<const uint8_t*>(surface->pixels) + static_cast<size_t>(y) * surface->pitch);
+                // Solid output is 8-bit indexed: 0 is the background, anything else ink.
+                const uint8_t* src = static_cast<const uint8_t*>(surface->pixels) + static_cast<size_t>(y) * surface->pitch;
                 uint8_t* dst = out.coverage.data() + static_cast<size_t>(top + y) * out.width + seg.x;
                 for (int x = 0; x < cols; ++x) {
-                    // Blended output is ARGB8888 in white: the alpha byte is the ink coverage.
-                    uint8_t a = static_cast<uint8_t>(src[x] >> 24);
-                    if (a > dst[x]) dst[x] = a;
+                    if (src[x] != 0) dst[x] = 255;
                 }
             }
             SDL_UnlockSurface(surface);
@@ -235,7 +235,8 @@ bool TextRenderGlyph(uint32_t codepoint, int pixelHeight, int weight, bool itali
     if (advance) *advance = w2 - w1;
     if (w1 <= 0) return true;
     const SDL_Color white = {255, 255, 255, 255};
-    SDL_Surface* surface = TTF_RenderGlyph32_Blended(font, codepoint, white);
+    // Unsmoothed like the text images (see TextRender): 8-bit indexed, 0 the background.
+    SDL_Surface* surface = TTF_RenderGlyph32_Solid(font, codepoint, white);
     if (!surface) return true;  // nothing to ink
     SDL_LockSurface(surface);
     out.width = surface->w;
@@ -243,9 +244,8 @@ bool TextRenderGlyph(uint32_t codepoint, int pixelHeight, int weight, bool itali
     out.coverage.assign(static_cast<size_t>(out.width) * out.height, 0);
     const int rows = std::min(surface->h, pixelHeight);
     for (int y = 0; y < rows; ++y) {
-        const uint32_t* src = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(surface->pixels) +
-                                                                static_cast<size_t>(y) * surface->pitch);
-        for (int x = 0; x < out.width; ++x) out.coverage[static_cast<size_t>(y) * out.width + x] = static_cast<uint8_t>(src[x] >> 24);
+        const uint8_t* src = static_cast<const uint8_t*>(surface->pixels) + static_cast<size_t>(y) * surface->pitch;
+        for (int x = 0; x < out.width; ++x) out.coverage[static_cast<size_t>(y) * out.width + x] = src[x] ? 255 : 0;
     }
     SDL_UnlockSurface(surface);
     SDL_FreeSurface(surface);

@@ -306,9 +306,11 @@ TEST(RaceHudOnScreen, StartOfCourse1ShowsTheHudAndTheCrystals) {
     // home straight: white squares on the map, no stored boost yet.
     auto white = [](int r, int g, int b) { return r > 240 && g > 240 && b > 240; };
     auto green = [](int r, int g, int b) { return r < 40 && g > 220 && b < 40; };
+    // The 8-pixel "B" stock marks are thin strokes, softened by the texture filter.
+    auto markGreen = [](int r, int g, int b) { return r < 100 && g > 150 && b < 100; };
     EXPECT_GT(hud.Count(72, 355, 125, 465, white), 8);
     EXPECT_GT(hud.Count(15, 355, 68, 465, white), 8);
-    EXPECT_EQ(hud.Count(536, 418, 632, 428, green), 0);
+    EXPECT_EQ(hud.Count(536, 418, 632, 428, markGreen), 0);
 
     // Just before them, the crystals stand in a row down the middle of the road ahead.
     Shot crystals;
@@ -322,7 +324,7 @@ TEST(RaceHudOnScreen, StartOfCourse1ShowsTheHudAndTheCrystals) {
     ASSERT_TRUE(taken.Load(run.dir + "/taken.png"));
     EXPECT_EQ(taken.Count(72, 355, 125, 465, white), 0);
     EXPECT_GT(taken.Count(15, 355, 68, 465, white), 8);
-    EXPECT_GT(taken.Count(536, 418, 632, 428, green), 4);
+    EXPECT_GT(taken.Count(536, 418, 632, 428, markGreen), 4);
     EXPECT_GT(taken.Count(538, 430, 632, 437, green), hud.Count(538, 430, 632, 437, green));
     std::printf("screenshots in %s\n", run.dir.c_str());
 }
