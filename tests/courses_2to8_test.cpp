@@ -26,6 +26,7 @@
 #include "shell/asset_tables.h"
 #include "shell/data_dir.h"
 #include "shell/settings.h"
+#include "support/auto_lap.h"
 
 namespace {
 
@@ -170,38 +171,10 @@ TEST(Courses2To8, CourseSixTakesItsNumbersFromItsBoundaryCount) {
 TEST(Courses2To8, AutomaticDriverLapsWithinTheLimit) {
     for (int course = kFirst; course <= kLast; ++course) {
         SCOPED_TRACE(course);
-        WriteCourse(course);
-        currentCourse = course;
-        ResetRace();
-        RaceState& r = raceState;
-        r.enemyCount = 0;
-        r.section = courseGeometry.sectionCount - 1;
-        r.half = 0;
-        r.lapCounter = r.lapsDone = -1;
-        r.limitTime = 10000000;
-        playerBody.Init(nullptr, 0.0f, 0.0f, 0.0f, 1.0f);
-        const D3DXVECTOR3 start = BoundaryMid(r.section);
-        playerBody.localMatrix._41 = start.x;
-        playerBody.localMatrix._42 = start.y;
-        playerBody.localMatrix._43 = start.z;
-        OrientOnTrack(playerBody, 0.0f);
-        GlueToSurface();
-        const int limitFrames = static_cast<int>(FindCourse(course)->limitSeconds * 1000 / 16);
-        int frames = 0, slowFrames = 0;
-        for (int k = 0; k < limitFrames && r.lapsDone < 1; ++k) {
-            r.steerInput = 0;
-            r.gasHeld = r.brakeHeld = 0;
-            DriveAuto(&r.gasHeld, &r.brakeHeld);
-            LimitSpeed();
-            PlaceAndMoveCar();
-            UpdateProgress();
-            EdgeContacts();
-            if (k > 300 && r.speed < 15.0f) ++slowFrames;
-            frames = k;
-        }
-        EXPECT_GE(r.lapsDone, 1) << "stuck on section " << r.section;
-        EXPECT_LT(slowFrames, 60) << "laps in " << frames << " frames";
-        std::printf("course %d: automatic lap in %d frames, %d slow\n", course, frames, slowFrames);
+        const AutoLap lap = DriveAutomaticLap(course);
+        EXPECT_TRUE(lap.lapped) << "stuck on section " << lap.section;
+        EXPECT_LT(lap.slowFrames, 60) << "laps in " << lap.frames << " frames";
+        std::printf("course %d: automatic lap in %d frames, %d slow\n", course, lap.frames, lap.slowFrames);
     }
 }
 

@@ -19,6 +19,7 @@
 #include "framework/graphics_device.h"
 #include "framework/screenshot.h"
 #include "platform/system.h"
+#include "support/auto_lap.h"
 #include "shell/asset_tables.h"
 #include "shell/data_dir.h"
 #include "shell/settings.h"
@@ -160,6 +161,18 @@ TEST_P(CoursesNineToFifteen, BoundaryPointsMakeADrivableLoop) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Courses, CoursesNineToFifteen, ::testing::Range(9, 16));
+
+// The player's automatic driver laps each course within its limit without crawling; the whole
+// race with its finish is run end to end on a few courses only (race_e2e_test).
+TEST(CoursesNineToFifteenDriven, AutomaticDriverLapsWithinTheLimit) {
+    for (int course = 9; course <= 15; ++course) {
+        SCOPED_TRACE(course);
+        const AutoLap lap = DriveAutomaticLap(course);
+        EXPECT_TRUE(lap.lapped) << "stuck on section " << lap.section;
+        EXPECT_LT(lap.slowFrames, 60) << "laps in " << lap.frames << " frames";
+        std::printf("course %d: automatic lap in %d frames, %d slow\n", course, lap.frames, lap.slowFrames);
+    }
+}
 
 // Course 10 stays far above the ground all the way round.
 TEST(CourseTen, HangsInSpace) {

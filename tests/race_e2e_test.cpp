@@ -115,7 +115,10 @@ TEST_P(AutopilotRace, FinishesWithinTheLimitTime) {
     std::printf("course %d: %s", course, stats.c_str());
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryCourse, AutopilotRace, ::testing::Range(1, CourseCount + 1));
+// A whole race renders thousands of frames; four courses stand for the rest (the first, the
+// longest, the ten-lap secret course and the one-lap space course). Every course's lap by the
+// same driver is checked without rendering in the course tests.
+INSTANTIATE_TEST_SUITE_P(Courses, AutopilotRace, ::testing::Values(1, 7, 11, 14));
 
 // A driver at the keyboard, played out here on course 1's real geometry with the game's own
 // driving routines: gas held from the countdown on, Left and Right pressed and released to keep to

@@ -1,0 +1,13 @@
+// The player's automatic driver on a course's bare geometry (no window, no opponents): how it
+// takes its first lap, for the checks that every course can be driven within its limit.
+#pragma once
+
+struct AutoLap {
+    bool lapped = false;  // crossed the line within the course's limit time
+    int frames = 0;       // race frames the lap took (or all the frames tried)
+    int slowFrames = 0;   // frames after the first 300 spent below 15 units a frame
+    int section = 0;      // where the car ended
+};
+
+// Writes the course's boundary points and drives one lap with the race frame's driving steps.
+AutoLap DriveAutomaticLap(int course);
