@@ -22,6 +22,7 @@
 #include "race/player_vehicle.h"
 #include "race/race_state.h"
 #include "shell/asset_tables.h"
+#include "tests/support/auto_lap.h"
 #include "tests/support/run_game.h"
 
 namespace {
@@ -134,23 +135,8 @@ float WrapAngle(float a) {
 }
 
 std::string ScriptHumanLap(int* lapFrames) {
-    course01Routines.writeBoundaryPoints();
-    DeriveCourseSurfaces();
-    currentCourse = 1;
-    ResetRace();
+    StartAloneBeforeTheLine(1);
     RaceState& r = raceState;
-    r.enemyCount = 0;
-    r.section = courseGeometry.sectionCount - 1;
-    r.half = 0;
-    r.lapCounter = r.lapsDone = -1;
-    r.limitTime = 1000000;
-    playerBody.Init(nullptr, 0.0f, 0.0f, 0.0f, 1.0f);
-    const D3DXVECTOR3 start = BoundaryMid(r.section);
-    playerBody.localMatrix._41 = start.x;
-    playerBody.localMatrix._42 = start.y;
-    playerBody.localMatrix._43 = start.z;
-    OrientOnTrack(playerBody, 0.0f);
-    GlueToSurface();
 
     std::string script = "100 down Z\n";
     std::memset(keys, 0, sizeof keys);

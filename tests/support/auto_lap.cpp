@@ -8,10 +8,9 @@
 #include "race/player_vehicle.h"
 #include "race/race_state.h"
 
-AutoLap DriveAutomaticLap(int course) {
-    AutoLap result;
+bool StartAloneBeforeTheLine(int course) {
     const CourseInfo* info = FindCourse(course);
-    if (!info || !info->routines) return result;
+    if (!info || !info->routines) return false;
     ClearBoundaries();
     info->routines->writeBoundaryPoints();
     DeriveCourseSurfaces();
@@ -30,6 +29,14 @@ AutoLap DriveAutomaticLap(int course) {
     playerBody.localMatrix._43 = start.z;
     OrientOnTrack(playerBody, 0.0f);
     GlueToSurface();
+    return true;
+}
+
+AutoLap DriveAutomaticLap(int course) {
+    AutoLap result;
+    if (!StartAloneBeforeTheLine(course)) return result;
+    const CourseInfo* info = FindCourse(course);
+    RaceState& r = raceState;
     // The race clock runs 16 ms a frame.
     const int limitFrames = static_cast<int>(info->limitSeconds * 1000 / 16);
     for (int k = 0; k < limitFrames && r.lapsDone < 1; ++k) {

@@ -9,5 +9,9 @@ struct AutoLap {
     int section = 0;      // where the car ended
 };
 
-// Writes the course's boundary points and drives one lap with the race frame's driving steps.
+// Writes the course's boundary points and puts the player's car alone on the last section,
+// facing along the road, with a race clock that never runs out. False for an unknown course.
+bool StartAloneBeforeTheLine(int course);
+
+// Starts as above and drives one lap with the race frame's driving steps.
 AutoLap DriveAutomaticLap(int course);
