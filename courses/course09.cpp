@@ -23,19 +23,11 @@ const Wave kPlan[] = {{2.0f, 0.25f, 0.3f}, {3.0f, 0.12f, 1.0f}, {5.0f, 0.04f, 0.
 const Wave kHills[] = {{3.0f, 30.0f, 0.0f}, {7.0f, 8.0f, 0.0f}};
 
 void WriteBoundaryPoints() {
-    WriteSmoothLoop(kPlan, sizeof kPlan / sizeof kPlan[0], kSections, kLapLength, kHalfWidth, kHills,
-                    sizeof kHills / sizeof kHills[0], kBaseY);
+    WriteSmoothLoop(kPlan, kSections, kLapLength, kHalfWidth, kHills, kBaseY);
 }
 
 // The sky, then the frozen banks below, the borders and the ice; no ground of its own.
-void Frame() {
-    DrawSky();
-    WorldLightingOn();
-    if (!device) return;
-    DrawSkirts();
-    DrawBordersAndRoad();
-    DrawGateAndBanner();
-}
+void Frame() { DrawWalledCourse(); }
 
 }  // namespace
 

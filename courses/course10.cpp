@@ -23,8 +23,7 @@ const Wave kPlan[] = {{2.0f, 0.2f, 0.0f}, {3.0f, 0.15f, 2.0f}, {4.0f, 0.06f, 1.0
 const Wave kHills[] = {{2.0f, 400.0f, 0.0f}, {5.0f, 120.0f, 0.0f}, {9.0f, 30.0f, 0.0f}};
 
 void WriteBoundaryPoints() {
-    WriteSmoothLoop(kPlan, sizeof kPlan / sizeof kPlan[0], kSections, kLapLength, kHalfWidth, kHills,
-                    sizeof kHills / sizeof kHills[0], kBaseY);
+    WriteSmoothLoop(kPlan, kSections, kLapLength, kHalfWidth, kHills, kBaseY);
 }
 
 constexpr float kSkyTurn = -0.005f;

@@ -23,8 +23,7 @@ const Wave kPlan[] = {{1.0f, -0.3f, 1.5707963f}, {2.0f, -0.1f, 1.5707963f}, {3.0
 const Wave kHills[] = {{2.0f, 12.0f, 0.0f}};
 
 void WriteBoundaryPoints() {
-    WriteSmoothLoop(kPlan, sizeof kPlan / sizeof kPlan[0], kSections, kLapLength, kHalfWidth, kHills,
-                    sizeof kHills / sizeof kHills[0], kBaseY);
+    WriteSmoothLoop(kPlan, kSections, kLapLength, kHalfWidth, kHills, kBaseY);
 }
 
 // The sky, then the road alone: the walls stand in the set-up but this course leaves them out.

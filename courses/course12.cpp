@@ -22,19 +22,11 @@ const Wave kPlan[] = {{2.0f, 0.3f, 1.0f}, {3.0f, 0.1f, 0.0f}, {6.0f, 0.04f, 2.0f
 const Wave kHills[] = {{2.0f, -250.0f, 0.0f}, {5.0f, -60.0f, 0.0f}, {11.0f, -12.0f, 0.0f}};
 
 void WriteBoundaryPoints() {
-    WriteSmoothLoop(kPlan, sizeof kPlan / sizeof kPlan[0], kSections, kLapLength, kHalfWidth, kHills,
-                    sizeof kHills / sizeof kHills[0], kBaseY);
+    WriteSmoothLoop(kPlan, kSections, kLapLength, kHalfWidth, kHills, kBaseY);
 }
 
 // The sky, then the canyon walls, the borders and the road.
-void Frame() {
-    DrawSky();
-    WorldLightingOn();
-    if (!device) return;
-    DrawSkirts();
-    DrawBordersAndRoad();
-    DrawGateAndBanner();
-}
+void Frame() { DrawWalledCourse(); }
 
 }  // namespace
 

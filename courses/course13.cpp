@@ -23,8 +23,7 @@ const Wave kPlan[] = {{3.0f, 0.18f, 0.5f}, {4.0f, 0.07f, 1.5f}, {8.0f, 0.02f, 0.
 const Wave kHills[] = {{3.0f, 40.0f, 0.0f}, {7.0f, 15.0f, 0.0f}};
 
 void WriteBoundaryPoints() {
-    WriteSmoothLoop(kPlan, sizeof kPlan / sizeof kPlan[0], kSections, kLapLength, kHalfWidth, kHills,
-                    sizeof kHills / sizeof kHills[0], kBaseY);
+    WriteSmoothLoop(kPlan, kSections, kLapLength, kHalfWidth, kHills, kBaseY);
 }
 
 constexpr int kPoleSpacing = 4;
@@ -48,8 +47,7 @@ void Frame() {
     DrawSky();
     WorldLightingOn();
     if (!device) return;
-    if (renderLevel == 2) DrawSceneryNear();
-    else if (renderLevel == 1) DrawSceneryOnScreen();
+    DrawSceneryByLevel();
     WorldLightingOn();
     DrawSkirts();
     DrawBordersAndRoad();

@@ -23,8 +23,7 @@ const Wave kPlan[] = {{4.0f, 0.12f, 0.0f}, {2.0f, 0.15f, 1.2f}, {10.0f, 0.012f, 
 const Wave kHills[] = {{4.0f, 25.0f, 0.0f}, {9.0f, 10.0f, 0.0f}};
 
 void WriteBoundaryPoints() {
-    WriteSmoothLoop(kPlan, sizeof kPlan / sizeof kPlan[0], kSections, kLapLength, kHalfWidth, kHills,
-                    sizeof kHills / sizeof kHills[0], kBaseY);
+    WriteSmoothLoop(kPlan, kSections, kLapLength, kHalfWidth, kHills, kBaseY);
 }
 
 constexpr int kAmbientPeriod = 20;
@@ -40,10 +39,7 @@ void Frame() {
         const uint32_t blue = static_cast<uint32_t>(std::rand() % 256);
         device->SetRenderState(D3DRS_AMBIENT, 0xff000000u + red * 65536u + green * 256u + blue);
     }
-    device->SetTexture(0, upperStripTexture.texture);
-    DrawUpperStripsWindow();
-    device->SetTexture(0, roadTexture.texture);
-    DrawRoadWindow();
+    DrawBordersAndRoad();
     DrawGateAndBanner();
 }
 

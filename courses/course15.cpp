@@ -23,8 +23,7 @@ const Wave kPlan[] = {{2.0f, 0.3f, 0.7f}, {3.0f, 0.1f, 0.2f}, {5.0f, 0.03f, 1.1f
 const Wave kHills[] = {{1.0f, -180.0f, 0.0f}, {2.0f, 90.0f, 0.0f}, {6.0f, 15.0f, 0.0f}};
 
 void WriteBoundaryPoints() {
-    WriteSmoothLoop(kPlan, sizeof kPlan / sizeof kPlan[0], kSections, kLapLength, kHalfWidth, kHills,
-                    sizeof kHills / sizeof kHills[0], kBaseY);
+    WriteSmoothLoop(kPlan, kSections, kLapLength, kHalfWidth, kHills, kBaseY);
 }
 
 // The sky, then the walls and the road.
@@ -32,10 +31,7 @@ void Frame() {
     DrawSky();
     WorldLightingOn();
     if (!device) return;
-    device->SetTexture(0, upperStripTexture.texture);
-    DrawUpperStripsWindow();
-    device->SetTexture(0, roadTexture.texture);
-    DrawRoadWindow();
+    DrawBordersAndRoad();
     DrawGateAndBanner();
 }
 

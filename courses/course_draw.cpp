@@ -136,6 +136,15 @@ void DrawBordersAndRoad() {
     DrawRoadWindow();
 }
 
+void DrawWalledCourse() {
+    DrawSky();
+    WorldLightingOn();
+    if (!device) return;
+    DrawSkirts();
+    DrawBordersAndRoad();
+    DrawGateAndBanner();
+}
+
 bool StartLineInWindow(int c, int range, int n) { return !(range <= c && c <= n - range); }
 
 BannerSign ChooseBanner(int laps, int lapsDone, int frameCount) {

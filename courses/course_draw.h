@@ -31,6 +31,8 @@ void DrawSceneryByLevel();
 void DrawSkirts();
 // The upper strips, then the road, each with its texture: the order most courses draw them in.
 void DrawBordersAndRoad();
+// A whole plain course frame: the sky, the world lights, the skirts, borders and road, the gate.
+void DrawWalledCourse();
 
 // True when the draw window can contain section 0: unless range <= c <= n - range.
 bool StartLineInWindow(int c, int range, int n);

@@ -13,3 +13,10 @@ struct Wave {
 // baseY). The loop is moved so that boundary 0's centre is (0, baseY, 0).
 void WriteSmoothLoop(const Wave* plan, int planCount, int sections, float lapLength, float halfWidth,
                      const Wave* hills, int hillCount, float baseY);
+
+// The same with the wave tables given as arrays.
+template <int PlanCount, int HillCount>
+void WriteSmoothLoop(const Wave (&plan)[PlanCount], int sections, float lapLength, float halfWidth,
+                     const Wave (&hills)[HillCount], float baseY) {
+    WriteSmoothLoop(plan, PlanCount, sections, lapLength, halfWidth, hills, HillCount, baseY);
+}
