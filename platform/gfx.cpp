@@ -1030,8 +1030,11 @@ HRESULT GfxDevice::Present(const void* srcRect, const void* dstRect, void* windo
         s.dirty |= kDirtyRaster;
         SDL_GL_SwapWindow(win);
     }
-    // Finish the frame's drawing here, so that frame times measure it.
-    glFinish();
+    // Hand the frame to the rasteriser without waiting for it, as a graphics card takes it: the
+    // next frame's logic runs while this one is drawn. A frame that finds the rasteriser still
+    // two frames behind waits at its own flush, so the pacer's late count shows whether drawing
+    // keeps up; reading the picture back (screenshots) waits for it.
+    glFlush();
     s.drawCalls = 0;
     s.triangles = 0;
     return D3D_OK;
