@@ -1,6 +1,7 @@
 // Course 2, "Green Night Of Calm City": a city block circuit at night. A long straight, two right
 // corners round the block, an easy S past the towers on the far side, two more corners and the
 // straight home; gentle rises over the short sides. 166 boundaries, towers on both sides.
+#include "courses/course_builder.h"
 #include "courses/course_draw.h"
 #include "courses/course_list.h"
 #include "courses/course_setup.h"
@@ -41,10 +42,7 @@ void WriteBoundaryPoints() {
 void ChooseScenery() {
     const int n = courseGeometry.sectionCount;
     for (int s = 3; s < n - 2; s += kBuildingEvery) {
-        sceneryPool[2 * s].Init(&sceneryMeshes[kBuildingLeft], 0.0f, 0.0f, 0.0f, 1.0f);
-        sceneryPool[2 * s + 1].Init(&sceneryMeshes[kBuildingRight], 0.0f, 0.0f, 0.0f, 1.0f);
-        courseGeometry.sceneryOn[2 * s] = 1;
-        courseGeometry.sceneryOn[2 * s + 1] = 1;
+        PutSceneryPair(s, kBuildingLeft, kBuildingRight);
     }
 }
 

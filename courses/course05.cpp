@@ -2,7 +2,6 @@
 // through the black cloud floor at y = 0 and climbs back out. Starts at height 200; 500
 // boundaries of long straights with deep dips, wide right-handers and one left.
 #include <cstdlib>
-#include <cstring>
 
 #include "courses/course_draw.h"
 #include "courses/course_list.h"
@@ -65,22 +64,8 @@ void BuildGround() {
     groundQuad.Create(v, CourseVertexFvf, sizeof v);
 }
 
-DWORD FloatBits(float f) {
-    DWORD d;
-    std::memcpy(&d, &f, sizeof d);
-    return d;
-}
-
 void SetWorldFog(uint32_t colour) {
-    device->SetRenderState(D3DRS_FOGCOLOR, colour);
-    if (fogType == 1) {
-        device->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
-    } else {
-        device->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_NONE);
-        device->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
-    }
-    device->SetRenderState(D3DRS_FOGSTART, FloatBits(kFogStart));
-    device->SetRenderState(D3DRS_FOGEND, FloatBits(kFogEnd));
+    SetCourseFog(colour, kFogStart, kFogEnd);
 }
 
 bool Paused() { return courseRace.racePaused && courseRace.racePaused(); }

@@ -2,7 +2,6 @@
 // sea and the long climb back. Starts at height 1200; four long descents through wide bends reach
 // -1400, a rolling run along the water, then four climbs home. 1239 boundaries.
 #include <cmath>
-#include <cstring>
 
 #include "courses/course_draw.h"
 #include "courses/course_list.h"
@@ -89,12 +88,6 @@ uint32_t Blend(uint32_t low, uint32_t high, float t) {
     return out;
 }
 
-DWORD FloatBits(float f) {
-    DWORD d;
-    std::memcpy(&d, &f, sizeof d);
-    return d;
-}
-
 // Where the camera is between the sea (0) and the sunset (1).
 float HeightBlend(float y) {
     if (y <= kLowY) return 0.0f;
@@ -122,15 +115,7 @@ void Frame() {
     const float t = HeightBlend(eye.y);
     DrawStreaks(eye, t);
     device->SetRenderState(D3DRS_AMBIENT, Blend(kLowAmbient, kHighAmbient, t));
-    device->SetRenderState(D3DRS_FOGCOLOR, Blend(kLowFog, kHighFog, t));
-    if (fogType == 1) {
-        device->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
-    } else {
-        device->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_NONE);
-        device->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
-    }
-    device->SetRenderState(D3DRS_FOGSTART, FloatBits(kFogStart));
-    device->SetRenderState(D3DRS_FOGEND, FloatBits(kFogEnd));
+    SetCourseFog(Blend(kLowFog, kHighFog, t), kFogStart, kFogEnd);
     if (renderLevel == 2) DrawGround(fileTextures[kTextureWater1]);
     WorldLightingOn();
     device->SetTexture(0, upperStripTexture.texture);

@@ -34,10 +34,7 @@ constexpr int kPoleRightMesh = 14;
 void ChooseScenery() {
     const int n = courseGeometry.sectionCount;
     for (int s = 0; s < n; s += kPoleSpacing) {
-        sceneryPool[2 * s].Init(&sceneryMeshes[kPoleLeftMesh], 0.0f, 0.0f, 0.0f, 1.0f);
-        sceneryPool[2 * s + 1].Init(&sceneryMeshes[kPoleRightMesh], 0.0f, 0.0f, 0.0f, 1.0f);
-        courseGeometry.sceneryOn[2 * s] = 1;
-        courseGeometry.sceneryOn[2 * s + 1] = 1;
+        PutSceneryPair(s, kPoleLeftMesh, kPoleRightMesh);
     }
 }
 

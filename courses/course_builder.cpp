@@ -1,6 +1,7 @@
 #include "courses/course_builder.h"
 
 #include "framework/debug_log.h"
+#include "shell/asset_tables.h"
 
 VertexBuffer roadQuad[MaxSections];
 VertexBuffer edgeStrip[MaxSections][4];
@@ -129,4 +130,11 @@ void BuildMiniMap() {
     ComputeMiniMap();
     miniMapBuffer.Release();
     miniMapBuffer.Create(courseGeometry.miniMapVertices, MiniMapVertexFvf, sizeof(courseGeometry.miniMapVertices));
+}
+
+void PutSceneryPair(int s, int leftMesh, int rightMesh) {
+    sceneryPool[2 * s].Init(&sceneryMeshes[leftMesh], 0.0f, 0.0f, 0.0f, 1.0f);
+    sceneryPool[2 * s + 1].Init(&sceneryMeshes[rightMesh], 0.0f, 0.0f, 0.0f, 1.0f);
+    courseGeometry.sceneryOn[2 * s] = 1;
+    courseGeometry.sceneryOn[2 * s + 1] = 1;
 }

@@ -40,6 +40,9 @@ float YawTo(Model model, const D3DXVECTOR3& direction);
 // road, tilted with the road and turned along its edge.
 void PlaceSceneryPool(Model* pool);
 
+// Points section s's two scenery pool models at these scenery meshes and switches them on.
+void PutSceneryPair(int s, int leftMesh, int rightMesh);
+
 // Places the crystals of the used slots (counted over every slot that is not -1) on their sections
 // and marks them present; returns the count.
 int PlaceCrystals(const int* sections, int slots, Model* models, uint8_t* present);

@@ -54,17 +54,7 @@ DWORD FloatBits(float f) {
 void SetFogAndLight(const CourseInfo& info) {
     if (!device) return;
     device->SetRenderState(D3DRS_FOGENABLE, 1);
-    device->SetRenderState(D3DRS_FOGCOLOR, info.fogColour);
-    if (fogType == 1) {
-        device->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
-    } else {
-        // Table fog wins over vertex fog while it is set, so a switch back to vertex fog in the
-        // options must also switch table fog off.
-        device->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_NONE);
-        device->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
-    }
-    device->SetRenderState(D3DRS_FOGSTART, FloatBits(info.fogStart));
-    device->SetRenderState(D3DRS_FOGEND, FloatBits(info.fogEnd));
+    SetCourseFog(info.fogColour, info.fogStart, info.fogEnd);
     device->SetRenderState(D3DRS_AMBIENT, info.ambient);
     SetDirectionalLight(info.lightDirection[0], info.lightDirection[1], info.lightDirection[2],
                         info.lightColour[0], info.lightColour[1], info.lightColour[2], info.lightColour[3]);
@@ -271,4 +261,19 @@ bool SetUpCourse(int course) {
         PlaceCrystals(g.boostCrystalSection, BoostCrystalSlots, boostCrystals, courseRace.boostCrystalPresent);
     BuildMiniMap();
     return true;
+}
+
+void SetCourseFog(uint32_t colour, float start, float end) {
+    if (!device) return;
+    device->SetRenderState(D3DRS_FOGCOLOR, colour);
+    if (fogType == 1) {
+        device->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_LINEAR);
+    } else {
+        // Table fog wins over vertex fog while it is set, so a switch back to vertex fog in the
+        // options must also switch table fog off.
+        device->SetRenderState(D3DRS_FOGTABLEMODE, D3DFOG_NONE);
+        device->SetRenderState(D3DRS_FOGVERTEXMODE, D3DFOG_LINEAR);
+    }
+    device->SetRenderState(D3DRS_FOGSTART, FloatBits(start));
+    device->SetRenderState(D3DRS_FOGEND, FloatBits(end));
 }

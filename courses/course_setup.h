@@ -75,6 +75,8 @@ extern CourseRaceLinks courseRace;
 // The whole set-up of a course (1 to 15). False, with a log line and nothing changed, for a number
 // that is not a course or a course whose own file is not written yet.
 bool SetUpCourse(int course);
+// Linear fog of this colour between the two depths, per pixel or per vertex by the Fog Type setting.
+void SetCourseFog(uint32_t colour, float start, float end);
 
 // Steps 22 and 23 on their own: the player's start one section before the line, and the
 // opponents on the grid with their top speeds, start speeds, headings and new lanes.
