@@ -9,6 +9,7 @@
 namespace {
 std::vector<float> frameMs;
 long lateFrames = 0;
+std::vector<size_t> lateFrameIndex;  // the first few late frames, to find what made them late
 std::chrono::steady_clock::time_point frameStart;
 std::map<std::string, std::string> extraFields;
 
@@ -27,13 +28,17 @@ void StatsEndWork() {
     frameMs.push_back(std::chrono::duration<float, std::milli>(d).count());
 }
 
-void StatsCountLate() { ++lateFrames; }
+void StatsCountLate() {
+    ++lateFrames;
+    if (lateFrameIndex.size() < 16 && !frameMs.empty()) lateFrameIndex.push_back(frameMs.size() - 1);
+}
 
 void StatsSetField(const char* key, const std::string& jsonValue) { extraFields[key] = jsonValue; }
 
 void ResetStats() {
     frameMs.clear();
     lateFrames = 0;
+    lateFrameIndex.clear();
     extraFields.clear();
 }
 
@@ -45,6 +50,21 @@ std::string StatsJson() {
                   "  \"late_frames\": %ld",
                   frameMs.size(), Percentile(frameMs, 0.5), Percentile(frameMs, 0.99), mx, lateFrames);
     std::string out = buf;
+    // The slowest frames by number, so a spike can be traced to what the race was doing then.
+    std::vector<size_t> order(frameMs.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    size_t shown = std::min<size_t>(5, order.size());
+    std::partial_sort(order.begin(), order.begin() + shown, order.end(),
+                      [](size_t a, size_t b) { return frameMs[a] > frameMs[b]; });
+    out += ",\n  \"slowest\": [";
+    for (size_t i = 0; i < shown; ++i) {
+        std::snprintf(buf, sizeof(buf), "%s{\"frame\": %zu, \"ms\": %.3f}", i ? ", " : "", order[i],
+                      frameMs[order[i]]);
+        out += buf;
+    }
+    out += "],\n  \"late_at\": [";
+    for (size_t i = 0; i < lateFrameIndex.size(); ++i) out += (i ? ", " : "") + std::to_string(lateFrameIndex[i]);
+    out += "]";
     for (const auto& [key, value] : extraFields) out += ",\n  \"" + key + "\": " + value;
     out += "\n}\n";
     return out;
