@@ -13,6 +13,11 @@ void InitFramePacer(FramePacer& pacer, uint32_t (*clock)(), void (*sleep)(uint32
     pacer.fps = 60.0f;
 }
 
+void RestartSchedule(FramePacer& pacer) {
+    pacer.frameStartTime = pacer.fpsStartTime = pacer.clock();
+    pacer.fpsCount = 0;
+}
+
 PaceResult PaceFrame(FramePacer& pacer) {
     uint32_t now = pacer.clock();
     uint32_t late = now - pacer.frameStartTime;  // unsigned: survives the tick counter wrapping

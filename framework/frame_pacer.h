@@ -30,5 +30,8 @@ extern FramePacer framePacer;
 
 // Resets the schedule to start now (start-up chain step 10).
 void InitFramePacer(FramePacer& pacer, uint32_t (*clock)(), void (*sleep)(uint32_t));
+// Starts the schedule and the rate measurement from now, keeping the periods and the cycle.
+// Called when the boot has loaded the game, so the loading does not count against the first frame.
+void RestartSchedule(FramePacer& pacer);
 // Called once at the end of each frame's work: measures the rate and sleeps to the schedule.
 PaceResult PaceFrame(FramePacer& pacer);

@@ -5,6 +5,7 @@
 
 #include "framework/application.h"
 #include "framework/debug_log.h"
+#include "framework/frame_pacer.h"
 #include "framework/frame_stats.h"
 #include "framework/switches.h"
 
@@ -20,6 +21,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     GameBoot();
+    // The frames are paced from here: the seconds the boot spent loading are not a late frame.
+    RestartSchedule(framePacer);
     while (PumpMessages()) {
         if (appActive) RunFrame();
         else WaitForMessage();

@@ -69,6 +69,28 @@ TEST(FramePacer, StallOfFourPeriodsRestartsTheSchedule) {
     EXPECT_EQ(q.frameStartTime, 516u);
 }
 
+TEST(FramePacer, LoadingBeforeTheFirstFrameIsNotCountedLate) {
+    // Without a restart the boot's three seconds of loading make the first two frames late.
+    FramePacer p = StartPacer(100);
+    fakeNow += 3000;
+    fakeNow += 2;
+    EXPECT_FALSE(PaceFrame(p).onTime);
+    fakeNow += 2;
+    EXPECT_FALSE(PaceFrame(p).onTime);
+    // With it the first frame sleeps out its 16 ms slot and every frame keeps its slot.
+    FramePacer q = StartPacer(100);
+    fakeNow += 3000;
+    RestartSchedule(q);
+    const uint32_t start = fakeNow;
+    for (int i = 0; i < 30; ++i) {
+        fakeNow += 2;
+        PaceResult r = PaceFrame(q);
+        EXPECT_TRUE(r.onTime) << "frame " << i;
+    }
+    EXPECT_EQ(sleeps.front(), 14u);
+    EXPECT_EQ(fakeNow - start, 500u);
+}
+
 TEST(FramePacer, LongFrameOfTheCycleRestartsOnlyAtEightyMs) {
     FramePacer p = StartPacer(0);
     for (int i = 0; i < 5; ++i) {
