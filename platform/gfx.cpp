@@ -452,15 +452,17 @@ bool GfxInitState(GfxState& s, char* error, int errorSize) {
 
     glGenVertexArrays(1, &s.vao);
     glBindVertexArray(s.vao);
-    s.ringVboSize = 4u << 20;
-    s.ringIboSize = 1u << 20;
-    glGenBuffers(1, &s.ringVbo);
-    glBindBuffer(GL_ARRAY_BUFFER, s.ringVbo);
-    glBufferData(GL_ARRAY_BUFFER, s.ringVboSize, nullptr, GL_STREAM_DRAW);
-    glGenBuffers(1, &s.ringIbo);
-    glBindBuffer(GL_COPY_WRITE_BUFFER, s.ringIbo);
-    glBufferData(GL_COPY_WRITE_BUFFER, s.ringIboSize, nullptr, GL_STREAM_DRAW);
-    s.boundVbo = s.ringVbo;
+    s.vertexRing.size = 4u << 20;
+    s.indexRing.size = 1u << 20;
+    for (GfxStreamRing* ring : {&s.vertexRing, &s.indexRing}) {
+        glGenBuffers(2, ring->names);
+        for (GLuint name : ring->names) {
+            glBindBuffer(GL_COPY_WRITE_BUFFER, name);
+            glBufferData(GL_COPY_WRITE_BUFFER, ring->size, nullptr, GL_STREAM_DRAW);
+        }
+    }
+    glBindBuffer(GL_ARRAY_BUFFER, s.vertexRing.name());
+    s.boundVbo = s.vertexRing.name();
 
     glGenSamplers(1, &s.sampler);
     glBindSampler(0, s.sampler);
@@ -485,8 +487,14 @@ void GfxFreeState(GfxState& s) {
     if (s.indices) s.indices->Release();
     s.indices = nullptr;
     if (s.sampler) glDeleteSamplers(1, &s.sampler);
-    if (s.ringVbo) glDeleteBuffers(1, &s.ringVbo);
-    if (s.ringIbo) glDeleteBuffers(1, &s.ringIbo);
+    for (GfxStreamRing* ring : {&s.vertexRing, &s.indexRing}) {
+        for (GLsync& fence : ring->fences) {
+            if (fence) glDeleteSync(fence);
+            fence = nullptr;
+        }
+        if (ring->names[0]) glDeleteBuffers(2, ring->names);
+        *ring = GfxStreamRing{};
+    }
     if (s.vao) glDeleteVertexArrays(1, &s.vao);
     for (uint32_t i = 0; i < s.builtCount; ++i) {
         glDeleteProgram(s.built[i]->program);
@@ -498,7 +506,7 @@ void GfxFreeState(GfxState& s) {
     if (s.fbo) glDeleteFramebuffers(1, &s.fbo);
     if (s.depthRb) glDeleteRenderbuffers(1, &s.depthRb);
     if (s.colorTex) glDeleteTextures(1, &s.colorTex);
-    s.sampler = s.ringVbo = s.ringIbo = s.vao = s.fbo = s.depthRb = s.colorTex = 0;
+    s.sampler = s.vao = s.fbo = s.depthRb = s.colorTex = 0;
 }
 
 // --- sending state -------------------------------------------------------------------------------
@@ -894,23 +902,31 @@ static void BindLayout(GfxState& s, GLuint vbo, uintptr_t base, DWORD fvf, UINT 
     }
 }
 
-// Copies bytes into the ring at an offset that is a multiple of align; orphans the buffer when
-// it is full so the GPU keeps drawing from the old storage.
-static uint32_t RingWrite(GLuint buffer, GLenum target, uint32_t& pos, uint32_t& size, const void* data,
-                          uint32_t bytes, uint32_t align) {
-    uint32_t start = (pos + align - 1) / align * align;
-    if (bytes > size) {
-        size = std::max(size * 2, bytes + align);
-        glBindBuffer(target, buffer);
-        glBufferData(target, size, nullptr, GL_STREAM_DRAW);
+// Copies bytes into the ring at an offset that is a multiple of align and leaves the ring's
+// buffer bound to target. Returns the offset.
+static uint32_t RingWrite(GfxStreamRing& ring, GLenum target, const void* data, uint32_t bytes, uint32_t align) {
+    uint32_t start = (ring.pos + align - 1) / align * align;
+    if (bytes + align > ring.size) {
+        // More than a whole buffer at once: both grow (the draws in flight keep the old storage).
+        ring.size = std::max(ring.size * 2, bytes + align);
+        for (int i = 0; i < 2; ++i) {
+            if (ring.fences[i]) glDeleteSync(ring.fences[i]);
+            ring.fences[i] = nullptr;
+            glBindBuffer(target, ring.names[i]);
+            glBufferData(target, ring.size, nullptr, GL_STREAM_DRAW);
+        }
         start = 0;
-    } else if (start + bytes > size) {
-        glBindBuffer(target, buffer);
-        glBufferData(target, size, nullptr, GL_STREAM_DRAW);
+    } else if (start + bytes > ring.size) {
+        ring.fences[ring.current] = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+        ring.current ^= 1;
+        if (GLsync earlier = ring.fences[ring.current]) {
+            glClientWaitSync(earlier, GL_SYNC_FLUSH_COMMANDS_BIT, 1000000000ull);
+            glDeleteSync(earlier);
+            ring.fences[ring.current] = nullptr;
+        }
         start = 0;
-    } else {
-        glBindBuffer(target, buffer);
     }
+    glBindBuffer(target, ring.name());
     void* dst = glMapBufferRange(target, start, bytes,
                                  GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT | GL_MAP_UNSYNCHRONIZED_BIT);
     if (dst) {
@@ -919,7 +935,7 @@ static uint32_t RingWrite(GLuint buffer, GLenum target, uint32_t& pos, uint32_t&
     } else {
         glBufferSubData(target, start, bytes, data);
     }
-    pos = start + bytes;
+    ring.pos = start + bytes;
     return start;
 }
 
@@ -1340,9 +1356,9 @@ HRESULT GfxDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, c
     if (primitiveCount == 0) return D3D_OK;
     UINT n = PrimitiveVertexCount(type, primitiveCount);
     if (n == 0) return D3DERR_INVALIDCALL;
-    uint32_t start = RingWrite(s.ringVbo, GL_ARRAY_BUFFER, s.ringVboPos, s.ringVboSize, vertexData, n * stride, stride);
-    s.boundVbo = s.ringVbo;
-    BindLayout(s, s.ringVbo, 0, s.fvf, stride);
+    uint32_t start = RingWrite(s.vertexRing, GL_ARRAY_BUFFER, vertexData, n * stride, stride);
+    s.boundVbo = s.vertexRing.name();
+    BindLayout(s, s.vertexRing.name(), 0, s.fvf, stride);
     if (!PrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW,
                      GfxDiffuseAllOpaque(static_cast<const uint8_t*>(vertexData), n, stride, s.fvf))) {
         return D3DERR_INVALIDCALL;
@@ -1367,17 +1383,15 @@ HRESULT GfxDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, 
     UINT indexSize = indexFormat == D3DFMT_INDEX32 ? 4 : 2;
     // Vertices from 0 to minIndex + numVertices are what the indices may reach.
     uint32_t vbytes = (minIndex + numVertices) * stride;
-    uint32_t vstart = RingWrite(s.ringVbo, GL_ARRAY_BUFFER, s.ringVboPos, s.ringVboSize, vertexData, vbytes, stride);
-    s.boundVbo = s.ringVbo;
-    BindLayout(s, s.ringVbo, 0, s.fvf, stride);
+    uint32_t vstart = RingWrite(s.vertexRing, GL_ARRAY_BUFFER, vertexData, vbytes, stride);
+    s.boundVbo = s.vertexRing.name();
+    BindLayout(s, s.vertexRing.name(), 0, s.fvf, stride);
     if (!PrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW,
                      GfxDiffuseAllOpaque(static_cast<const uint8_t*>(vertexData), minIndex + numVertices, stride,
                                          s.fvf))) {
         return D3DERR_INVALIDCALL;
     }
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, s.ringIbo);
-    uint32_t istart = RingWrite(s.ringIbo, GL_ELEMENT_ARRAY_BUFFER, s.ringIboPos, s.ringIboSize, indexData,
-                                n * indexSize, indexSize);
+    uint32_t istart = RingWrite(s.indexRing, GL_ELEMENT_ARRAY_BUFFER, indexData, n * indexSize, indexSize);
     glDrawElementsBaseVertex(GlPrimitive(type), static_cast<GLsizei>(n),
                              indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
                              reinterpret_cast<const void*>(static_cast<uintptr_t>(istart)),
@@ -1390,6 +1404,8 @@ HRESULT GfxDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, 
     return D3D_OK;
 }
 
+void GfxDevice::Flush() const { glFlush(); }
+
 bool GfxDevice::ReadFrame(uint8_t* rgba) const {
     if (!rgba) return false;
     glBindFramebuffer(GL_READ_FRAMEBUFFER, state_->fbo);
@@ -1400,3 +1416,4 @@ bool GfxDevice::ReadFrame(uint8_t* rgba) const {
 
 UINT GfxDevice::DrawCallCount() const { return state_->drawCalls; }
 UINT GfxDevice::TriangleCount() const { return state_->triangles; }
+UINT GfxDevice::PipelineCount() const { return state_->builtCount; }

@@ -433,11 +433,16 @@ public:
     // The 640 x 480 frame as RGBA bytes, top row first (what the screen shows), into a buffer of
     // width * height * 4 bytes. Reads what has been drawn so far.
     bool ReadFrame(uint8_t* rgba) const;
+    // Hands what has been drawn so far to the rasteriser without showing it (loading screens
+    // draw the coming scene once so its first shown frame does not pay for first uses).
+    void Flush() const;
     UINT FrameWidth() const { return 640; }
     UINT FrameHeight() const { return 480; }
     // Draw calls and triangles since the last Present (for the frame statistics).
     UINT DrawCallCount() const;
     UINT TriangleCount() const;
+    // Pipelines (shader programs for a combination of states) built since the device was made.
+    UINT PipelineCount() const;
 
 private:
     friend class GfxDirect3D;

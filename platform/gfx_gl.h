@@ -60,6 +60,19 @@ enum GfxDirty : uint32_t {
     kDirtyAll = 0xFFFFFFFFu,
 };
 
+// Memory for vertices (or indices) drawn from the game's arrays: two buffers written front to back
+// without waiting for the rasteriser. When one is full the other takes over, and a fence tells
+// whether the draws that read the other one have finished (they have, many frames ago, unless a
+// single frame fills a whole buffer). Orphaning the full buffer instead would make the driver
+// allocate and clear fresh storage of the ring's size in the middle of a frame.
+struct GfxStreamRing {
+    GLuint names[2] = {0, 0};
+    GLsync fences[2] = {nullptr, nullptr};
+    int current = 0;
+    uint32_t pos = 0, size = 0;
+    GLuint name() const { return names[current]; }
+};
+
 struct GfxState {
     void* window = nullptr;   // SDL_Window*
     void* context = nullptr;  // SDL_GLContext
@@ -74,9 +87,8 @@ struct GfxState {
     uint32_t builtCount = 0;
     GfxProgram* current = nullptr;
 
-    // Ring of memory for vertices and indices drawn from the game's arrays.
-    GLuint ringVbo = 0, ringIbo = 0;
-    uint32_t ringVboSize = 0, ringVboPos = 0, ringIboSize = 0, ringIboPos = 0;
+    // Rings of memory for vertices and indices drawn from the game's arrays.
+    GfxStreamRing vertexRing, indexRing;
 
     // Device state, D3D values.
     DWORD rs[kD3DRenderStateCount] = {};

@@ -2,7 +2,11 @@
 // the display-mode decision, and the screenshot switch end to end.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <sched.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -11,6 +15,7 @@
 #include "framework/debug_log.h"
 #include "framework/graphics_device.h"
 #include "framework/screenshot.h"
+#include "platform/gfx_gl.h"
 #include "platform/system.h"
 #include "support/run_game.h"
 
@@ -64,6 +69,25 @@ TEST_F(GraphicsDeviceTest, StartUpLogsAdapterModeDeviceAndCapabilities) {
     EXPECT_GE(maxActiveLights, 2);
     EXPECT_GE(maxTextureStages, 2);
     EXPECT_EQ(squareTexturesOnly, 0);
+}
+
+// The software rasteriser's threads must not pre-empt the game thread that hands them a frame.
+TEST_F(GraphicsDeviceTest, RasteriserThreadsRunAsBatchWork) {
+    int rasterisers = 0;
+    DIR* tasks = opendir("/proc/self/task");
+    ASSERT_NE(tasks, nullptr);
+    while (dirent* e = readdir(tasks)) {
+        if (e->d_name[0] == '.') continue;
+        std::string comm = ReadFile(std::string("/proc/self/task/") + e->d_name + "/comm");
+        if (comm.rfind("llvmpipe-", 0) != 0) continue;
+        ++rasterisers;
+        EXPECT_EQ(sched_getscheduler(std::atoi(e->d_name)), SCHED_BATCH) << comm;
+    }
+    closedir(tasks);
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    if (renderer && std::strstr(renderer, "llvmpipe")) {
+        EXPECT_GT(rasterisers, 0);
+    }
 }
 
 TEST_F(GraphicsDeviceTest, DefaultStateIsTheGamesStartingPoint) {
