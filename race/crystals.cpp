@@ -69,9 +69,13 @@ void PickUpCrystals() {
 }
 
 void DrawCrystals() {
-    const RaceState& r = raceState;
     for (Model& m : supplyCrystals) m.RotateY(kSupplyTurn);
     for (Model& m : boostCrystals) m.RotateY(kBoostTurn);
+    DrawStillCrystals();
+}
+
+void DrawStillCrystals() {
+    const RaceState& r = raceState;
     if (!device) return;
 
     SetAlphaBlend(true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);

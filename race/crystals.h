@@ -12,5 +12,7 @@ extern uint8_t boostCrystalPresent[BoostCrystalSlots];
 void PickUpCrystals();
 // Turns every crystal and draws the present ones inside the draw range.
 void DrawCrystals();
+// Draws the present crystals inside the draw range as they stand, without turning them.
+void DrawStillCrystals();
 // Every used crystal present again (each completed lap).
 void RestoreCrystals();
