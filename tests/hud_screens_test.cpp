@@ -23,6 +23,7 @@
 #include "race/race_hud.h"
 #include "race/race_state.h"
 #include "shell/settings.h"
+#include "tests/support/in_process_game.h"
 #include "tests/support/run_game.h"
 
 namespace {
@@ -178,36 +179,16 @@ class HudScreens : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         shotDir = MakeTempDir();
-        // The single-instance lock lives in the runtime directory: a private one, so other runs
-        // of the game on this machine do not count.
-        setenv("XDG_RUNTIME_DIR", MakeTempDir().c_str(), 1);
-        setenv("SDL_VIDEODRIVER", "offscreen", 0);
-        setenv("SDL_AUDIODRIVER", "dummy", 0);
         logPath = shotDir + "/debug.txt";
-        SetLogFilePath(logPath.c_str());
-        const std::string runDir = MakeRunDir();
-        ASSERT_EQ(chdir(runDir.c_str()), 0);
-        programOptions = ProgramOptions{};
-        programOptions.headless = true;
-        programOptions.unpaced = true;
-        programOptions.autopilot = true;
-        programOptions.course = 1;
-        programOptions.seedGiven = true;
-        programOptions.seed = 11;
-        started = InitApplication();
+        started = StartGameInProcess(1, 11, logPath);
         ASSERT_TRUE(started);
-        GameBoot();
         RunFrames(kFirstHudFrame);
     }
     static void TearDownTestSuite() {
-        if (started) GameQuit();
-        FreeApplication();
-        SetLogFilePath("");
+        StopGameInProcess(started);
         std::printf("HUD screenshots in %s\n", shotDir.c_str());
     }
-    static void RunFrames(uint32_t until) {
-        while (frameNumber < until && PumpMessages()) RunFrame();
-    }
+    static void RunFrames(uint32_t until) { RunFramesUntil(until); }
     // Runs one frame and keeps it as shot.name.
     static void RunShotFrame(const Shot& shot) {
         programOptions.shots.emplace_back(static_cast<int>(frameNumber), shotDir + "/" + shot.name);

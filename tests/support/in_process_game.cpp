@@ -1,0 +1,40 @@
+#include "tests/support/in_process_game.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "framework/application.h"
+#include "framework/debug_log.h"
+#include "framework/switches.h"
+#include "tests/support/run_game.h"
+
+bool StartGameInProcess(int course, unsigned seed, const std::string& logPath) {
+    // The single-instance lock lives in the runtime directory: a private one, so other runs of
+    // the game on this machine do not count.
+    setenv("XDG_RUNTIME_DIR", MakeTempDir().c_str(), 1);
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    SetLogFilePath(logPath.c_str());
+    if (chdir(MakeRunDir().c_str()) != 0) return false;
+    programOptions = ProgramOptions{};
+    programOptions.headless = true;
+    programOptions.unpaced = true;
+    programOptions.autopilot = true;
+    programOptions.course = course;
+    programOptions.seedGiven = true;
+    programOptions.seed = seed;
+    if (!InitApplication()) return false;
+    GameBoot();
+    return true;
+}
+
+void RunFramesUntil(uint32_t until) {
+    while (frameNumber < until && PumpMessages()) RunFrame();
+}
+
+void StopGameInProcess(bool started) {
+    if (started) GameQuit();
+    FreeApplication();
+    SetLogFilePath("");
+}

@@ -1,0 +1,13 @@
+// The whole game run inside a test process, as "korvan --headless --unpaced --autopilot
+// --course N --seed S" would run it, so a test can look at the game's records between frames.
+#pragma once
+#include <cstdint>
+#include <string>
+
+// Moves into a fresh run directory, gives the game a private lock directory and its debug log at
+// logPath, sets the switches, starts the services and boots. False when the services cannot start.
+bool StartGameInProcess(int course, unsigned seed, const std::string& logPath);
+// Runs frames until the frame counter reaches `until` or the game closes.
+void RunFramesUntil(uint32_t until);
+// The game's quit routine (when it had started), the services' teardown, the log closed.
+void StopGameInProcess(bool started);
