@@ -164,7 +164,7 @@ void DrawRaceOnce() {
     SetSceneTransforms();
     DrawCourse();
     DrawStillCrystals();
-    DrawStandingCars(true, 0.0f);
+    DrawOpponents();
     DrawPlayerCar(true);
     BeginOverlay();
     DrawRect(0, 0, kWholeScreenW, kWholeScreenH, 0x80000000u);
