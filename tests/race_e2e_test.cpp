@@ -171,13 +171,7 @@ std::string ScriptHumanLap(int* lapFrames) {
             }
         }
         // The race frame's driving steps, as the game runs them.
-        r.steerInput = 0;
-        r.gasHeld = r.brakeHeld = 0;
-        DriveByInput(&r.gasHeld, &r.brakeHeld);
-        LimitSpeed();
-        PlaceAndMoveCar();
-        UpdateProgress();
-        EdgeContacts();
+        DriveOneFrame(DriveByInput);
         r.wheelSpin += r.speed / 12.0f;
         if (r.lapsDone >= 1) *lapFrames = k;
     }

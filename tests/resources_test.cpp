@@ -17,6 +17,7 @@
 #include "framework/model.h"
 #include "framework/screenshot.h"
 #include "framework/texture.h"
+#include "framework/draw2d.h"
 #include "framework/vertex_buffer.h"
 #include "platform/system.h"
 #include "platform/text.h"
@@ -384,15 +385,8 @@ TEST_F(ResourcesTest, VertexBuffersCreateAndDraw) {
 // the same order (the later quad covers the earlier), across a change of vertex format, and
 // leaves out buffers that hold nothing.
 TEST_F(ResourcesTest, QuadStripsDrawnTogetherMatchTheStripsDrawnInTurn) {
-    struct V {
-        float x, y, z, rhw;
-        uint32_t color;
-    };
-    struct T {
-        float x, y, z, rhw;
-        uint32_t color;
-        float u, v;
-    };
+    using V = ScreenVertex;
+    using T = TexturedScreenVertex;
     auto quad = [](float x1, float y1, float x2, float y2, uint32_t c, VertexBuffer& vb) {
         const V v[4] = {{x1, y1, 0.5f, 1, c}, {x2, y1, 0.5f, 1, c}, {x1, y2, 0.5f, 1, c}, {x2, y2, 0.5f, 1, c}};
         return vb.Create(v, 0x044, sizeof(v));

@@ -32,6 +32,17 @@ bool StartAloneBeforeTheLine(int course) {
     return true;
 }
 
+void DriveOneFrame(PlayerControl control) {
+    RaceState& r = raceState;
+    r.steerInput = 0;
+    r.gasHeld = r.brakeHeld = 0;
+    control(&r.gasHeld, &r.brakeHeld);
+    LimitSpeed();
+    PlaceAndMoveCar();
+    UpdateProgress();
+    EdgeContacts();
+}
+
 AutoLap DriveAutomaticLap(int course) {
     AutoLap result;
     if (!StartAloneBeforeTheLine(course)) return result;
@@ -40,13 +51,7 @@ AutoLap DriveAutomaticLap(int course) {
     // The race clock runs 16 ms a frame.
     const int limitFrames = static_cast<int>(info->limitSeconds * 1000 / 16);
     for (int k = 0; k < limitFrames && r.lapsDone < 1; ++k) {
-        r.steerInput = 0;
-        r.gasHeld = r.brakeHeld = 0;
-        DriveAuto(&r.gasHeld, &r.brakeHeld);
-        LimitSpeed();
-        PlaceAndMoveCar();
-        UpdateProgress();
-        EdgeContacts();
+        DriveOneFrame(DriveAuto);
         if (k > 300 && r.speed < 15.0f) ++result.slowFrames;
         result.frames = k;
     }

@@ -1,6 +1,7 @@
 // The player's automatic driver on a course's bare geometry (no window, no opponents): how it
 // takes its first lap, for the checks that every course can be driven within its limit.
 #pragma once
+#include "race/race_state.h"
 
 struct AutoLap {
     bool lapped = false;  // crossed the line within the course's limit time
@@ -12,6 +13,10 @@ struct AutoLap {
 // Writes the course's boundary points and puts the player's car alone on the last section,
 // facing along the road, with a race clock that never runs out. False for an unknown course.
 bool StartAloneBeforeTheLine(int course);
+
+// One race frame's driving steps for the car alone: the controller, the speed limits, the move,
+// progress and lap crossings, and the walls.
+void DriveOneFrame(PlayerControl control);
 
 // Starts as above and drives one lap with the race frame's driving steps.
 AutoLap DriveAutomaticLap(int course);
