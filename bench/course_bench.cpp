@@ -13,9 +13,9 @@
 #include "courses/course_setup.h"
 #include "framework/graphics_device.h"
 #include "platform/system.h"
-#include "shell/asset_tables.h"
-#include "shell/data_dir.h"
-#include "shell/settings.h"
+#include "game/asset_tables.h"
+#include "game/data_dir.h"
+#include "game/settings.h"
 
 namespace {
 

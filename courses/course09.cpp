@@ -10,8 +10,8 @@
 #include "courses/course_loop.h"
 #include "courses/course_setup.h"
 #include "framework/graphics_device.h"
-#include "shell/asset_tables.h"
-#include "shell/settings.h"
+#include "game/asset_tables.h"
+#include "game/settings.h"
 
 namespace {
 

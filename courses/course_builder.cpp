@@ -1,7 +1,7 @@
 #include "courses/course_builder.h"
 
 #include "framework/debug_log.h"
-#include "shell/asset_tables.h"
+#include "game/asset_tables.h"
 
 VertexBuffer roadQuad[MaxSections];
 VertexBuffer edgeStrip[MaxSections][4];

@@ -9,9 +9,9 @@
 #include "framework/graphics_device.h"
 #include "framework/kbgm.h"
 #include "framework/music.h"
-#include "shell/asset_tables.h"
-#include "shell/data_dir.h"
-#include "shell/settings.h"
+#include "game/asset_tables.h"
+#include "game/data_dir.h"
+#include "game/settings.h"
 
 CourseFrameProc courseFrameProc = nullptr;
 uint32_t courseClearColour = 0;

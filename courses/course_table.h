@@ -9,9 +9,8 @@
 #include <cstdint>
 
 #include "courses/course_geometry.h"
+#include "game/limits.h"
 
-constexpr int CourseCount = 15;
-constexpr int MaxOpponents = 8;
 
 // What a course does by its own code, called by the common set-up at its steps.
 struct CourseRoutines {

@@ -5,8 +5,9 @@
 #include "framework/graphics_device.h"
 #include "framework/mesh.h"
 #include "race/opponents.h"
+#include "courses/track_queries.h"
 #include "race/race_state.h"
-#include "shell/asset_tables.h"
+#include "game/asset_tables.h"
 
 uint8_t supplyCrystalPresent[SupplyCrystalSlots];
 uint8_t boostCrystalPresent[BoostCrystalSlots];

@@ -5,12 +5,13 @@
 
 #include "courses/course_builder.h"
 #include "courses/course_geometry.h"
+#include "courses/track_queries.h"
 #include "framework/graphics_device.h"
 #include "race/player_vehicle.h"
 #include "race/race_state.h"
-#include "shell/asset_tables.h"
-#include "shell/scene_flow.h"
-#include "shell/settings.h"
+#include "game/asset_tables.h"
+#include "game/scene_flow.h"
+#include "game/settings.h"
 
 float oppSpeed[MaxOpponents];
 float oppTopSpeed[MaxOpponents];
@@ -105,11 +106,6 @@ void DrawOpponent(int i) {
     for (int t = 0; t < 4; ++t) oppTires[i][t].localMatrix = savedTires[t];
 }
 }  // namespace
-
-bool WithinSections(int a, int b, int range) {
-    const int d = std::abs(a - b);
-    return d < range || d > courseGeometry.sectionCount - range - 1;
-}
 
 void UpdateOpponents() {
     const CourseGeometry& g = courseGeometry;

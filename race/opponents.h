@@ -21,5 +21,3 @@ extern uint8_t oppVisible[MaxOpponents];
 void UpdateOpponents();
 // Opponents inside the draw window and in view, posed on their halves.
 void DrawOpponents();
-// True when section a lies within range sections of b, across the wrap as well.
-bool WithinSections(int a, int b, int range);

@@ -7,12 +7,13 @@
 
 #include "courses/course_builder.h"
 #include "courses/course_geometry.h"
+#include "courses/track_queries.h"
 #include "framework/input.h"
 #include "race/opponents.h"
 #include "race/race_state.h"
-#include "shell/pad_config.h"
-#include "shell/scene_flow.h"
-#include "shell/settings.h"
+#include "game/pad_config.h"
+#include "game/scene_flow.h"
+#include "game/settings.h"
 
 Spark sparks[20];
 
@@ -292,14 +293,6 @@ void LimitSpeed() {
         r.sideSpeed = std::min(0.0f, r.sideSpeed + kSideDecay);
     }
     if (r.speed == 0.0f) r.sideSpeed = 0.0f;
-}
-
-void OrientOnHalf(Model& body, int h, float yaw) {
-    const CourseGeometry& g = courseGeometry;
-    const D3DXVECTOR3 p = body.GetPosition();
-    body.LookAt(p.x, p.y, p.z + 1.0f);
-    body.RotateAxis(g.tiltAxis[h], g.tiltAngle[h]);
-    body.RotateY(yaw);
 }
 
 void OrientOnTrack(Model& body, float yaw) { OrientOnHalf(body, 2 * raceState.section + raceState.half, yaw); }

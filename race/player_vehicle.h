@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "platform/math.h"
-#include "shell/asset_tables.h"
+#include "game/asset_tables.h"
 
 // Angles of the driving model (radians per frame unless noted).
 constexpr float kTurnRate = 0.012271847f;        // pi/256: steering, not drifting
@@ -40,8 +40,6 @@ void DriftSparks();
 // The body's orientation rebuilt from the track: facing world +z, tilted onto the current half,
 // turned by `yaw` about its up axis. The position is kept.
 void OrientOnTrack(Model& body, float yaw);
-// The same on half h of the course (the opponents' own halves).
-void OrientOnHalf(Model& body, int h, float yaw);
 // A random shake of the car: (r mod 20000) / 60000.
 float RandomLift();
 

@@ -7,9 +7,9 @@
 #include "framework/graphics_device.h"
 #include "race/player_vehicle.h"
 #include "race/race_state.h"
-#include "shell/asset_tables.h"
-#include "shell/scene_flow.h"
-#include "shell/settings.h"
+#include "game/asset_tables.h"
+#include "game/scene_flow.h"
+#include "game/settings.h"
 
 D3DXVECTOR3 cameraEye(0.0f, 0.0f, 0.0f);
 D3DXVECTOR3 cameraTarget(0.0f, 0.0f, 1.0f);

@@ -13,9 +13,9 @@
 #include "race/crystals.h"
 #include "race/opponents.h"
 #include "race/race_state.h"
-#include "shell/asset_tables.h"
-#include "shell/scene_flow.h"
-#include "shell/settings.h"
+#include "game/asset_tables.h"
+#include "game/scene_flow.h"
+#include "game/settings.h"
 
 Texture bigTextImage;
 Texture bigShadowImage;

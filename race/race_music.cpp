@@ -2,8 +2,8 @@
 
 #include "framework/kbgm.h"
 #include "framework/music.h"
-#include "shell/asset_tables.h"
-#include "shell/settings.h"
+#include "game/asset_tables.h"
+#include "game/settings.h"
 
 namespace {
 // A course song is loaded into the library (the boot's probe tune does not count).

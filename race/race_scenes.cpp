@@ -20,10 +20,10 @@
 #include "race/race_music.h"
 #include "race/race_state.h"
 #include "race/replay.h"
-#include "shell/asset_tables.h"
-#include "shell/pad_config.h"
-#include "shell/scene_flow.h"
-#include "shell/settings.h"
+#include "game/asset_tables.h"
+#include "game/pad_config.h"
+#include "game/scene_flow.h"
+#include "game/settings.h"
 
 RaceExits raceExits;
 

@@ -4,9 +4,9 @@
 #pragma once
 #include <cstdint>
 
+#include "game/limits.h"
 #include "platform/math.h"
 
-constexpr int kMaxLaps = 10;
 constexpr int kSparkSlots = 20;
 // The race clocks advance this many milliseconds per frame (the game's clock, not wall time).
 constexpr int kMillisPerFrame = 16;
@@ -57,24 +57,6 @@ struct RaceState {
     D3DXMATRIX previousPose;  // the body's matrix before this frame's move
 };
 extern RaceState raceState;
-
-// Which of the tested triangles one test point lies over: [0] previous, [1] current, [2] next
-// section, each with its two halves.
-struct SurfaceHits {
-    bool on[3][2];
-    bool Any() const;
-    bool OnSection(int which) const { return on[which][0] || on[which][1]; }
-};
-
-// The race's inside test: the angles under which p sees the sides sum to a full turn (within
-// 1.5%), or p lies on a side.
-bool InsideTriangle(const D3DXVECTOR3& p, const D3DXVECTOR3& a, const D3DXVECTOR3& b, const D3DXVECTOR3& c);
-// True when the vertical test line through p (along up) meets half t of section s inside its
-// triangle: t = 0 is (R[s], R[s+1], L[s+1]), t = 1 is (L[s+1], L[s], R[s]). `hit`, when given,
-// receives where the line meets the half's plane.
-bool PointOverHalf(const D3DXVECTOR3& p, const D3DXVECTOR3& up, int s, int t, D3DXVECTOR3* hit = nullptr);
-// p against both halves of the sections before, at and after `section`.
-SurfaceHits TestSurface(const D3DXVECTOR3& p, const D3DXVECTOR3& up, int section);
 
 // The car's four corner points: +-9 along its right axis, +-15 along its forward axis.
 struct CarCorners {

@@ -3,7 +3,7 @@
 #include "race/crystals.h"
 #include "race/opponents.h"
 #include "race/race_state.h"
-#include "shell/asset_tables.h"
+#include "game/asset_tables.h"
 
 ReplayPlayerFrame replayPlayer[kReplayFrames];
 ReplayOpponentFrame replayOpponents[MaxOpponents][kReplayFrames];

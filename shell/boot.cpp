@@ -16,15 +16,15 @@
 #include "framework/text_draw.h"
 #include "platform/system.h"
 #include "race/player_vehicle.h"
-#include "race/race_records.h"
+#include "game/records.h"
 #include "race/race_scenes.h"
 #include "race/race_state.h"
-#include "shell/asset_tables.h"
-#include "shell/data_dir.h"
+#include "game/asset_tables.h"
+#include "game/data_dir.h"
 #include "shell/logo_scene.h"
-#include "shell/pad_config.h"
-#include "shell/scene_flow.h"
-#include "shell/settings.h"
+#include "game/pad_config.h"
+#include "game/scene_flow.h"
+#include "game/settings.h"
 
 BootHooks bootHooks;
 

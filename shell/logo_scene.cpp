@@ -3,8 +3,8 @@
 #include "framework/draw2d.h"
 #include "framework/graphics_device.h"
 #include "framework/text_draw.h"
-#include "shell/asset_tables.h"
-#include "shell/scene_flow.h"
+#include "game/asset_tables.h"
+#include "game/scene_flow.h"
 
 namespace {
 constexpr int kLogoFrames = 600;

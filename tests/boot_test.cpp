@@ -7,11 +7,11 @@
 #include <regex>
 #include <string>
 
-#include "shell/asset_tables.h"
+#include "game/asset_tables.h"
 #include "shell/boot.h"
 #include "shell/logo_scene.h"
-#include "shell/pad_config.h"
-#include "shell/settings.h"
+#include "game/pad_config.h"
+#include "game/settings.h"
 #include "tests/support/run_game.h"
 
 TEST(BoardCheck, SmallTexturesCautionAndOneLightOnlyWarns) {

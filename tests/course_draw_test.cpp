@@ -19,9 +19,9 @@
 #include "framework/screenshot.h"
 #include "framework/sound.h"
 #include "platform/system.h"
-#include "shell/asset_tables.h"
-#include "shell/data_dir.h"
-#include "shell/settings.h"
+#include "game/asset_tables.h"
+#include "game/data_dir.h"
+#include "game/settings.h"
 
 namespace {
 

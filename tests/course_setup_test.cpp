@@ -10,8 +10,8 @@
 #include "courses/course_list.h"
 #include "courses/course_setup.h"
 #include "courses/course_table.h"
-#include "shell/asset_tables.h"
-#include "shell/settings.h"
+#include "game/asset_tables.h"
+#include "game/settings.h"
 
 namespace {
 

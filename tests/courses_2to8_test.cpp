@@ -23,9 +23,9 @@
 #include "platform/system.h"
 #include "race/player_vehicle.h"
 #include "race/race_state.h"
-#include "shell/asset_tables.h"
-#include "shell/data_dir.h"
-#include "shell/settings.h"
+#include "game/asset_tables.h"
+#include "game/data_dir.h"
+#include "game/settings.h"
 #include "support/auto_lap.h"
 
 namespace {

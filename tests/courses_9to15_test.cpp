@@ -20,9 +20,9 @@
 #include "framework/screenshot.h"
 #include "platform/system.h"
 #include "support/auto_lap.h"
-#include "shell/asset_tables.h"
-#include "shell/data_dir.h"
-#include "shell/settings.h"
+#include "game/asset_tables.h"
+#include "game/data_dir.h"
+#include "game/settings.h"
 
 namespace {
 

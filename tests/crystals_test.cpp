@@ -7,7 +7,7 @@
 #include "courses/course_list.h"
 #include "race/crystals.h"
 #include "race/race_state.h"
-#include "shell/asset_tables.h"
+#include "game/asset_tables.h"
 
 namespace {
 

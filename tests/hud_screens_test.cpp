@@ -22,7 +22,7 @@
 #include "framework/switches.h"
 #include "race/race_hud.h"
 #include "race/race_state.h"
-#include "shell/settings.h"
+#include "game/settings.h"
 #include "tests/support/in_process_game.h"
 #include "tests/support/run_game.h"
 

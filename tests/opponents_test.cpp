@@ -5,13 +5,14 @@
 
 #include <cmath>
 
+#include "courses/track_queries.h"
 #include "courses/course_builder.h"
 #include "courses/course_geometry.h"
 #include "courses/course_list.h"
 #include "race/opponents.h"
 #include "race/race_state.h"
-#include "shell/asset_tables.h"
-#include "shell/scene_flow.h"
+#include "game/asset_tables.h"
+#include "game/scene_flow.h"
 
 namespace {
 

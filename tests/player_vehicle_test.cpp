@@ -10,9 +10,9 @@
 #include "framework/input.h"
 #include "race/player_vehicle.h"
 #include "race/race_state.h"
-#include "shell/asset_tables.h"
-#include "shell/pad_config.h"
-#include "shell/scene_flow.h"
+#include "game/asset_tables.h"
+#include "game/pad_config.h"
+#include "game/scene_flow.h"
 
 namespace {
 

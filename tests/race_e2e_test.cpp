@@ -21,7 +21,7 @@
 #include "framework/input.h"
 #include "race/player_vehicle.h"
 #include "race/race_state.h"
-#include "shell/asset_tables.h"
+#include "game/asset_tables.h"
 #include "tests/support/auto_lap.h"
 #include "tests/support/run_game.h"
 

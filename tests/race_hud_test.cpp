@@ -21,9 +21,9 @@
 #include "race/opponents.h"
 #include "race/race_hud.h"
 #include "race/race_state.h"
-#include "shell/asset_tables.h"
-#include "shell/scene_flow.h"
-#include "shell/settings.h"
+#include "game/asset_tables.h"
+#include "game/scene_flow.h"
+#include "game/settings.h"
 #include "support/run_game.h"
 
 namespace {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "courses/track_queries.h"
 #include "courses/course_geometry.h"
 #include "courses/course_list.h"
 #include "courses/course_table.h"
@@ -12,9 +13,9 @@
 #include "race/opponents.h"
 #include "race/player_vehicle.h"
 #include "race/race_hud.h"
-#include "race/race_records.h"
+#include "game/records.h"
 #include "race/race_state.h"
-#include "shell/asset_tables.h"
+#include "game/asset_tables.h"
 
 namespace {
 

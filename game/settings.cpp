@@ -1,4 +1,4 @@
-#include "shell/settings.h"
+#include "game/settings.h"
 
 int viewType = 0;
 int bgmType = 1;

@@ -1,4 +1,4 @@
-#include "shell/data_dir.h"
+#include "game/data_dir.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "shell/scene_flow.h"
+#include "game/scene_flow.h"
 
 #include "framework/application.h"
 #include "framework/graphics_device.h"

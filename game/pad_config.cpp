@@ -1,4 +1,4 @@
-#include "shell/pad_config.h"
+#include "game/pad_config.h"
 
 int padButtons[kPadActionCount] = {6, 7, 8, 9, 10};
 

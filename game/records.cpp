@@ -1,4 +1,4 @@
-#include "race/race_records.h"
+#include "game/records.h"
 
 CourseRecord records[CourseCount + 1];
 

@@ -3,8 +3,7 @@
 // finish; the Records screen and the save file read it.
 #pragma once
 
-#include "courses/course_table.h"
-#include "race/race_state.h"
+#include "game/limits.h"
 
 struct CourseRecord {
     int bestRank;

@@ -1,8 +1,8 @@
-#include "shell/asset_tables.h"
+#include "game/asset_tables.h"
 
 #include <cstdio>
 
-#include "shell/settings.h"
+#include "game/settings.h"
 
 const char* const kSoundFiles[kSoundCount] = {
     "Signal1.wav", "Signal2.wav", "Hit.wav",    "Drift.wav",   "Recover.wav",   "EneHit.wav",
