@@ -106,12 +106,18 @@ void BM_CourseOneFrame(benchmark::State& state) {
     LeaveDataDirectory();
     renderLevel = static_cast<int>(state.range(0));
     SetUpCourse(1);
-    SetCameraLookAt(D3DXVECTOR3(100, 100, -70), D3DXVECTOR3(100, 74, 120), D3DXVECTOR3(0, 1, 0));
-    device->SetTransform(D3DTS_VIEW, &viewMatrix);
+    D3DXMATRIX look;
+    const D3DXVECTOR3 eye(100, 100, -70), at(100, 74, 120), up(0, 1, 0);
+    D3DXMatrixLookAtLH(&look, &eye, &at, &up);
+    CourseView view{};
+    view.section = courseStart.section;
+    view.crystalRange = courseStart.crystalRange;
+    view.scene = MakeSceneView(look);
     for (auto _ : state) {
         BeginFrame(0xff000000u);
-        device->SetTransform(D3DTS_WORLD, &identityMatrix);
-        courseFrameProc();
+        SetSceneView(view.scene);
+        if (courseStepProc) courseStepProc(view);
+        courseFrameProc(view);
         state.counters["draws"] = device->DrawCallCount();
         EndFrame();
     }

@@ -75,19 +75,26 @@ void BuildGround() {
 
 // Surf sounds, the sky, the sun low ahead, the sea, then the skirt below the causeway, the road,
 // the line and the walls last.
-void Frame() {
-    PlayAmbientSound(sounds[kSoundWave]);
-    DrawSky();
-    DrawSunGlare(D3DXVECTOR3(0.0f, 300.0f, 1900.0f));
+uint32_t glareFlicker = 0;
+
+// The surf's sound every five seconds and the sun's flicker.
+void Step(const CourseView& v) {
+    PlayAmbientSound(v, sounds[kSoundWave]);
+    glareFlicker = GlareFlicker();
+}
+
+void Frame(const CourseView& v) {
+    DrawSky(v);
+    DrawSunGlare(v, D3DXVECTOR3(0.0f, 300.0f, 1900.0f), glareFlicker);
     DrawGround(fileTextures[kTextureWater2]);
     WorldLightingOn();
     if (!device) return;
-    DrawSkirts();
+    DrawSkirts(v);
     device->SetTexture(0, roadTexture.texture);
-    DrawRoadWindow();
-    DrawGateAndBanner();
+    DrawRoadWindow(v);
+    DrawGateAndBanner(v);
     device->SetTexture(0, upperStripTexture.texture);
-    DrawUpperStripsWindow();
+    DrawUpperStripsWindow(v);
 }
 
 }  // namespace
@@ -99,4 +106,5 @@ const CourseRoutines course01Routines = {
     nullptr,
     nullptr,
     Frame,
+    Step,
 };

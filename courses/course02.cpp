@@ -47,18 +47,18 @@ void ChooseScenery() {
 }
 
 // The night sky, then the broad verges, their edges, the road, the towers and the line.
-void Frame() {
-    DrawSky();
+void Frame(const CourseView& v) {
+    DrawSky(v);
     WorldLightingOn();
     if (!device) return;
-    DrawSkirts();
-    DrawBordersAndRoad();
-    DrawSceneryByLevel();
-    DrawGateAndBanner();
+    DrawSkirts(v);
+    DrawBordersAndRoad(v);
+    DrawSceneryByLevel(v);
+    DrawGateAndBanner(v);
 }
 
 }  // namespace
 
 const CourseRoutines course02Routines = {
-    WriteBoundaryPoints, nullptr, nullptr, ChooseScenery, nullptr, Frame,
+    WriteBoundaryPoints, nullptr, nullptr, ChooseScenery, nullptr, Frame, nullptr,
 };

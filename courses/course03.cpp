@@ -83,27 +83,31 @@ void LoadExtras() { background2Model.Init(&background2Mesh, 0.0f, kLineY, kLineZ
 
 // Sky, the sun low on the right, the sand, the pyramid lit where it stands, the road with its
 // verges, the cacti and the line.
-void Frame() {
-    DrawSky();
-    DrawSunGlare(D3DXVECTOR3(1900.0f, 400.0f, 0.0f));
+uint32_t glareFlicker = 0;
+
+void Step(const CourseView&) { glareFlicker = GlareFlicker(); }
+
+void Frame(const CourseView& v) {
+    DrawSky(v);
+    DrawSunGlare(v, D3DXVECTOR3(1900.0f, 400.0f, 0.0f), glareFlicker);
     DrawGround(fileTextures[kTextureDesert]);
     WorldLightingOn();
     if (!device) return;
     background2Model.Draw();
     device->SetTransform(D3DTS_WORLD, &identityMatrix);
     // The dunes lift the road off the flat sand, so the road and its verges are drawn.
-    DrawSkirts();
-    DrawBordersAndRoad();
+    DrawSkirts(v);
+    DrawBordersAndRoad(v);
     if (renderLevel == 2) {
-        DrawSceneryNear();
+        DrawSceneryNear(v);
     } else {
-        DrawSceneryOnScreen();
+        DrawSceneryOnScreen(v);
     }
-    DrawGateAndBanner();
+    DrawGateAndBanner(v);
 }
 
 }  // namespace
 
 const CourseRoutines course03Routines = {
-    WriteBoundaryPoints, BuildGround, nullptr, ChooseScenery, LoadExtras, Frame,
+    WriteBoundaryPoints, BuildGround, nullptr, ChooseScenery, LoadExtras, Frame, Step,
 };

@@ -58,8 +58,8 @@ void LoadExtras() {
 }
 
 // Draws a background model around the camera without writing depth, as the sky is drawn.
-void DrawAroundCamera(Model& model) {
-    const D3DXVECTOR3 eye = CameraPosition();
+void DrawAroundCamera(const CourseView& v, Model& model) {
+    const D3DXVECTOR3 eye = v.scene.eye;
     model.localMatrix._41 = eye.x;
     model.localMatrix._42 = eye.y;
     model.localMatrix._43 = eye.z;
@@ -70,24 +70,24 @@ void DrawAroundCamera(Model& model) {
 }
 
 // Sky, the pulsing lava (Render Level 2), the volcanoes, then the road and the line.
-void Frame() {
-    DrawSky();
+void Frame(const CourseView& v) {
+    DrawSky(v);
     if (!device) return;
     if (renderLevel == 2) {
-        const float phase = static_cast<float>(*courseRace.frameCount % kPulsePeriod) * kPulseStep;
+        const float phase = static_cast<float>(v.frame % kPulsePeriod) * kPulseStep;
         extraBackgroundModels[0].SetScale(kPulseMid + kPulseDepth * std::sin(phase));
-        DrawAroundCamera(extraBackgroundModels[0]);
+        DrawAroundCamera(v, extraBackgroundModels[0]);
     }
-    DrawAroundCamera(background2Model);
-    if (renderLevel >= 1) DrawAroundCamera(extraBackgroundModels[1]);
+    DrawAroundCamera(v, background2Model);
+    if (renderLevel >= 1) DrawAroundCamera(v, extraBackgroundModels[1]);
     WorldLightingOn();
     device->SetTexture(0, roadTexture.texture);
-    DrawRoadWindow();
-    DrawGateAndBanner();
+    DrawRoadWindow(v);
+    DrawGateAndBanner(v);
 }
 
 }  // namespace
 
 const CourseRoutines course04Routines = {
-    WriteBoundaryPoints, nullptr, nullptr, nullptr, LoadExtras, Frame,
+    WriteBoundaryPoints, nullptr, nullptr, nullptr, LoadExtras, Frame, nullptr,
 };

@@ -68,23 +68,20 @@ void SetWorldFog(uint32_t colour) {
     SetCourseFog(colour, kFogStart, kFogEnd);
 }
 
-bool Paused() { return courseRace.racePaused && courseRace.racePaused(); }
-
 // Above the clouds: the storm ceiling lit by the lightning, thunder with each flash.
-void DrawStorm() {
-    const int phase = *courseRace.frameCount % kFlashPeriod;
+void DrawStorm(const CourseView& v) {
+    const int phase = v.frame % kFlashPeriod;
     const bool flash = phase < kFlashFrames || phase == kFlickerFrame;
     if (flash) {
         device->SetRenderState(D3DRS_AMBIENT, kFlashAmbient);
         device->SetRenderState(D3DRS_FOGENABLE, 1);
         EnableLight(true);
-        if ((phase == 0 || phase == kFlickerFrame) && bgmType > 0 && !Paused()) sounds[kSoundThunder].Play(false);
     } else {
         device->SetRenderState(D3DRS_AMBIENT, kDarkAmbient);
         device->SetRenderState(D3DRS_FOGENABLE, 0);
         EnableLight(false);
     }
-    const D3DXVECTOR3 eye = CameraPosition();
+    const D3DXVECTOR3 eye = v.scene.eye;
     background2Model.localMatrix._41 = eye.x;
     background2Model.localMatrix._42 = eye.y;
     background2Model.localMatrix._43 = eye.z;
@@ -95,23 +92,30 @@ void DrawStorm() {
     SetWorldFog(kStormFog);
 }
 
+// Thunder with each flash the camera sees from above the clouds.
+void Step(const CourseView& v) {
+    const int phase = v.frame % kFlashPeriod;
+    if (v.scene.eye.y >= 0.0f && (phase == 0 || phase == kFlickerFrame) && bgmType > 0 && !v.paused)
+        sounds[kSoundThunder].Play(false);
+}
+
 // Sky and storm (or, under the clouds, the sky in grey fog), the kerbs, the road, the line, and
 // the cloud floor last, seen from above and from below.
-void Frame() {
-    DrawSky();
+void Frame(const CourseView& v) {
+    DrawSky(v);
     if (!device) return;
-    if (CameraPosition().y >= 0.0f) {
-        DrawStorm();
+    if (v.scene.eye.y >= 0.0f) {
+        DrawStorm(v);
     } else {
         SetWorldFog(kUnderFog);
         device->SetRenderState(D3DRS_AMBIENT, kUnderAmbient);
     }
     WorldLightingOn();
     device->SetTexture(0, upperStripTexture.texture);
-    DrawUpperStripsWindow();
+    DrawUpperStripsWindow(v);
     device->SetTexture(0, roadTexture.texture);
-    DrawRoadWindow();
-    DrawGateAndBanner();
+    DrawRoadWindow(v);
+    DrawGateAndBanner(v);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     DrawGround(fileTextures[kTextureBlackSky]);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
@@ -120,5 +124,5 @@ void Frame() {
 }  // namespace
 
 const CourseRoutines course05Routines = {
-    WriteBoundaryPoints, BuildGround, nullptr, nullptr, nullptr, Frame,
+    WriteBoundaryPoints, BuildGround, nullptr, nullptr, nullptr, Frame, Step,
 };

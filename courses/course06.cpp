@@ -131,17 +131,26 @@ void BuildGround() {
 }
 
 // The sun behind, only while its point is on the screen.
-void DrawGlare() {
-    if (renderLevel != 2) return;
-    const D3DXVECTOR3 at = CameraPosition() + kGlareOffset;
-    const D3DXVECTOR3 s = ProjectToScreen(at);
-    if (s.z < 0.0f || s.x < 0.0f || s.x > 640.0f || s.y < 0.0f || s.y > 480.0f) return;
+bool GlareOnScreen(const CourseView& v) {
+    if (renderLevel != 2) return false;
+    const D3DXVECTOR3 s = ProjectThroughView(v.scene, v.scene.eye + kGlareOffset);
+    return !(s.z < 0.0f || s.x < 0.0f || s.x > 640.0f || s.y < 0.0f || s.y > 480.0f);
+}
+
+uint32_t glareFlicker = 0;
+
+void Step(const CourseView& v) {
+    if (GlareOnScreen(v)) glareFlicker = static_cast<uint32_t>(std::rand() % 128) * 0x01000000u;
+}
+
+void DrawGlare(const CourseView& v) {
+    if (!GlareOnScreen(v)) return;
+    const D3DXVECTOR3 at = v.scene.eye + kGlareOffset;
     device->SetTexture(0, fileTextures[kTextureLens].texture);
     SetAlphaBlend(true, D3DBLEND_SRCALPHA, D3DBLEND_ONE);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     SetBillboardWorld(at.x, at.y, at.z);
-    const uint32_t flicker = static_cast<uint32_t>(std::rand() % 128) * 0x01000000u;
-    DrawQuad3D(0.0f, 0.0f, 0.0f, kGlareSize, kGlareSize, kGlareColour + flicker);
+    DrawQuad3D(0.0f, 0.0f, 0.0f, kGlareSize, kGlareSize, kGlareColour + glareFlicker);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
     SetAlphaBlend(true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
     device->SetTransform(D3DTS_WORLD, &identityMatrix);
@@ -149,20 +158,20 @@ void DrawGlare() {
 
 // Sky, sun, the air layer cycling through its four pictures, then grass, borders, road,
 // scenery and the line.
-void Frame() {
-    DrawSky();
+void Frame(const CourseView& v) {
+    DrawSky(v);
     if (!device) return;
-    DrawGlare();
-    if (renderLevel >= 1) DrawGround(airTextures[(*courseRace.frameCount / kAirFrames) % 4]);
+    DrawGlare(v);
+    if (renderLevel >= 1) DrawGround(airTextures[(v.frame / kAirFrames) % 4]);
     WorldLightingOn();
-    DrawSkirts();
-    DrawBordersAndRoad();
-    DrawSceneryByLevel();
-    DrawGateAndBanner();
+    DrawSkirts(v);
+    DrawBordersAndRoad(v);
+    DrawSceneryByLevel(v);
+    DrawGateAndBanner(v);
 }
 
 }  // namespace
 
 const CourseRoutines course06Routines = {
-    WriteBoundaryPoints, BuildGround, BuildEdgeStrips, ChooseScenery, nullptr, Frame,
+    WriteBoundaryPoints, BuildGround, BuildEdgeStrips, ChooseScenery, nullptr, Frame, Step,
 };

@@ -107,11 +107,12 @@ void DrawStreaks(const D3DXVECTOR3& eye, float t) {
 
 // Sky and the turning cloud streaks, ambient and fog blended by height, the sea (Render Level 2),
 // then the borders, the road and the line.
-void Frame() {
-    streakYaw += kStreakTurn;
-    DrawSky();
+void Step(const CourseView&) { streakYaw += kStreakTurn; }
+
+void Frame(const CourseView& v) {
+    DrawSky(v);
     if (!device) return;
-    const D3DXVECTOR3 eye = CameraPosition();
+    const D3DXVECTOR3 eye = v.scene.eye;
     const float t = HeightBlend(eye.y);
     DrawStreaks(eye, t);
     device->SetRenderState(D3DRS_AMBIENT, Blend(kLowAmbient, kHighAmbient, t));
@@ -119,14 +120,14 @@ void Frame() {
     if (renderLevel == 2) DrawGround(fileTextures[kTextureWater1]);
     WorldLightingOn();
     device->SetTexture(0, upperStripTexture.texture);
-    DrawUpperStripsWindow();
+    DrawUpperStripsWindow(v);
     device->SetTexture(0, roadTexture.texture);
-    DrawRoadWindow();
-    DrawGateAndBanner();
+    DrawRoadWindow(v);
+    DrawGateAndBanner(v);
 }
 
 }  // namespace
 
 const CourseRoutines course07Routines = {
-    WriteBoundaryPoints, BuildGround, nullptr, nullptr, nullptr, Frame,
+    WriteBoundaryPoints, BuildGround, nullptr, nullptr, nullptr, Frame, Step,
 };

@@ -95,10 +95,10 @@ void ChooseScenery() {
 }
 
 // Point lamps over every eighth section of the window, swinging across the road.
-void PlaceLamps() {
+void PlaceLamps(const CourseView& v) {
     int window[60];
-    const int count = CurrentDrawWindow(window);
-    const float sway = kSwayReach * std::sin(static_cast<float>(*courseRace.frameCount % kSwayPeriod) * kSwayStep);
+    const int count = CurrentDrawWindow(v, window);
+    const float sway = kSwayReach * std::sin(static_cast<float>(v.frame % kSwayPeriod) * kSwayStep);
     int lamp = 0;
     for (int i = 0; i < count && lamp < kMaxLamps; ++i) {
         const int s = window[i];
@@ -121,8 +121,8 @@ void PlaceLamps() {
 
 // The jail sky, the dim light from above (and the swaying lamps below Render Level 2), aprons,
 // borders, road, arrows and the line.
-void Frame() {
-    DrawSky();
+void Frame(const CourseView& v) {
+    DrawSky(v);
     WorldLightingOn();
     if (!device) return;
     if (renderLevel == 2) {
@@ -131,16 +131,16 @@ void Frame() {
     } else {
         device->SetRenderState(D3DRS_AMBIENT, kAmbientLow);
         SetDirectionalLight(0.0f, -1.0f, 0.0f, 0.0f, 0.1f, 0.2f, 1.0f);
-        PlaceLamps();
+        PlaceLamps(v);
     }
-    DrawSkirts();
-    DrawBordersAndRoad();
-    DrawSceneryByLevel();
-    DrawGateAndBanner();
+    DrawSkirts(v);
+    DrawBordersAndRoad(v);
+    DrawSceneryByLevel(v);
+    DrawGateAndBanner(v);
 }
 
 }  // namespace
 
 const CourseRoutines course08Routines = {
-    WriteBoundaryPoints, nullptr, nullptr, ChooseScenery, nullptr, Frame,
+    WriteBoundaryPoints, nullptr, nullptr, ChooseScenery, nullptr, Frame, nullptr,
 };

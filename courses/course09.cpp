@@ -27,7 +27,7 @@ void WriteBoundaryPoints() {
 }
 
 // The sky, then the frozen banks below, the borders and the ice; no ground of its own.
-void Frame() { DrawWalledCourse(); }
+void Frame(const CourseView& v) { DrawWalledCourse(v); }
 
 }  // namespace
 
@@ -38,4 +38,5 @@ const CourseRoutines course09Routines = {
     nullptr,
     nullptr,
     Frame,
+    nullptr,
 };

@@ -29,14 +29,17 @@ void WriteBoundaryPoints() {
 constexpr float kSkyTurn = -0.005f;
 constexpr float kPlanetTurn = -0.01f;
 
-// The sky and the far planet turn slowly each frame, and light 0 follows the sky so the sun's side
-// stays lit; the road itself is the untextured edge strips seen from both sides.
-void Frame() {
+// The sky and the far planet turn slowly each frame (the step), and light 0 follows the sky so the
+// sun's side stays lit; the road itself is the untextured edge strips seen from both sides.
+void Step(const CourseView&) {
     backgroundModel.RotateY(kSkyTurn);
     background2Model.RotateY(kPlanetTurn);
-    DrawSky();
+}
+
+void Frame(const CourseView& v) {
+    DrawSky(v);
     if (!device) return;
-    const D3DXVECTOR3 eye = CameraPosition();
+    const D3DXVECTOR3 eye = v.scene.eye;
     const D3DXVECTOR3 skyZ = backgroundModel.GetAxisZ();
     SetDirectionalLight(-skyZ.x, -skyZ.y - 0.2f, -skyZ.z, 1.0f, 1.0f, 1.0f, 1.0f);
     if (renderLevel == 2) {
@@ -53,9 +56,9 @@ void Frame() {
     WorldLightingOn();
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     device->SetTexture(0, nullptr);
-    DrawUpperStripsWindow();
+    DrawUpperStripsWindow(v);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
-    DrawGateAndBanner();
+    DrawGateAndBanner(v);
 }
 
 }  // namespace
@@ -67,4 +70,5 @@ const CourseRoutines course10Routines = {
     nullptr,
     nullptr,
     Frame,
+    Step,
 };

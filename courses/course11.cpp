@@ -27,13 +27,13 @@ void WriteBoundaryPoints() {
 }
 
 // The sky, then the road alone: the walls stand in the set-up but this course leaves them out.
-void Frame() {
-    DrawSky();
+void Frame(const CourseView& v) {
+    DrawSky(v);
     WorldLightingOn();
     if (!device) return;
     device->SetTexture(0, roadTexture.texture);
-    DrawRoadWindow();
-    DrawGateAndBanner();
+    DrawRoadWindow(v);
+    DrawGateAndBanner(v);
 }
 
 }  // namespace
@@ -45,4 +45,5 @@ const CourseRoutines course11Routines = {
     nullptr,
     nullptr,
     Frame,
+    nullptr,
 };

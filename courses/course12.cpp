@@ -26,7 +26,7 @@ void WriteBoundaryPoints() {
 }
 
 // The sky, then the canyon walls, the borders and the road.
-void Frame() { DrawWalledCourse(); }
+void Frame(const CourseView& v) { DrawWalledCourse(v); }
 
 }  // namespace
 
@@ -37,4 +37,5 @@ const CourseRoutines course12Routines = {
     nullptr,
     nullptr,
     Frame,
+    nullptr,
 };

@@ -40,15 +40,15 @@ void ChooseScenery() {
 
 // The sky, the poles first (so the tunnel walls and ceiling cover the far ones), then the ceiling,
 // the walls and the road.
-void Frame() {
-    DrawSky();
+void Frame(const CourseView& v) {
+    DrawSky(v);
     WorldLightingOn();
     if (!device) return;
-    DrawSceneryByLevel();
+    DrawSceneryByLevel(v);
     WorldLightingOn();
-    DrawSkirts();
-    DrawBordersAndRoad();
-    DrawGateAndBanner();
+    DrawSkirts(v);
+    DrawBordersAndRoad(v);
+    DrawGateAndBanner(v);
 }
 
 }  // namespace
@@ -60,4 +60,5 @@ const CourseRoutines course13Routines = {
     ChooseScenery,
     nullptr,
     Frame,
+    nullptr,
 };

@@ -29,18 +29,23 @@ void WriteBoundaryPoints() {
 constexpr int kAmbientPeriod = 20;
 
 // Every 20 frames the ambient light turns to a random opaque colour; then the walls and the road.
-void Frame() {
-    DrawSky();
+uint32_t ambient = 0;
+
+void Step(const CourseView& v) {
+    if (v.frame % kAmbientPeriod != 0) return;
+    const uint32_t red = static_cast<uint32_t>(std::rand() % 256);
+    const uint32_t green = static_cast<uint32_t>(std::rand() % 256);
+    const uint32_t blue = static_cast<uint32_t>(std::rand() % 256);
+    ambient = 0xff000000u + red * 65536u + green * 256u + blue;
+}
+
+void Frame(const CourseView& v) {
+    DrawSky(v);
     WorldLightingOn();
     if (!device) return;
-    if (*courseRace.frameCount % kAmbientPeriod == 0) {
-        const uint32_t red = static_cast<uint32_t>(std::rand() % 256);
-        const uint32_t green = static_cast<uint32_t>(std::rand() % 256);
-        const uint32_t blue = static_cast<uint32_t>(std::rand() % 256);
-        device->SetRenderState(D3DRS_AMBIENT, 0xff000000u + red * 65536u + green * 256u + blue);
-    }
-    DrawBordersAndRoad();
-    DrawGateAndBanner();
+    if (v.frame % kAmbientPeriod == 0) device->SetRenderState(D3DRS_AMBIENT, ambient);
+    DrawBordersAndRoad(v);
+    DrawGateAndBanner(v);
 }
 
 }  // namespace
@@ -52,4 +57,5 @@ const CourseRoutines course14Routines = {
     nullptr,
     nullptr,
     Frame,
+    Step,
 };

@@ -27,12 +27,12 @@ void WriteBoundaryPoints() {
 }
 
 // The sky, then the walls and the road.
-void Frame() {
-    DrawSky();
+void Frame(const CourseView& v) {
+    DrawSky(v);
     WorldLightingOn();
     if (!device) return;
-    DrawBordersAndRoad();
-    DrawGateAndBanner();
+    DrawBordersAndRoad(v);
+    DrawGateAndBanner(v);
 }
 
 }  // namespace
@@ -44,4 +44,5 @@ const CourseRoutines course15Routines = {
     nullptr,
     nullptr,
     Frame,
+    nullptr,
 };

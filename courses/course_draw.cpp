@@ -22,31 +22,17 @@ constexpr int kMaxRange = 30;  // Render Level 2's window
 int window[2 * kMaxRange];
 int windowCount;
 
-int WindowRange() {
-    const int range = *courseRace.crystalRange;
-    return range > kMaxRange ? kMaxRange : range;
-}
-
-D3DXMATRIX CurrentCameraMatrix() {
-    D3DXMATRIX view, camera;
-    D3DXMatrixIdentity(&camera);
-    if (!device) return camera;
-    device->GetTransform(D3DTS_VIEW, &view);
-    if (!D3DXMatrixInverse(&camera, nullptr, &view)) D3DXMatrixIdentity(&camera);
-    return camera;
-}
+int WindowRange(const CourseView& v) { return v.crystalRange > kMaxRange ? kMaxRange : v.crystalRange; }
 
 void ResetWorld() {
     if (device) device->SetTransform(D3DTS_WORLD, &identityMatrix);
 }
 
-void RefreshWindow() {
-    windowCount = CurrentDrawWindow(window);
-}
+void RefreshWindow(const CourseView& v) { windowCount = CurrentDrawWindow(v, window); }
 
-void DrawStrips(int first, int second) {
+void DrawStrips(const CourseView& v, int first, int second) {
     if (!device) return;
-    RefreshWindow();
+    RefreshWindow(v);
     ResetWorld();
     const VertexBuffer* strips[4 * kMaxRange];
     int n = 0;
@@ -64,11 +50,11 @@ bool ProjectsInsideScreen(const D3DXVECTOR3& p) {
 
 // Scenery in two runs (ahead, behind), the stage-0 texture unbound before each: the meshes bring
 // their own.
-void DrawScenery(bool nearTest) {
+void DrawScenery(const CourseView& v, bool nearTest) {
     if (!device) return;
-    RefreshWindow();
-    const D3DXVECTOR3 eye = CameraPosition();
-    const int range = WindowRange();
+    RefreshWindow(v);
+    const D3DXVECTOR3 eye = v.scene.eye;
+    const int range = WindowRange(v);
     for (int i = 0; i < windowCount; ++i) {
         if (i == 0 || i == range) device->SetTexture(0, nullptr);
         const int s = window[i];
@@ -97,52 +83,52 @@ int DrawWindowSections(int c, int range, int n, int* out) {
     return count;
 }
 
-int CurrentDrawWindow(int* out) {
-    return DrawWindowSections(*courseRace.section, WindowRange(), courseGeometry.sectionCount, out);
+int CurrentDrawWindow(const CourseView& v, int* out) {
+    return DrawWindowSections(v.section, WindowRange(v), courseGeometry.sectionCount, out);
 }
 
-void DrawRoadWindow() {
+void DrawRoadWindow(const CourseView& v) {
     if (!device) return;
-    RefreshWindow();
+    RefreshWindow(v);
     ResetWorld();
     const VertexBuffer* quads[2 * kMaxRange];
     for (int i = 0; i < windowCount; ++i) quads[i] = &roadQuad[window[i]];
     DrawQuadStrips(quads, windowCount);
 }
 
-void DrawUpperStripsWindow() { DrawStrips(0, 1); }
-void DrawLowerStripsWindow() { DrawStrips(2, 3); }
-void DrawSceneryNear() { DrawScenery(true); }
-void DrawSceneryOnScreen() { DrawScenery(false); }
+void DrawUpperStripsWindow(const CourseView& v) { DrawStrips(v, 0, 1); }
+void DrawLowerStripsWindow(const CourseView& v) { DrawStrips(v, 2, 3); }
+void DrawSceneryNear(const CourseView& v) { DrawScenery(v, true); }
+void DrawSceneryOnScreen(const CourseView& v) { DrawScenery(v, false); }
 
-void DrawSceneryByLevel() {
-    if (renderLevel == 2) DrawSceneryNear();
-    if (renderLevel == 1) DrawSceneryOnScreen();
+void DrawSceneryByLevel(const CourseView& v) {
+    if (renderLevel == 2) DrawSceneryNear(v);
+    if (renderLevel == 1) DrawSceneryOnScreen(v);
 }
 
-void DrawSkirts() {
+void DrawSkirts(const CourseView& v) {
     if (!device || renderLevel < 1) return;
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     device->SetTexture(0, lowerStripTexture.texture);
-    DrawLowerStripsWindow();
+    DrawLowerStripsWindow(v);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
 }
 
-void DrawBordersAndRoad() {
+void DrawBordersAndRoad(const CourseView& v) {
     if (!device) return;
     device->SetTexture(0, upperStripTexture.texture);
-    DrawUpperStripsWindow();
+    DrawUpperStripsWindow(v);
     device->SetTexture(0, roadTexture.texture);
-    DrawRoadWindow();
+    DrawRoadWindow(v);
 }
 
-void DrawWalledCourse() {
-    DrawSky();
+void DrawWalledCourse(const CourseView& v) {
+    DrawSky(v);
     WorldLightingOn();
     if (!device) return;
-    DrawSkirts();
-    DrawBordersAndRoad();
-    DrawGateAndBanner();
+    DrawSkirts(v);
+    DrawBordersAndRoad(v);
+    DrawGateAndBanner(v);
 }
 
 bool StartLineInWindow(int c, int range, int n) { return !(range <= c && c <= n - range); }
@@ -154,12 +140,7 @@ BannerSign ChooseBanner(int laps, int lapsDone, int frameCount) {
     return BannerSign::Finish;
 }
 
-D3DXVECTOR3 CameraPosition() {
-    const D3DXMATRIX camera = CurrentCameraMatrix();
-    return D3DXVECTOR3(camera._41, camera._42, camera._43);
-}
-
-void DrawSky() {
+void DrawSky(const CourseView& v) {
     if (!device) return;
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
     SetAlphaBlend(true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
@@ -171,7 +152,7 @@ void DrawSky() {
     device->SetRenderState(D3DRS_FOGENABLE, 0);
     device->SetRenderState(D3DRS_ZWRITEENABLE, 0);
     device->SetRenderState(D3DRS_ZENABLE, 1);
-    const D3DXVECTOR3 eye = CameraPosition();
+    const D3DXVECTOR3 eye = v.scene.eye;
     backgroundModel.localMatrix._41 = eye.x;
     backgroundModel.localMatrix._42 = eye.y;
     backgroundModel.localMatrix._43 = eye.z;
@@ -180,18 +161,22 @@ void DrawSky() {
     ResetWorld();
 }
 
-void DrawSunGlare(const D3DXVECTOR3& offset) {
+uint32_t GlareFlicker() {
+    if (renderLevel != 2) return 0;
+    return static_cast<uint32_t>(std::rand() % 128) * 0x01000000u;
+}
+
+void DrawSunGlare(const CourseView& v, const D3DXVECTOR3& offset, uint32_t flicker) {
     if (!device || renderLevel != 2) return;
     device->SetTexture(0, fileTextures[kTextureLens].texture);
     SetAlphaBlend(true, D3DBLEND_SRCALPHA, D3DBLEND_ONE);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-    D3DXMATRIX world = CurrentCameraMatrix();
+    D3DXMATRIX world = v.scene.camera;
     const D3DXVECTOR3 at = D3DXVECTOR3(world._41, world._42, world._43) + offset;
     world._41 = at.x;
     world._42 = at.y;
     world._43 = at.z;
     device->SetTransform(D3DTS_WORLD, &world);
-    const uint32_t flicker = static_cast<uint32_t>(std::rand() % 128) * 0x01000000u;
     DrawQuad3D(0.0f, 0.0f, 0.0f, kGlareSize, kGlareSize, kGlareColour + flicker);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
     SetAlphaBlend(true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
@@ -213,14 +198,14 @@ void WorldLightingOn() {
     EnableLight(true);
 }
 
-void DrawGateAndBanner() {
+void DrawGateAndBanner(const CourseView& v) {
     if (!device) return;
-    const int c = *courseRace.section;
-    const int range = *courseRace.crystalRange;
+    const int c = v.section;
+    const int range = v.crystalRange;
     if (!StartLineInWindow(c, range, courseGeometry.sectionCount)) return;
     gateModel.Draw();
     ResetWorld();
-    switch (ChooseBanner(CourseLaps(currentCourse), *courseRace.lapsDone, *courseRace.frameCount)) {
+    switch (ChooseBanner(CourseLaps(currentCourse), v.lapsDone, v.frame)) {
     case BannerSign::Go:
         device->SetTexture(0, fileTextures[kTextureGo].texture);
         bannerQuad.DrawTriangleStrip(2);
@@ -234,10 +219,10 @@ void DrawGateAndBanner() {
     }
 }
 
-bool PlayAmbientSound(Sound& sound) {
-    if (*courseRace.frameCount % kAmbientSoundPeriod != 0) return false;
+bool PlayAmbientSound(const CourseView& v, Sound& sound) {
+    if (v.frame % kAmbientSoundPeriod != 0) return false;
     if (bgmType <= 0 || sound.IsPlaying()) return false;
-    if (courseRace.racePaused && courseRace.racePaused()) return false;
+    if (v.paused) return false;
     sound.Play(false);
     return true;
 }

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 
+#include "courses/course_setup.h"
 #include "framework/sound.h"
 #include "framework/texture.h"
 #include "platform/math.h"
@@ -15,24 +16,24 @@
 int DrawWindowSections(int c, int range, int n, int* out);
 
 // The window of the player's section and crystalRange on the current course.
-int CurrentDrawWindow(int* out);
+int CurrentDrawWindow(const CourseView& v, int* out);
 
 // Draw the windowed sections' buffers with whatever texture and states the caller set.
-void DrawRoadWindow();
-void DrawUpperStripsWindow();
-void DrawLowerStripsWindow();
+void DrawRoadWindow(const CourseView& v);
+void DrawUpperStripsWindow(const CourseView& v);
+void DrawLowerStripsWindow(const CourseView& v);
 // Draw the windowed scenery pool models within 2000 units of the camera: the first when the model
 // passes the widened on-screen box test, the second when its position projects inside the screen.
-void DrawSceneryNear();
-void DrawSceneryOnScreen();
+void DrawSceneryNear(const CourseView& v);
+void DrawSceneryOnScreen(const CourseView& v);
 // The scenery by render level: every near model at High, those on screen at Medium, none at Low.
-void DrawSceneryByLevel();
+void DrawSceneryByLevel(const CourseView& v);
 // The skirts below the road edges with their texture, seen from both sides (Medium and High only).
-void DrawSkirts();
+void DrawSkirts(const CourseView& v);
 // The upper strips, then the road, each with its texture: the order most courses draw them in.
-void DrawBordersAndRoad();
+void DrawBordersAndRoad(const CourseView& v);
 // A whole plain course frame: the sky, the world lights, the skirts, borders and road, the gate.
-void DrawWalledCourse();
+void DrawWalledCourse(const CourseView& v);
 
 // True when the draw window can contain section 0: unless range <= c <= n - range.
 bool StartLineInWindow(int c, int range, int n);
@@ -42,15 +43,17 @@ enum class BannerSign { Go, Finish, Hidden };
 // steadily from the start of the final lap.
 BannerSign ChooseBanner(int laps, int lapsDone, int frameCount);
 
-// Camera position and placement from the device's current view transform.
-D3DXVECTOR3 CameraPosition();
-
 // Step by step pieces of the common frame.
-void DrawSky();                                     // background model at the camera, no light, no fog, no z-write
-void DrawSunGlare(const D3DXVECTOR3& offset);       // Render Level 2 only; offset from the camera
+void DrawSky(const CourseView& v);                  // background model at the camera, no light, no fog, no z-write
+// The sun's glare at an offset from the camera, Render Level 2 only, its alpha raised by the
+// flicker the course's step drew for this frame (GlareFlicker).
+void DrawSunGlare(const CourseView& v, const D3DXVECTOR3& offset, uint32_t flicker);
+// The glare's random flicker of this frame: an alpha of 0..127 in the top byte (Render Level 2
+// only, else 0 and no random number drawn).
+uint32_t GlareFlicker();
 void DrawGround(Texture& texture);                  // the ground quad
 void WorldLightingOn();                             // fog, lighting and light 0 on
-void DrawGateAndBanner();                           // only while the line can be in the window
+void DrawGateAndBanner(const CourseView& v);         // only while the line can be in the window
 // Plays the sound on frames that are multiples of 300 when it is not playing, sounds are on and
 // the race is not paused. True when it was started.
-bool PlayAmbientSound(Sound& sound);
+bool PlayAmbientSound(const CourseView& v, Sound& sound);

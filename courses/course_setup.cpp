@@ -7,13 +7,16 @@
 #include "courses/course_builder.h"
 #include "framework/debug_log.h"
 #include "framework/graphics_device.h"
-#include "framework/kbgm.h"
 #include "framework/music.h"
+#include "framework/placement.h"
+#include "game/tunes.h"
 #include "game/asset_tables.h"
 #include "game/data_dir.h"
 #include "game/settings.h"
 
 CourseFrameProc courseFrameProc = nullptr;
+CourseFrameProc courseStepProc = nullptr;
+CourseStart courseStart;
 uint32_t courseClearColour = 0;
 
 Texture roadTexture;
@@ -28,17 +31,6 @@ VertexBuffer groundQuad;
 
 namespace {
 
-// Storage the links point at until the race connects its own records.
-struct OwnRaceFields {
-    int limitTime, crystalRange, section, half, lapCounter, lapsDone, enemyCount;
-    int supplyCrystalCount, boostCrystalCount, frameCount;
-    float oppSpeed[MaxOpponents], oppTopSpeed[MaxOpponents], oppHeading[MaxOpponents], oppLane[MaxOpponents];
-    int oppSection[MaxOpponents], oppHalf[MaxOpponents], oppLaps[MaxOpponents], oppBoostTimer[MaxOpponents];
-    uint8_t supplyCrystalPresent[SupplyCrystalSlots], boostCrystalPresent[BoostCrystalSlots];
-} own;
-
-constexpr const char* kFontFace = "ＭＳ ゴシック";
-constexpr uint32_t kLapTextColour = 0xff00c0ffu;
 constexpr float kBannerHalfWidth = 45.0f;
 constexpr float kBannerBottom = 65.0f;
 constexpr float kBannerTop = 105.0f;
@@ -60,39 +52,10 @@ void SetFogAndLight(const CourseInfo& info) {
                         info.lightColour[0], info.lightColour[1], info.lightColour[2], info.lightColour[3]);
 }
 
-void RemakeBestLapText(int course) {
-    int minutes = 99, millis = 59999;
-    if (courseRace.bestLap) courseRace.bestLap(course, &minutes, &millis);
-    char text[32];
-    FormatLapTime(text, sizeof text, minutes, millis);
-    bestLapTimeText.Release();
-    bestLapTimeText.CreateFromTextItalic(text, 16, kLapTextColour, 700, kFontFace);
-}
-
-// The course's tune into both music systems; it starts playing at the first crossing of the line.
-void SwitchMusic(const char* file) {
-    if (kbgmReady) {
-        int handle = static_cast<int>(kbgmHandle);
-        // A playing song refuses to be freed; stop it and try again (a bounded number of times,
-        // so a library that never lets go cannot hang the set-up).
-        for (int tries = 0; tries < 8 && KBGMFree(handle) == kKbgmBusy; ++tries) KBGMStop();
-        KBGMClose();
-        KBGMOpen(10, -1);
-        KBGMLoadFile(&handle, file);
-        kbgmHandle = static_cast<uint32_t>(handle);
-    }
-    UnloadMusic();
-    LoadMusic(file);
-}
-
 // Steps 7 to 11, inside the data directory.
 void LoadCourseFiles(const CourseInfo& info) {
     EnterDataDirectory();
-    if (courseRace.switchMusic) {
-        courseRace.switchMusic(info.music);
-    } else {
-        SwitchMusic(info.music);
-    }
+    SwitchTune(info.music);
     roadTexture.LoadFromFile(info.roadTexture, 0, 1);
     upperStripTexture.LoadFromFile(info.upperStripTexture, 0xff000000u, 1);
     lowerStripTexture.LoadFromFile(info.lowerStripTexture, 0xff000000u, 1);
@@ -149,60 +112,45 @@ float LaneFor(int m) { return static_cast<float>(std::rand() % m - (m - 1) / 2) 
 
 }  // namespace
 
-CourseRaceLinks courseRace = {
-    &own.limitTime, &own.crystalRange, &own.section, &own.half, &own.lapCounter, &own.lapsDone,
-    &own.enemyCount, &own.supplyCrystalCount, &own.boostCrystalCount, &own.frameCount,
-    own.oppSpeed, own.oppTopSpeed, own.oppHeading, own.oppLane,
-    own.oppSection, own.oppHalf, own.oppLaps, own.oppBoostTimer,
-    own.supplyCrystalPresent, own.boostCrystalPresent,
-    nullptr, nullptr, nullptr,
-};
-
-void FormatLapTime(char* out, int size, int minutes, int millis) {
-    std::snprintf(out, static_cast<size_t>(size), "%02d:%02.3f ", minutes, millis / 1000.0);
-}
-
 void PlacePlayerAndOpponents(const CourseInfo& info) {
     const CourseGeometry& g = courseGeometry;
     const int last = g.sectionCount - 1;
-    *courseRace.section = last;
-    *courseRace.half = 0;
-    *courseRace.lapCounter = -1;
-    *courseRace.lapsDone = -1;
-    const D3DXVECTOR3 start = BoundaryMid(last);
-    playerBody.localMatrix._41 = start.x;
-    playerBody.localMatrix._42 = start.y;
-    playerBody.localMatrix._43 = start.z;
+    CourseStart& c = courseStart;
+    c.section = last;
+    c.half = 0;
+    c.lapCounter = -1;
+    c.lapsDone = -1;
+    c.playerPosition = BoundaryMid(last);
 
     const int count = info.enemyCount < MaxOpponents ? info.enemyCount : MaxOpponents;
-    *courseRace.enemyCount = count;
+    c.enemyCount = count;
     for (int i = 0; i < count; ++i) {
         const int s = info.sideBySideGrid ? 1 : info.gridK - (info.gridK / count) * i;
         const int next = NextSection(s);
-        courseRace.oppLaps[i] = 0;
-        courseRace.oppSection[i] = s;
-        courseRace.oppHalf[i] = 0;
+        courseStart.oppLaps[i] = 0;
+        courseStart.oppSection[i] = s;
+        courseStart.oppHalf[i] = 0;
         // The side-by-side grid stands each car on its own lane across the line's road (and aims
         // it along that lane); otherwise all would stand on one point.
-        if (info.sideBySideGrid) courseRace.oppLane[i] = static_cast<float>(40 - 10 * i) / 100.0f;
+        if (info.sideBySideGrid) courseStart.oppLane[i] = static_cast<float>(40 - 10 * i) / 100.0f;
         const D3DXVECTOR3 across = g.boundary[s].right - g.boundary[s].left;
-        const float gridLane = info.sideBySideGrid ? courseRace.oppLane[i] : 0.0f;
+        const float gridLane = info.sideBySideGrid ? courseStart.oppLane[i] : 0.0f;
         // Upright on the grid: the orientation left from the previous race is dropped.
-        Model& body = oppBodies[i];
         const D3DXVECTOR3 p = BoundaryMid(s) + across * gridLane + D3DXVECTOR3(0.0f, 1.0f, 0.0f);
-        body.Init(body.mesh, p.x, p.y, p.z, body.scale);
-        body.RotateAxis(g.tiltAxis[2 * s], g.tiltAngle[2 * s]);
-        const D3DXVECTOR3 aim = BoundaryMid(next) + (g.boundary[next].right - g.boundary[next].left) * courseRace.oppLane[i];
-        courseRace.oppHeading[i] = YawTo(body, aim - p);
-        courseRace.oppTopSpeed[i] = info.sideBySideGrid
+        D3DXMATRIX& body = c.oppPlacement[i];
+        body = MakePlacement(p.x, p.y, p.z, 1.0f);
+        RotateAxis(body, g.tiltAxis[2 * s], g.tiltAngle[2 * s]);
+        const D3DXVECTOR3 aim = BoundaryMid(next) + (g.boundary[next].right - g.boundary[next].left) * courseStart.oppLane[i];
+        courseStart.oppHeading[i] = YawToPlacement(body, nullptr, aim - p);
+        courseStart.oppTopSpeed[i] = info.sideBySideGrid
             ? static_cast<float>(std::rand() % 300 + 1500) / 100.0f
             : OpponentTopSpeed(info, i);
-        courseRace.oppSpeed[i] = courseRace.oppTopSpeed[i] / 2.0f;
-        courseRace.oppBoostTimer[i] = 0;
-        courseRace.oppLane[i] = info.sideBySideGrid ? static_cast<float>(40 - 10 * i) / 100.0f : LaneFor(info.laneM);
+        courseStart.oppSpeed[i] = courseStart.oppTopSpeed[i] / 2.0f;
+        courseStart.oppBoostTimer[i] = 0;
+        courseStart.oppLane[i] = info.sideBySideGrid ? static_cast<float>(40 - 10 * i) / 100.0f : LaneFor(info.laneM);
     }
-    if (info.sideBySideGrid && count > 0) courseRace.oppTopSpeed[0] = 19.0f;
-    courseRace.oppLane[0] = 0.0f;
+    if (info.sideBySideGrid && count > 0) courseStart.oppTopSpeed[0] = 19.0f;
+    courseStart.oppLane[0] = 0.0f;
 }
 
 bool SetUpCourse(int course) {
@@ -215,12 +163,12 @@ bool SetUpCourse(int course) {
     const CourseRoutines& routines = *info.routines;
 
     courseFrameProc = routines.frame;
+    courseStepProc = routines.step;
     currentCourse = course;
-    *courseRace.limitTime = info.limitSeconds * 1000;
-    RemakeBestLapText(course);
+    courseStart.limitTime = info.limitSeconds * 1000;
     courseClearColour = info.clearColour;
     SetFogAndLight(info);
-    *courseRace.crystalRange = renderLevel * 10 + 10;
+    courseStart.crystalRange = renderLevel * 10 + 10;
     LoadCourseFiles(info);
     ResetSceneryPool(0);
     if (device) {
@@ -255,10 +203,10 @@ bool SetUpCourse(int course) {
     PlaceSceneryPool(sceneryPool);
     ComputeCourseCentre();
     PlacePlayerAndOpponents(info);
-    *courseRace.supplyCrystalCount =
-        PlaceCrystals(g.supplyCrystalSection, SupplyCrystalSlots, supplyCrystals, courseRace.supplyCrystalPresent);
-    *courseRace.boostCrystalCount =
-        PlaceCrystals(g.boostCrystalSection, BoostCrystalSlots, boostCrystals, courseRace.boostCrystalPresent);
+    courseStart.supplyCrystalCount =
+        PlaceCrystals(g.supplyCrystalSection, SupplyCrystalSlots, supplyCrystals, courseStart.supplyCrystalPresent);
+    courseStart.boostCrystalCount =
+        PlaceCrystals(g.boostCrystalSection, BoostCrystalSlots, boostCrystals, courseStart.boostCrystalPresent);
     BuildMiniMap();
     return true;
 }

@@ -3,24 +3,39 @@
 // the mini map), in one fixed sequence that every course shares; each course differs only in its
 // table row and the routines of its own file.
 //
-// The set-up writes race fields it does not own (the player's start, the opponents' grid, the
-// crystal counts and present flags) through `courseRace`, a record of pointers. Each pointer
-// starts on storage of its own here, so the set-up and the course routines work alone (tests,
-// tools); the race connects them to its own records once at boot.
+// A course never reaches into the race. Its set-up fills `courseStart`, the record of where the
+// race begins (the player's start, the opponents' grid, the crystals, the clock), which the race
+// applies; each frame the race hands the course's routines a `CourseView` of what they may show.
 #pragma once
 #include <cstdint>
 
 #include "courses/course_table.h"
 #include "framework/mesh.h"
+#include "framework/scene_view.h"
 #include "framework/model.h"
 #include "framework/texture.h"
 #include "framework/vertex_buffer.h"
 
-using CourseFrameProc = void (*)();
+// What a course's routines are told each frame: where the player is, how far the race shows, the
+// scene's frame counter, whether the race stands paused, and the camera.
+struct CourseView {
+    int section;       // the player's section: the centre of the draw window
+    int crystalRange;  // the draw window in sections: 10, 20 or 30
+    int lapsDone;
+    int frame;         // the scene frame counter
+    bool paused;       // the pause menu is up: ambient sounds wait
+    SceneView scene;
+};
 
-// The current course's scenery routine; every race scene calls it once per frame between placing
-// the camera and drawing the cars.
+using CourseFrameProc = void (*)(const CourseView& view);
+
+// The current course's scenery routine: draws the course world; every race scene calls it once per
+// frame between placing the camera and drawing the cars. It changes nothing the race reads.
 extern CourseFrameProc courseFrameProc;
+// The current course's own animation and sounds (turning skies, lightning, thunder, the random
+// flicker of its lights), run once per frame in the scene's step, before drawing; null when the
+// course has none.
+extern CourseFrameProc courseStepProc;
 
 // The race frames' clear colour, set by the course set-up.
 extern uint32_t courseClearColour;
@@ -38,39 +53,30 @@ extern Model extraBackgroundModels[2];
 extern VertexBuffer bannerQuad;  // the start banner, 90 x 40, 21 units before the line
 extern VertexBuffer groundQuad;  // one large textured quad under the course (most courses)
 
-// Race fields the set-up writes and the scenery routines read. Arrays hold MaxOpponents entries,
-// present flags one byte per crystal model.
-struct CourseRaceLinks {
-    int* limitTime;           // milliseconds left
-    int* crystalRange;        // draw window in sections: 10, 20 or 30
-    int* section;             // the player's section
-    int* half;
-    int* lapCounter;
-    int* lapsDone;
-    int* enemyCount;
-    int* supplyCrystalCount;
-    int* boostCrystalCount;
-    int* frameCount;          // the scene frame counter
-    float* oppSpeed;
-    float* oppTopSpeed;
-    float* oppHeading;
-    float* oppLane;           // kept from race to race: the grid headings aim along last race's lanes
-    int* oppSection;
-    int* oppHalf;
-    int* oppLaps;
-    int* oppBoostTimer;
-    uint8_t* supplyCrystalPresent;
-    uint8_t* boostCrystalPresent;
-    // True while the race is paused (ambient sounds wait); null = never paused.
-    bool (*racePaused)();
-    // The course's best lap record (minutes, milliseconds); null = no record yet (99:59.999).
-    void (*bestLap)(int course, int* minutes, int* millis);
-    // Switches the music to the course's ".mid" file (called inside the "data" directory; playback
-    // starts later, at the first crossing of the line); null = the set-up's own switch, which
-    // reloads the tune into the background-music library (when it is ready) and the MIDI player.
-    void (*switchMusic)(const char* file);
+// Where a race on the current course begins: filled by SetUpCourse, applied by the race. The
+// opponents' lanes stay from one set-up to the next: the grid headings aim along the last race's.
+struct CourseStart {
+    int limitTime;             // milliseconds on the clock
+    int crystalRange;          // draw window in sections: 10, 20 or 30 by the render level
+    int section, half;         // the player's start: one section before the line
+    int lapCounter, lapsDone;  // -1: the line is still to be crossed
+    D3DXVECTOR3 playerPosition;
+    int enemyCount;
+    D3DXMATRIX oppPlacement[MaxOpponents];
+    float oppSpeed[MaxOpponents];
+    float oppTopSpeed[MaxOpponents];
+    float oppHeading[MaxOpponents];
+    float oppLane[MaxOpponents];
+    int oppSection[MaxOpponents];
+    int oppHalf[MaxOpponents];
+    int oppLaps[MaxOpponents];
+    int oppBoostTimer[MaxOpponents];
+    int supplyCrystalCount;
+    int boostCrystalCount;
+    uint8_t supplyCrystalPresent[SupplyCrystalSlots];
+    uint8_t boostCrystalPresent[BoostCrystalSlots];
 };
-extern CourseRaceLinks courseRace;
+extern CourseStart courseStart;
 
 // The whole set-up of a course (1 to 15). False, with a log line and nothing changed, for a number
 // that is not a course or a course whose own file is not written yet.
@@ -78,8 +84,8 @@ bool SetUpCourse(int course);
 // Linear fog of this colour between the two depths, per pixel or per vertex by the Fog Type setting.
 void SetCourseFog(uint32_t colour, float start, float end);
 
-// Steps 22 and 23 on their own: the player's start one section before the line, and the
-// opponents on the grid with their top speeds, start speeds, headings and new lanes.
+// The player's start one section before the line, and the opponents on the grid with their top
+// speeds, start speeds, headings and new lanes, into courseStart.
 void PlacePlayerAndOpponents(const CourseInfo& info);
 
 // The best-lap read-out text as the HUD shows it: "%02d:%02.3f ".

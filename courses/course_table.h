@@ -11,6 +11,8 @@
 #include "courses/course_geometry.h"
 #include "game/limits.h"
 
+struct CourseView;
+
 
 // What a course does by its own code, called by the common set-up at its steps.
 struct CourseRoutines {
@@ -28,7 +30,9 @@ struct CourseRoutines {
     // 3's pyramid); null when there are none. Runs inside the "data" directory.
     void (*loadExtras)();
     // The scenery routine installed in courseFrameProc: draws the course world each race frame.
-    void (*frame)();
+    void (*frame)(const CourseView& view);
+    // The course's own animation and sounds, installed in courseStepProc; null when it has none.
+    void (*step)(const CourseView& view);
 };
 
 struct CourseInfo {

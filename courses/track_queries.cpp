@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "framework/placement.h"
+
 namespace {
 // 0.985 of a full turn: how nearly the angles seen from a point must close around it.
 constexpr float kInsideAngleSum = 6.188937664f;
@@ -59,10 +61,10 @@ bool WithinSections(int a, int b, int range) {
     return d < range || d > courseGeometry.sectionCount - range - 1;
 }
 
-void OrientOnHalf(Model& body, int h, float yaw) {
+void OrientOnHalf(D3DXMATRIX& body, int h, float yaw) {
     const CourseGeometry& g = courseGeometry;
-    const D3DXVECTOR3 p = body.GetPosition();
-    body.LookAt(p.x, p.y, p.z + 1.0f);
-    body.RotateAxis(g.tiltAxis[h], g.tiltAngle[h]);
-    body.RotateY(yaw);
+    const D3DXVECTOR3 p = PlacementPosition(body);
+    LookAtPoint(body, D3DXVECTOR3(p.x, p.y, p.z + 1.0f), 1.0f);
+    RotateAxis(body, g.tiltAxis[h], g.tiltAngle[h]);
+    RotateY(body, yaw);
 }

@@ -3,7 +3,6 @@
 #pragma once
 
 #include "courses/course_geometry.h"
-#include "framework/model.h"
 
 // Which of the tested triangles one test point lies over: [0] previous, [1] current, [2] next
 // section, each with its two halves.
@@ -27,6 +26,6 @@ SurfaceHits TestSurface(const D3DXVECTOR3& p, const D3DXVECTOR3& up, int section
 bool WithinSections(int a, int b, int range);
 // The section before s, closing the loop.
 int PreviousSection(int s);
-// The body's orientation rebuilt from half h of the course: facing world +z, tilted onto the half,
+// A car's placement rebuilt from half h of the course: facing world +z, tilted onto the half,
 // turned by `yaw` about its up axis. The position is kept.
-void OrientOnHalf(Model& body, int h, float yaw);
+void OrientOnHalf(D3DXMATRIX& body, int h, float yaw);

@@ -324,16 +324,16 @@ void SetCameraLookAt(D3DXVECTOR3 eye, D3DXVECTOR3 target, D3DXVECTOR3 up) {
     D3DXMatrixLookAtLH(&viewMatrix, &eye, &target, &up);
 }
 
-D3DXVECTOR3 ProjectToScreen(D3DXVECTOR3 point) {
+D3DXVECTOR3 ProjectThrough(const D3DXMATRIX& screen, const D3DXMATRIX& view, D3DXVECTOR3 point) {
     D3DXVECTOR4 p;
-    D3DXVec3Transform(&p, &point, &screenMatrix);
+    D3DXVec3Transform(&p, &point, &screen);
     D3DXVECTOR3 out(p.x, p.y, 0.0f);
     if (p.w != 0.0f) {
         out.x = p.x / p.w;
         out.y = p.y / p.w;
     }
     // Camera position -(R t) and forward axis (third column) from the view matrix.
-    const D3DXMATRIX& v = viewMatrix;
+    const D3DXMATRIX& v = view;
     D3DXVECTOR3 t(v._41, v._42, v._43);
     D3DXVECTOR3 cam(-(v._11 * t.x + v._12 * t.y + v._13 * t.z), -(v._21 * t.x + v._22 * t.y + v._23 * t.z),
                     -(v._31 * t.x + v._32 * t.y + v._33 * t.z));
@@ -342,6 +342,8 @@ D3DXVECTOR3 ProjectToScreen(D3DXVECTOR3 point) {
     if (D3DXVec3Dot(&rel, &forward) < 0.0f) out.z = -1.0f;
     return out;
 }
+
+D3DXVECTOR3 ProjectToScreen(D3DXVECTOR3 point) { return ProjectThrough(screenMatrix, viewMatrix, point); }
 
 void SetDirectionalLight(float x, float y, float z, float r, float g, float b, float a) {
     std::memset(&light0, 0, sizeof(light0));

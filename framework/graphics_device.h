@@ -62,6 +62,8 @@ void EndFrame();
 void SetCameraLookAt(D3DXVECTOR3 eye, D3DXVECTOR3 target, D3DXVECTOR3 up);
 // Pixel coordinates of a world point through screenMatrix; z is 0 in front of the camera, -1 behind.
 D3DXVECTOR3 ProjectToScreen(D3DXVECTOR3 point);
+// The same through any screen and view matrix.
+D3DXVECTOR3 ProjectThrough(const D3DXMATRIX& screen, const D3DXMATRIX& view, D3DXVECTOR3 point);
 // Light 0 as a directional light of that direction (normalised) and diffuse colour; enables it.
 void SetDirectionalLight(float x, float y, float z, float r, float g, float b, float a);
 void EnableLight(bool enable);

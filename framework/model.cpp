@@ -4,6 +4,7 @@
 
 #include "framework/graphics_device.h"
 #include "framework/mesh.h"
+#include "framework/placement.h"
 
 namespace {
 
@@ -50,63 +51,20 @@ void Model::SetScale(float newScale) {
     scale = newScale;
 }
 
-void Model::MoveLocal(float dx, float dy, float dz) {
-    D3DXMATRIX t;
-    D3DXMatrixTranslation(&t, dx / scale, dy / scale, dz / scale);
-    D3DXMatrixMultiply(&localMatrix, &t, &localMatrix);
-}
+void Model::MoveLocal(float dx, float dy, float dz) { ::MoveLocal(localMatrix, dx / scale, dy / scale, dz / scale); }
 
-void Model::MoveParent(float dx, float dy, float dz) {
-    D3DXMATRIX t;
-    D3DXMatrixTranslation(&t, dx / scale, dy / scale, dz / scale);
-    D3DXMatrixMultiply(&localMatrix, &localMatrix, &t);
-}
+void Model::MoveParent(float dx, float dy, float dz) { ::MoveParent(localMatrix, dx / scale, dy / scale, dz / scale); }
 
-void Model::RotateX(float angle) {
-    D3DXMATRIX r;
-    D3DXMatrixRotationX(&r, angle);
-    D3DXMatrixMultiply(&localMatrix, &r, &localMatrix);
-}
-
-void Model::RotateY(float angle) {
-    D3DXMATRIX r;
-    D3DXMatrixRotationY(&r, angle);
-    D3DXMatrixMultiply(&localMatrix, &r, &localMatrix);
-}
-
-void Model::RotateZ(float angle) {
-    D3DXMATRIX r;
-    D3DXMatrixRotationZ(&r, angle);
-    D3DXMatrixMultiply(&localMatrix, &r, &localMatrix);
-}
-
-void Model::RotateAxis(const D3DXVECTOR3& axis, float angle) {
-    D3DXMATRIX r;
-    D3DXMatrixRotationAxis(&r, &axis, angle);
-    D3DXMatrixMultiply(&localMatrix, &r, &localMatrix);
-}
+void Model::RotateX(float angle) { ::RotateX(localMatrix, angle); }
+void Model::RotateY(float angle) { ::RotateY(localMatrix, angle); }
+void Model::RotateZ(float angle) { ::RotateZ(localMatrix, angle); }
+void Model::RotateAxis(const D3DXVECTOR3& axis, float angle) { ::RotateAxis(localMatrix, axis, angle); }
 
 void Model::SetAxes(const D3DXVECTOR3& x, const D3DXVECTOR3& y, const D3DXVECTOR3& z) {
-    const D3DXVECTOR3* axes[3] = {&x, &y, &z};
-    for (int r = 0; r < 3; ++r) {
-        localMatrix.m[r][0] = axes[r]->x * scale;
-        localMatrix.m[r][1] = axes[r]->y * scale;
-        localMatrix.m[r][2] = axes[r]->z * scale;
-        localMatrix.m[r][3] = 0.0f;
-    }
-    localMatrix._44 = 1.0f;
+    SetPlacementAxes(localMatrix, x, y, z, scale);
 }
 
-void Model::LookAt(float x, float y, float z) {
-    D3DXVECTOR3 up(0, 1, 0), target(x, y, z), position = GetPosition();
-    D3DXVECTOR3 az = target - position, ax, ay;
-    D3DXVec3Normalize(&az, &az);
-    D3DXVec3Cross(&ax, &up, &az);
-    D3DXVec3Normalize(&ax, &ax);
-    D3DXVec3Cross(&ay, &az, &ax);
-    D3DXVec3Normalize(&ay, &ay);
-    SetAxes(ax, ay, az);
-}
+void Model::LookAt(float x, float y, float z) { LookAtPoint(localMatrix, D3DXVECTOR3(x, y, z), scale); }
 
 void Model::FaceTowards(float x, float, float z) {
     D3DXVECTOR3 position = GetPosition();
@@ -162,15 +120,14 @@ void Model::DrawTranslucent() {
     mesh->DrawWithAlpha(GetWorldMatrix(), alpha);
 }
 
-void Model::GetCorners(D3DXVECTOR3 out[8]) {
-    D3DXMATRIX world = GetWorldMatrix();
-    for (int i = 0; i < 8; ++i) D3DXVec3TransformCoord(&out[i], &corners[i], &world);
-}
+void Model::GetCorners(D3DXVECTOR3 out[8]) { PlaceCorners(GetWorldMatrix(), corners, out); }
 
-bool Model::IsOnScreen() {
-    if (OnScreen(GetPosition())) return true;
+bool Model::IsOnScreen() { return PlacedBoxOnScreen(GetWorldMatrix(), corners); }
+
+bool PlacedBoxOnScreen(const D3DXMATRIX& world, const D3DXVECTOR3 box[8]) {
+    if (OnScreen(PlacementPosition(world))) return true;
     D3DXVECTOR3 c[8];
-    GetCorners(c);
+    PlaceCorners(world, box, c);
     for (const D3DXVECTOR3& p : c)
         if (OnScreen(p)) return true;
     return false;

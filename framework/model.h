@@ -60,3 +60,7 @@ private:
     // Replaces the rotation part of localMatrix by the three axes, scaled; translation kept.
     void SetAxes(const D3DXVECTOR3& x, const D3DXVECTOR3& y, const D3DXVECTOR3& z);
 };
+
+// The test of Model::IsOnScreen for a box (model-space corners as in Model::corners) at a world
+// placement: its position or a corner projects in front of the camera within the widened screen.
+bool PlacedBoxOnScreen(const D3DXMATRIX& world, const D3DXVECTOR3 box[8]);

@@ -112,8 +112,6 @@ const PanelRect kHudPanelRects[kHudPanelCount] = {
     {536, 8, 632, 56},   {536, 8, 632, 88},    {536, 8, 632, 120}, {536, 8, 632, 152},
 };
 
-bool kbgmReady = false;
-int kbgmHandle = 0;
 bool autoLoadSuccess = false;
 
 namespace {

@@ -109,8 +109,6 @@ extern const PanelRect kHudPanelRects[kHudPanelCount];
 void BuildHudPanels();
 
 // --- Flags the boot loader owns ---------------------------------------------------------------------
-extern bool kbgmReady;        // the background-music library passed the boot probe
-extern int kbgmHandle;        // its song handle
 extern bool autoLoadSuccess;  // the start-up auto-load read the save file
 
 // Loading (boot steps 7 and 9-13, working directory already "data") and release (shutdown).

@@ -4,6 +4,7 @@
 
 #include "framework/graphics_device.h"
 #include "framework/mesh.h"
+#include "framework/placement.h"
 #include "race/opponents.h"
 #include "courses/track_queries.h"
 #include "race/race_state.h"
@@ -38,7 +39,8 @@ void DrawShining(Model& crystal) {
 
 void PickUpCrystals() {
     RaceState& r = raceState;
-    const D3DXVECTOR3 car = playerBody.GetPosition();
+    // Reached by the car as drawn this frame.
+    const D3DXVECTOR3 car = PlacementPosition(r.pose.body);
     for (int i = 0; i < SupplyCount(); ++i) {
         if (!supplyCrystalPresent[i] || !Reached(supplyCrystals[i], car)) continue;
         r.gaugeFill += kCrystalPoints;
@@ -69,14 +71,12 @@ void PickUpCrystals() {
     }
 }
 
-void DrawCrystals() {
+void TurnCrystals() {
     for (Model& m : supplyCrystals) m.RotateY(kSupplyTurn);
     for (Model& m : boostCrystals) m.RotateY(kBoostTurn);
-    DrawStillCrystals();
 }
 
-void DrawStillCrystals() {
-    const RaceState& r = raceState;
+void DrawCrystals(int section, int range) {
     if (!device) return;
 
     SetAlphaBlend(true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
@@ -90,10 +90,10 @@ void DrawStillCrystals() {
 
     const CourseGeometry& g = courseGeometry;
     for (int i = 0; i < SupplyCount(); ++i)
-        if (supplyCrystalPresent[i] && WithinSections(g.supplyCrystalSection[i], r.section, r.crystalRange))
+        if (supplyCrystalPresent[i] && WithinSections(g.supplyCrystalSection[i], section, range))
             DrawShining(supplyCrystals[i]);
     for (int i = 0; i < BoostCount(); ++i)
-        if (boostCrystalPresent[i] && WithinSections(g.boostCrystalSection[i], r.section, r.crystalRange))
+        if (boostCrystalPresent[i] && WithinSections(g.boostCrystalSection[i], section, range))
             DrawShining(boostCrystals[i]);
 
     device->SetTexture(0, nullptr);

@@ -10,9 +10,9 @@ extern uint8_t boostCrystalPresent[BoostCrystalSlots];
 
 // Pick-up within 20 units, the gauge flow and the stock, once per race frame.
 void PickUpCrystals();
-// Turns every crystal and draws the present ones inside the draw range.
-void DrawCrystals();
-// Draws the present crystals inside the draw range as they stand, without turning them.
-void DrawStillCrystals();
+// Turns every crystal by its frame's step (supply crystals 0.1, boost crystals 0.2 radians).
+void TurnCrystals();
+// Draws the present crystals within `range` sections of `section`, as they stand.
+void DrawCrystals(int section, int range);
 // Every used crystal present again (each completed lap).
 void RestoreCrystals();

@@ -7,12 +7,14 @@
 #include "courses/course_geometry.h"
 #include "courses/track_queries.h"
 #include "framework/graphics_device.h"
+#include "framework/placement.h"
 #include "race/player_vehicle.h"
 #include "race/race_state.h"
 #include "game/asset_tables.h"
 #include "game/scene_flow.h"
 #include "game/settings.h"
 
+D3DXMATRIX oppPlacement[MaxOpponents];
 float oppSpeed[MaxOpponents];
 float oppTopSpeed[MaxOpponents];
 float oppHeading[MaxOpponents];
@@ -23,7 +25,6 @@ int oppHalf[MaxOpponents];
 int oppLaps[MaxOpponents];
 int oppBoostTimer[MaxOpponents];
 int oppSteer[MaxOpponents];
-uint8_t oppVisible[MaxOpponents];
 
 namespace {
 constexpr float kOppTurnLimit = 0.049087387f;  // 2pi/128 per frame
@@ -38,24 +39,17 @@ constexpr float kCarHalfWidth = 9.0f;  // the body's side points, as the player'
 
 int Count() { return std::clamp(raceState.enemyCount, 0, MaxOpponents); }
 
-void SetPosition(Model& m, const D3DXVECTOR3& p) {
-    m.localMatrix._41 = p.x;
-    m.localMatrix._42 = p.y;
-    m.localMatrix._43 = p.z;
-}
-
 bool ProjectsInsideScreen(const D3DXVECTOR3& p) {
     const D3DXVECTOR3 s = ProjectToScreen(p);
     return s.z >= 0.0f && s.x >= 0.0f && s.x < 640.0f && s.y >= 0.0f && s.y < 480.0f;
 }
 
 bool InView(int i) {
-    Model& body = oppBodies[i];
-    const D3DXVECTOR3 pos = body.GetPosition();
+    const D3DXVECTOR3 pos = PlacementPosition(oppPlacement[i]);
     const D3DXVECTOR3 eye(cameraMatrix._41, cameraMatrix._42, cameraMatrix._43);
     const D3DXVECTOR3 gap = pos - eye;
     const float distance = D3DXVec3Length(&gap);
-    if (renderLevel >= 2) return distance < kDrawDistance && body.IsOnScreen();
+    if (renderLevel >= 2) return distance < kDrawDistance && PlacedBoxOnScreen(oppPlacement[i], oppBodies[i].corners);
     return distance < (renderLevel == 1 ? kDrawDistance : kLowDrawDistance) && ProjectsInsideScreen(pos);
 }
 
@@ -74,37 +68,13 @@ D3DXVECTOR3 LaneAim(int s, float lane) {
 // axis, so the aim lying above or below that plane (on a crest, a dip or a twisted section) is no
 // turn. Measured with the height left in, the angle stays large close to the aim, its sign comes out
 // wrong, and the car circles round the aim instead of crossing the boundary.
-D3DXVECTOR3 AimOnPlane(Model& body, const D3DXVECTOR3& aim) {
-    const D3DXVECTOR3 way = aim - body.GetPosition(), up = body.GetAxisY();
+D3DXVECTOR3 AimOnPlane(const D3DXMATRIX& body, const D3DXVECTOR3& aim) {
+    const D3DXVECTOR3 way = aim - PlacementPosition(body), up = PlacementAxisY(body);
     const float upSquared = D3DXVec3Dot(&up, &up);
     if (upSquared <= 0.0f) return way;
     return way - up * (D3DXVec3Dot(&way, &up) / upSquared);
 }
 
-void DrawOpponent(int i) {
-    Model& body = oppBodies[i];
-    const D3DXMATRIX savedBody = body.localMatrix;
-    D3DXMATRIX savedTires[4];
-    for (int t = 0; t < 4; ++t) savedTires[t] = oppTires[i][t].localMatrix;
-
-    const D3DXVECTOR3 n = courseGeometry.halfNormal[2 * oppSection[i] + oppHalf[i]] * kBodyLift;
-    body.MoveParent(n.x, n.y, n.z);
-    for (int t = 0; t < 4; ++t) {
-        if (t < 2) oppTires[i][t].RotateY(static_cast<float>(oppSteer[i]) * kSteerShown);
-        oppTires[i][t].RotateX(oppWheelSpin[i]);
-    }
-    oppShadows[i].DrawTranslucent();
-    body.Draw();
-    for (Model& tire : oppTires[i]) tire.Draw();
-    if (oppBoostTimer[i] > 0) {
-        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-        for (Model& flame : oppFlames[i]) flame.DrawTranslucent();
-        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
-    }
-
-    body.localMatrix = savedBody;
-    for (int t = 0; t < 4; ++t) oppTires[i][t].localMatrix = savedTires[t];
-}
 }  // namespace
 
 void UpdateOpponents() {
@@ -121,17 +91,17 @@ void UpdateOpponents() {
 
         // 3-5. Sit on the own half, aim along the lane at the next boundary.
         const int s1 = NextSection(oppSection[i]);
-        Model& body = oppBodies[i];
+        D3DXMATRIX& body = oppPlacement[i];
         OrientOnHalf(body, 2 * oppSection[i] + oppHalf[i], oppHeading[i]);
-        const float a = YawTo(body, AimOnPlane(body, LaneAim(s1, oppLane[i])));
+        const float a = YawToPlacement(body, nullptr, AimOnPlane(body, LaneAim(s1, oppLane[i])));
         oppHeading[i] += std::clamp(a, -kOppTurnLimit, kOppTurnLimit);
         oppSteer[i] = a <= -kOppSteerShown ? -1 : (a >= kOppSteerShown ? 1 : 0);
 
         // 6. Drive.
-        body.MoveLocal(0.0f, 0.0f, oppSpeed[i]);
+        MoveLocal(body, 0.0f, 0.0f, oppSpeed[i]);
 
         // 7. Progress by the body's centre: onto the next section, or stay on this one.
-        const D3DXVECTOR3 pos = body.GetPosition(), up = body.GetAxisY();
+        const D3DXVECTOR3 pos = PlacementPosition(body), up = PlacementAxisY(body);
         D3DXVECTOR3 hit;
         int half = -1;
         if (PointOverHalf(pos, up, s1, 0, &hit)) {
@@ -143,13 +113,13 @@ void UpdateOpponents() {
             oppSection[i] = s1;
             oppHalf[i] = half;
             if (s1 == 0) oppLaps[i] += 1;
-            SetPosition(body, hit);
+            SetPlacementPosition(body, hit);
         } else {
             const int s = oppSection[i];
-            if (!PointOverHalf(pos, up, s, 0) && !PointOverHalf(pos, up, s, 1)) body.MoveLocal(0.0f, 0.0f, -oppSpeed[i]);
-            const D3DXVECTOR3 p = body.GetPosition();
+            if (!PointOverHalf(pos, up, s, 0) && !PointOverHalf(pos, up, s, 1)) MoveLocal(body, 0.0f, 0.0f, -oppSpeed[i]);
+            const D3DXVECTOR3 p = PlacementPosition(body);
             const D3DXVECTOR3 top = p + up * kOppTestReach, bottom = p - up * kOppTestReach;
-            if (D3DXPlaneIntersectLine(&hit, &g.halfPlane[2 * s], &top, &bottom)) SetPosition(body, hit);
+            if (D3DXPlaneIntersectLine(&hit, &g.halfPlane[2 * s], &top, &bottom)) SetPlacementPosition(body, hit);
         }
 
         // 8.
@@ -157,15 +127,29 @@ void UpdateOpponents() {
     }
 }
 
+VehiclePose OpponentPose(int i) {
+    VehiclePose pose = RestPose(OpponentVehicleParts(i), oppPlacement[i]);
+    const D3DXVECTOR3 n = courseGeometry.halfNormal[2 * oppSection[i] + oppHalf[i]] * kBodyLift;
+    MoveParent(pose.body, n.x, n.y, n.z);
+    for (int t = 0; t < 4; ++t) {
+        if (t < 2) RotateY(pose.tires[t], static_cast<float>(oppSteer[i]) * kSteerShown);
+        RotateX(pose.tires[t], oppWheelSpin[i]);
+    }
+    return pose;
+}
+
+bool OpponentInView(int i) {
+    return i >= 0 && i < Count() && WithinSections(oppSection[i], raceState.section, raceState.crystalRange) &&
+           InView(i);
+}
+
 void DrawOpponents() {
     if (!device) return;
-    const RaceState& r = raceState;
     device->SetRenderState(D3DRS_LIGHTING, 1);
     for (int i = 0; i < Count(); ++i) {
-        oppVisible[i] = 0;
-        if (!WithinSections(oppSection[i], r.section, r.crystalRange)) continue;
-        if (!InView(i)) continue;
-        oppVisible[i] = 1;
-        DrawOpponent(i);
+        if (!OpponentInView(i)) continue;
+        VehicleEffects effects;
+        effects.boostFlames = oppBoostTimer[i] > 0;
+        DrawVehicle(OpponentVehicleParts(i), OpponentPose(i), effects);
     }
 }

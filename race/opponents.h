@@ -4,6 +4,10 @@
 #include <cstdint>
 
 #include "courses/course_table.h"
+#include "race/vehicle.h"
+
+// Where each opponent is: its world placement on its own half, facing along its heading.
+extern D3DXMATRIX oppPlacement[MaxOpponents];
 
 extern float oppSpeed[MaxOpponents];
 extern float oppTopSpeed[MaxOpponents];
@@ -15,9 +19,13 @@ extern int oppHalf[MaxOpponents];
 extern int oppLaps[MaxOpponents];
 extern int oppBoostTimer[MaxOpponents];
 extern int oppSteer[MaxOpponents];
-extern uint8_t oppVisible[MaxOpponents];
 
 // Every opponent, in index order: speed, boost, aim along its lane, move, progress.
 void UpdateOpponents();
-// Opponents inside the draw window and in view, posed on their halves.
+// Opponent i as drawn: lifted 6 units off its half, front tyres steered, tyres turned.
+VehiclePose OpponentPose(int i);
+// Opponent i is inside the draw window around the player's section and in view of the camera the
+// device draws with (near enough, and on screen).
+bool OpponentInView(int i);
+// The opponents in view, posed.
 void DrawOpponents();

@@ -8,14 +8,12 @@
 #include "courses/course_builder.h"
 #include "courses/course_geometry.h"
 #include "courses/track_queries.h"
-#include "framework/input.h"
+#include "framework/placement.h"
+#include "game/controls.h"
 #include "race/opponents.h"
 #include "race/race_state.h"
-#include "game/pad_config.h"
 #include "game/scene_flow.h"
 #include "game/settings.h"
-
-Spark sparks[20];
 
 namespace {
 constexpr float kTwoPi = 6.2831853f;
@@ -34,20 +32,6 @@ constexpr float kContactRange = 100.0f;
 constexpr int kContactSections = 3;
 constexpr float kGlueReach = 100.0f;
 constexpr float kBodyLift = 6.0f;
-constexpr int kSparkLife = 10;
-
-bool KeyHeld(int code) { return KeyState(code) >= 2; }
-bool KeyJustPressed(int code) { return KeyState(code) == 2; }
-bool PadHeld(int input) { return PadState(0, input) >= 2; }
-bool PadJustPressed(int input) { return PadState(0, input) == 2; }
-
-bool LeftHeld() { return KeyHeld(DIK_LEFT) || KeyHeld(DIK_NUMPAD4) || PadHeld(kPadLeft); }
-bool RightHeld() { return KeyHeld(DIK_RIGHT) || KeyHeld(DIK_NUMPAD6) || PadHeld(kPadRight); }
-bool LeftJustPressed() { return KeyJustPressed(DIK_LEFT) || KeyJustPressed(DIK_NUMPAD4) || PadJustPressed(kPadLeft); }
-bool RightJustPressed() { return KeyJustPressed(DIK_RIGHT) || KeyJustPressed(DIK_NUMPAD6) || PadJustPressed(kPadRight); }
-bool BoostHeld() {
-    return KeyHeld(DIK_LSHIFT) || KeyHeld(DIK_SPACE) || KeyHeld(DIK_NUMPAD0) || PadHeld(padButtons[kPadBoost]);
-}
 
 int StepTowardZero(int v) { return v > 0 ? v - 1 : (v < 0 ? v + 1 : 0); }
 
@@ -69,18 +53,10 @@ void BoostSoundCue(int timer) {
     if (timer == 150 || timer == 120 || timer == 90) PlaySound(kSoundBoost2);
 }
 
-D3DXVECTOR3 Row(const D3DXMATRIX& m, int row) { return D3DXVECTOR3(m.m[row][0], m.m[row][1], m.m[row][2]); }
-
-void SetPosition(Model& m, const D3DXVECTOR3& p) {
-    m.localMatrix._41 = p.x;
-    m.localMatrix._42 = p.y;
-    m.localMatrix._43 = p.z;
-}
-
 // A bump against a wall while moving toward it: back to last frame's place, slower, no drift.
 void BounceOffWall(bool leftOn, bool rightOn, float turnWhenLeftOff) {
     RaceState& r = raceState;
-    playerBody.localMatrix = r.previousPose;
+    r.placement = r.previousPlacement;
     r.speed /= r.gripState == -1 ? 2.0f : 1.2f;
     r.driftAngle = 0.0f;
     r.gripState = 0;
@@ -93,11 +69,6 @@ void BounceOffWall(bool leftOn, bool rightOn, float turnWhenLeftOff) {
     }
     PlaySound(kSoundHit);
 }
-
-// The matrices the pose replaces, put back by UnposeCarParts.
-D3DXMATRIX savedBody;
-D3DXMATRIX savedTires[4];
-bool posed = false;
 }  // namespace
 
 void KeepSoundPlaying(SoundSlot slot) {
@@ -105,34 +76,20 @@ void KeepSoundPlaying(SoundSlot slot) {
     if (!sounds[slot].IsPlaying()) sounds[slot].Play(false);
 }
 
-bool GasHeld() {
-    return KeyHeld(DIK_Z) || KeyHeld(DIK_A) || KeyHeld(DIK_UP) || KeyHeld(DIK_NUMPAD8) || PadHeld(kPadUp) ||
-           PadHeld(padButtons[kPadGas]);
-}
-
-bool GasJustPressed() {
-    return KeyJustPressed(DIK_Z) || KeyJustPressed(DIK_A) || KeyJustPressed(DIK_UP) || KeyJustPressed(DIK_NUMPAD8) ||
-           PadJustPressed(kPadUp) || PadJustPressed(padButtons[kPadGas]);
-}
-
-bool BrakeHeld() {
-    return KeyHeld(DIK_X) || KeyHeld(DIK_S) || KeyHeld(DIK_DOWN) || KeyHeld(DIK_NUMPAD5) || PadHeld(kPadDown) ||
-           PadHeld(padButtons[kPadBrake]);
-}
-
 float RandomLift() { return static_cast<float>(std::rand() % 20000) / 60000.0f; }
 
 void DriveByInput(uint8_t* gasHeld, uint8_t* brakeHeld) {
     RaceState& r = raceState;
     // 1. Steering; both directions cancel.
-    if (LeftHeld()) r.steerInput -= 1;
-    if (RightHeld()) r.steerInput += 1;
+    const Controls& c = controls;
+    if (c.left.held) r.steerInput -= 1;
+    if (c.right.held) r.steerInput += 1;
 
     // 2. The slide: a double tap of one direction within 8 frames.
     if (r.sideSpeed != 0.0f) {
         r.slideTapTimer = 0;
     } else {
-        const bool tapLeft = LeftJustPressed(), tapRight = RightJustPressed();
+        const bool tapLeft = c.left.pressed, tapRight = c.right.pressed;
         if (tapLeft == tapRight) {
             r.slideTapTimer = StepTowardZero(r.slideTapTimer);
         } else if (tapLeft) {
@@ -194,7 +151,7 @@ void DriveByInput(uint8_t* gasHeld, uint8_t* brakeHeld) {
     r.heading = WrapHeading(r.heading);
 
     // 6.
-    const bool gas = GasHeld(), brake = BrakeHeld();
+    const bool gas = c.gas.held, brake = c.brake.held;
     if (gas) *gasHeld = 1;
     if (brake) *brakeHeld = 1;
 
@@ -238,7 +195,7 @@ void DriveByInput(uint8_t* gasHeld, uint8_t* brakeHeld) {
     }
 
     // 8. Boost: fired from the stock, then held at boost speed while it runs.
-    if (BoostHeld() && r.boostStock > 0 && r.boostTimer == 0) {
+    if (c.boost.held && r.boostStock > 0 && r.boostTimer == 0) {
         r.boostTimer = kBoostFrames;
         r.boostStock -= 1;
         PlaySound(kSoundBoost1);
@@ -257,9 +214,9 @@ void DriveAuto(uint8_t* gasHeld, uint8_t* brakeHeld) {
     const CourseGeometry& g = courseGeometry;
     // 1-2. Aim at the middle of the next boundary.
     const D3DXVECTOR3 target = BoundaryMid(NextSection(r.section));
-    Model probe = playerBody;
+    D3DXMATRIX probe = r.placement;
     OrientOnTrack(probe, r.heading);
-    const float a = YawTo(probe, target - probe.GetPosition());
+    const float a = YawToPlacement(probe, nullptr, target - PlacementPosition(probe));
     r.heading = WrapHeading(r.heading + std::clamp(a, -kAutoTurnLimit, kAutoTurnLimit));
     r.steerInput = a < -kDriftTurnRate ? -1 : (a > kDriftTurnRate ? 1 : 0);
 
@@ -295,27 +252,27 @@ void LimitSpeed() {
     if (r.speed == 0.0f) r.sideSpeed = 0.0f;
 }
 
-void OrientOnTrack(Model& body, float yaw) { OrientOnHalf(body, 2 * raceState.section + raceState.half, yaw); }
+void OrientOnTrack(D3DXMATRIX& body, float yaw) { OrientOnHalf(body, 2 * raceState.section + raceState.half, yaw); }
 
 void PlaceAndMoveCar() {
     RaceState& r = raceState;
-    OrientOnTrack(playerBody, r.heading + r.driftAngle);
-    r.previousPose = playerBody.localMatrix;
-    playerBody.MoveLocal(r.sideSpeed, 0.0f, r.speed);
+    OrientOnTrack(r.placement, r.heading + r.driftAngle);
+    r.previousPlacement = r.placement;
+    MoveLocal(r.placement, r.sideSpeed, 0.0f, r.speed);
 }
 
 void CarContacts() {
     RaceState& r = raceState;
     D3DXMATRIX toPlayer;
-    if (!D3DXMatrixInverse(&toPlayer, nullptr, &playerBody.localMatrix)) return;
+    if (!D3DXMatrixInverse(&toPlayer, nullptr, &r.placement)) return;
     const D3DXVECTOR3 lo = playerBody.corners[7], hi = playerBody.corners[0];
-    const D3DXVECTOR3 pos = playerBody.GetPosition();
+    const D3DXVECTOR3 pos = PlacementPosition(r.placement);
     for (int i = 0; i < r.enemyCount && i < MaxOpponents; ++i) {
         if (!WithinSections(r.section, oppSection[i], kContactSections)) continue;
-        const D3DXVECTOR3 gap = oppBodies[i].GetPosition() - pos;
+        const D3DXVECTOR3 gap = PlacementPosition(oppPlacement[i]) - pos;
         if (D3DXVec3Length(&gap) >= kContactRange) continue;
         D3DXVECTOR3 corners[8];
-        oppBodies[i].GetCorners(corners);
+        PlaceCorners(oppPlacement[i], oppBodies[i].corners, corners);
         int result = 0;
         for (int k = 0; k < 8; ++k) {
             // Inside the player's box is inside all six of its face planes.
@@ -328,14 +285,14 @@ void CarContacts() {
         if (result == 1) r.heading += kContactTurn;
         if (result == 2) r.heading -= kContactTurn;
         std::swap(r.speed, oppSpeed[i]);
-        playerBody.localMatrix = r.previousPose;
+        r.placement = r.previousPlacement;
         PlaySound(kSoundEneHit);
     }
 }
 
 void EdgeContacts() {
     RaceState& r = raceState;
-    D3DXVECTOR3 up = playerBody.GetAxisY();
+    D3DXVECTOR3 up = PlacementAxisY(r.placement);
     CarCorners c = CarCornerPoints();
     const bool frontLeft = TestSurface(c.frontLeft, up, r.section).Any();
     const bool frontRight = TestSurface(c.frontRight, up, r.section).Any();
@@ -345,7 +302,7 @@ void EdgeContacts() {
     }
     GlueToSurface();
 
-    up = playerBody.GetAxisY();
+    up = PlacementAxisY(r.placement);
     c = CarCornerPoints();
     const bool rearLeft = TestSurface(c.rearLeft, up, r.section).Any();
     const bool rearRight = TestSurface(c.rearRight, up, r.section).Any();
@@ -357,67 +314,27 @@ void EdgeContacts() {
 }
 
 void GlueToSurface() {
-    const RaceState& r = raceState;
-    const D3DXVECTOR3 pos = playerBody.GetPosition(), up = playerBody.GetAxisY();
+    RaceState& r = raceState;
+    const D3DXVECTOR3 pos = PlacementPosition(r.placement), up = PlacementAxisY(r.placement);
     const D3DXVECTOR3 top = pos + up * kGlueReach, bottom = pos - up * kGlueReach;
     D3DXVECTOR3 hit;
     if (D3DXPlaneIntersectLine(&hit, &courseGeometry.halfPlane[2 * r.section + r.half], &top, &bottom))
-        SetPosition(playerBody, hit);
+        SetPlacementPosition(r.placement, hit);
 }
 
-void PoseCarParts(float lift) {
+VehiclePose PlayerPose(float lift) {
     const RaceState& r = raceState;
-    savedBody = playerBody.localMatrix;
-    for (int t = 0; t < 4; ++t) savedTires[t] = playerTires[t].localMatrix;
-    posed = true;
-
-    OrientOnTrack(playerBody, r.heading);
-    playerBody.RotateZ(-r.driftAngle / 4.0f);
+    VehiclePose pose = RestPose(PlayerVehicleParts(), r.placement);
+    OrientOnTrack(pose.body, r.heading);
+    RotateZ(pose.body, -r.driftAngle / 4.0f);
     const D3DXVECTOR3 n = courseGeometry.halfNormal[2 * r.section + r.half] * kBodyLift;
-    playerBody.MoveParent(n.x, n.y, n.z);
-    playerBody.MoveLocal(0.0f, lift, 0.0f);
+    MoveParent(pose.body, n.x, n.y, n.z);
+    MoveLocal(pose.body, 0.0f, lift, 0.0f);
     const float steer = static_cast<float>(r.steerInput) * kSteerShown * (r.speed < 0.0f ? -1.0f : 1.0f);
     for (int t = 0; t < 4; ++t) {
-        playerTires[t].RotateZ(r.driftAngle / 4.0f);
-        if (t < 2) playerTires[t].RotateY(steer);
-        playerTires[t].RotateX(r.wheelSpin);
+        RotateZ(pose.tires[t], r.driftAngle / 4.0f);
+        if (t < 2) RotateY(pose.tires[t], steer);
+        RotateX(pose.tires[t], r.wheelSpin);
     }
-}
-
-void UnposeCarParts(float lift) {
-    if (!posed) return;
-    playerBody.localMatrix = savedBody;
-    for (int t = 0; t < 4; ++t) playerTires[t].localMatrix = savedTires[t];
-    posed = false;
-}
-
-void ClearSparks() {
-    for (Spark& s : sparks) s = Spark{0, D3DXVECTOR3(0, 0, 0), D3DXVECTOR3(0, 0, 0)};
-}
-
-void AdvanceSparks() {
-    for (Spark& s : sparks) {
-        if (s.life <= 0) continue;
-        s.position += s.velocity;
-        s.life -= 1;
-    }
-}
-
-void DriftSparks() {
-    const RaceState& r = raceState;
-    if (r.gripState != -1 || std::fabs(r.driftAngle) <= kSparkDrift) return;
-    KeepSoundPlaying(kSoundDrift);
-    const D3DXMATRIX& m = playerBody.localMatrix;
-    const D3DXVECTOR3 right = Row(m, 0), up = Row(m, 1), forward = Row(m, 2), pos = Row(m, 3);
-    // They fly from the rear corner on the outside of the slide, backward from the car.
-    const D3DXVECTOR3 origin = pos - up * 4.0f - forward * 7.0f + right * (r.driftAngle >= 0.0f ? -7.0f : 7.0f);
-    for (Spark& s : sparks) {
-        if (std::rand() % 10 != 0) continue;
-        s.life = kSparkLife;
-        s.position = origin;
-        s.velocity = -forward;
-        s.velocity.x += static_cast<float>(std::rand() % 1000 - 500) * 0.002f;
-        s.velocity.y += static_cast<float>(std::rand() % 1000 - 500) * 0.002f;
-        s.velocity.z += static_cast<float>(std::rand() % 1000 - 500) * 0.002f;
-    }
+    return pose;
 }

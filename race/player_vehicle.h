@@ -5,8 +5,9 @@
 #pragma once
 #include <cstdint>
 
-#include "platform/math.h"
 #include "game/asset_tables.h"
+#include "platform/math.h"
+#include "race/vehicle.h"
 
 // Angles of the driving model (radians per frame unless noted).
 constexpr float kTurnRate = 0.012271847f;        // pi/256: steering, not drifting
@@ -27,32 +28,22 @@ constexpr int kGripFrames = 10;   // gripState while the gas is held: the drift 
 void DriveByInput(uint8_t* gasHeld, uint8_t* brakeHeld);
 void DriveAuto(uint8_t* gasHeld, uint8_t* brakeHeld);
 
-// Steps 5 to 11 of the race frame.
+// Steps 5 to 8 of the race frame.
 void LimitSpeed();
 void PlaceAndMoveCar();
 void CarContacts();
 void EdgeContacts();
 void GlueToSurface();
-void PoseCarParts(float lift);
-void UnposeCarParts(float lift);
-void DriftSparks();
+// The car as drawn: upright on its half facing along the heading, rolled by a quarter of the drift,
+// lifted 6 units off the road along its normal and shaken by `lift`; the front tyres steered, every
+// tyre turned by the wheel spin and rolled with the drift.
+VehiclePose PlayerPose(float lift);
 
-// The body's orientation rebuilt from the track: facing world +z, tilted onto the current half,
-// turned by `yaw` about its up axis. The position is kept.
-void OrientOnTrack(Model& body, float yaw);
+// A placement's orientation rebuilt from the track: facing world +z, tilted onto the player's
+// current half, turned by `yaw` about its up axis. The position is kept.
+void OrientOnTrack(D3DXMATRIX& body, float yaw);
 // A random shake of the car: (r mod 20000) / 60000.
 float RandomLift();
-
-// The drift sparks: twenty slots, each living 10 frames.
-struct Spark {
-    int life;
-    D3DXVECTOR3 position;
-    D3DXVECTOR3 velocity;
-};
-extern Spark sparks[20];
-void ClearSparks();
-// Moves every live spark by its velocity and ages it (drawing is the camera module's).
-void AdvanceSparks();
 
 // "plays": started when it is not already playing (sounds on only); a running loop is not cut.
 void KeepSoundPlaying(SoundSlot slot);

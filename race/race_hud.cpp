@@ -5,7 +5,8 @@
 
 #include "courses/course_builder.h"
 #include "courses/course_geometry.h"
-#include "courses/course_setup.h"
+#include "framework/placement.h"
+#include "game/records.h"
 #include "framework/draw2d.h"
 #include "framework/frame_pacer.h"
 #include "framework/graphics_device.h"
@@ -17,10 +18,9 @@
 #include "game/scene_flow.h"
 #include "game/settings.h"
 
+BigText bigText = {"", 0, 0, 0, 0, 0, 0, 0, 0};
 Texture bigTextImage;
 Texture bigShadowImage;
-int bigTextX = 0, bigTextY = 0, bigShadowX = 0, bigShadowY = 0;
-char bigTextString[256] = "";
 
 namespace {
 const char* const kFace = "ＭＳ ゴシック";
@@ -29,6 +29,44 @@ constexpr uint32_t kNewBestColour = 0xffffc0ffu;
 constexpr uint32_t kLapTextColour = 0xffff0000u, kLapShadowColour = 0xff808080u;
 constexpr uint32_t kGreen = 0xff00ff00u, kBlack = 0xff000000u;
 constexpr int kBlinkingTextFrames = 1000;
+
+// The lap read-outs as they stand, and the serials of what their images show.
+struct LapReadout {
+    int minutes, millis;
+    bool newBest;
+    int serial;
+};
+LapReadout lastLapReadout = {99, 59999, false, 1};
+LapReadout bestLapReadout = {99, 59999, false, 1};
+int lastLapImageSerial = 0, bestLapImageSerial = 0, bigTextImageSerial = 0;
+
+void MakeReadoutImage(Texture& image, const LapReadout& readout, uint32_t colour) {
+    char text[32];
+    FormatLapTime(text, sizeof text, readout.minutes, readout.millis);
+    image.Release();
+    image.CreateFromTextItalic(text, 16, colour, 700, kFace);
+}
+
+// The images of the texts that changed since they were last drawn.
+void RefreshTextImages() {
+    if (lastLapImageSerial != lastLapReadout.serial) {
+        MakeReadoutImage(lastLapTimeText, lastLapReadout, lastLapReadout.newBest ? kNewBestColour : kLapTimeColour);
+        lastLapImageSerial = lastLapReadout.serial;
+    }
+    if (bestLapImageSerial != bestLapReadout.serial) {
+        MakeReadoutImage(bestLapTimeText, bestLapReadout, kLapTimeColour);
+        bestLapImageSerial = bestLapReadout.serial;
+    }
+    if (bigTextImageSerial != bigText.serial) {
+        bigTextImage.Release();
+        bigShadowImage.Release();
+        if (bigText.text[0] != '\0') {
+            bigTextImage.CreateFromTextItalic(bigText.text, bigText.size, bigText.colour, 700, kFace);
+            bigShadowImage.CreateFromTextItalic(bigText.text, bigText.size, bigText.shadowColour, 700, kFace);
+        }
+        bigTextImageSerial = bigText.serial;
+    }
+}
 
 // Panel slots of the asset tables: FPS, speed, rank, mini map, boost gauge, then the timer panel
 // for one to four read-outs.
@@ -76,34 +114,39 @@ Marker MapMarker(const D3DXVECTOR3& p, int half, uint32_t colour) {
 }  // namespace
 
 void ShowBigText(const char* text, int size, uint32_t colour, uint32_t shadowColour, int x, int y, int frames) {
-    bigTextImage.Release();
-    bigShadowImage.Release();
-    std::snprintf(bigTextString, sizeof bigTextString, "%s", text);
-    bigTextImage.CreateFromTextItalic(text, size, colour, 700, kFace);
-    bigShadowImage.CreateFromTextItalic(text, size, shadowColour, 700, kFace);
+    BigText& b = bigText;
+    std::snprintf(b.text, sizeof b.text, "%s", text);
+    b.size = size;
+    b.colour = colour;
+    b.shadowColour = shadowColour;
     const int offset = size == 64 ? 4 : 2;
-    bigTextX = x;
-    bigTextY = y;
-    bigShadowX = x + offset;
-    bigShadowY = y + offset;
+    b.x = x;
+    b.y = y;
+    b.shadowX = x + offset;
+    b.shadowY = y + offset;
+    b.serial += 1;
     raceState.bigTextTimer = frames;
 }
 
-void DrawBigText() {
+void AdvanceBigText() {
     RaceState& r = raceState;
+    r.bigTextShown = r.bigTextTimer;
     if (r.bigTextTimer <= 0) return;
-    // Four equal steps down at 16, 12, 8 and 4 frames left.
-    const int steps = r.bigTextTimer <= 4 ? 4 : r.bigTextTimer <= 8 ? 3 : r.bigTextTimer <= 12 ? 2 : r.bigTextTimer <= 16 ? 1 : 0;
-    const uint32_t alpha = static_cast<uint32_t>(255 - 51 * steps);
-    if (r.bigTextTimer <= kBlinkingTextFrames || r.bigTextTimer % 61 < 30) {
-        DrawImage(bigShadowImage, bigShadowX, bigShadowY, alpha);
-        DrawImage(bigTextImage, bigTextX, bigTextY, alpha);
-    }
     r.bigTextTimer -= 1;
-    if (r.bigTextTimer == 0) {
-        bigTextString[0] = '\0';
-        bigTextImage.Release();
-        bigShadowImage.Release();
+    // The text has gone; its images stay for this frame's HUD, which shows its last frame.
+    if (r.bigTextTimer == 0) bigText.text[0] = '\0';
+}
+
+void DrawBigText() {
+    const int shown = raceState.bigTextShown;
+    if (shown <= 0 || !device) return;
+    // Four equal steps down at 16, 12, 8 and 4 frames left.
+    const int steps = shown <= 4 ? 4 : shown <= 8 ? 3 : shown <= 12 ? 2 : shown <= 16 ? 1 : 0;
+    const uint32_t alpha = static_cast<uint32_t>(255 - 51 * steps);
+    if (shown <= kBlinkingTextFrames || shown % 61 < 30) {
+        RefreshTextImages();
+        DrawImage(bigShadowImage, bigText.shadowX, bigText.shadowY, alpha);
+        DrawImage(bigTextImage, bigText.x, bigText.y, alpha);
     }
 }
 
@@ -117,24 +160,24 @@ void ShowLapText(int laps, int lapsDone) {
     ShowBigText(text, 48, kLapTextColour, kLapShadowColour, 188, 100, 90);
 }
 
-void MakeLapTimeTexts(int minutes, int millis, bool newBest) {
-    char text[32];
-    FormatLapTime(text, sizeof text, minutes, millis);
-    lastLapTimeText.Release();
-    if (newBest) {
-        bestLapTimeText.Release();
-        bestLapTimeText.CreateFromTextItalic(text, 16, kLapTimeColour, 700, kFace);
-        lastLapTimeText.CreateFromTextItalic(text, 16, kNewBestColour, 700, kFace);
-    } else {
-        lastLapTimeText.CreateFromTextItalic(text, 16, kLapTimeColour, 700, kFace);
-    }
+void SetLapTimeReadouts(int minutes, int millis, bool newBest) {
+    lastLapReadout = {minutes, millis, newBest, lastLapReadout.serial + 1};
+    if (newBest) bestLapReadout = {minutes, millis, false, bestLapReadout.serial + 1};
 }
 
-void ResetLapTimeTexts() {
-    lastLapTimeText.Release();
-    bestLapTimeText.Release();
-    lastLapTimeText.CreateFromTextItalic("99:59.999", 16, kLapTimeColour, 700, kFace);
-    bestLapTimeText.CreateFromTextItalic("99:59.999", 16, kLapTimeColour, 700, kFace);
+void ResetLapTimeReadouts() {
+    lastLapReadout = {99, 59999, false, lastLapReadout.serial + 1};
+    bestLapReadout = {99, 59999, false, bestLapReadout.serial + 1};
+}
+
+void ShowBestLapRecord(int course) {
+    int minutes = 99, millis = 59999;
+    BestLapOf(course, &minutes, &millis);
+    bestLapReadout = {minutes, millis, false, bestLapReadout.serial + 1};
+}
+
+void FormatLapTime(char* out, int size, int minutes, int millis) {
+    std::snprintf(out, static_cast<size_t>(size), "%02d:%02.3f ", minutes, millis / 1000.0);
 }
 
 void DrawMiniMap() {
@@ -153,16 +196,18 @@ void DrawMiniMap() {
         for (int i = 0; i < std::clamp(r.boostCrystalCount, 0, BoostCrystalSlots); ++i)
             if (boostCrystalPresent[i]) AddSquare(v, n, MapMarker(boostCrystals[i].GetPosition(), 1, kGreen));
         for (int i = 0; i < std::clamp(r.enemyCount, 0, MaxOpponents); ++i)
-            AddSquare(v, n, MapMarker(oppBodies[i].GetPosition(), 2, 0xff0000ffu));
+            AddSquare(v, n, MapMarker(PlacementPosition(oppPlacement[i]), 2, 0xff0000ffu));
     }
-    AddSquare(v, n, MapMarker(playerBody.GetPosition(), 2, 0xffffff00u));
+    AddSquare(v, n, MapMarker(PlacementPosition(r.placement), 2, 0xffffff00u));
     device->SetVertexShader(kScreenVertexFvf);
     device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<UINT>(n / 3), v, sizeof(ScreenVertex));
 }
 
-void DrawHud(int rank) {
+void DrawHud() {
     if (!device) return;
     const RaceState& r = raceState;
+    const int rank = r.rank;
+    RefreshTextImages();
     device->SetTexture(0, nullptr);
     if (r.finished) {
         DrawBigText();
@@ -189,7 +234,7 @@ void DrawHud(int rank) {
     }
 
     // Reverse warning, rank, timer labels and lap read-outs.
-    if (!r.movingForward && r.bigTextTimer == 0) reverseTexts[frameCount % 20 < 4 ? 1 : 0].DrawAt(12, 200);
+    if (!r.movingForward && r.bigTextShown == 0) reverseTexts[frameCount % 20 < 4 ? 1 : 0].DrawAt(12, 200);
     rankCaptionText.DrawAt(256, 16);
     const int place = std::clamp(rank, 1, 9);
     if (frameCount % 15 < 4) {
@@ -211,8 +256,9 @@ void DrawHud(int rank) {
     EndText();
 }
 
-void DrawOpponentNumbers(int rank) {
+void DrawOpponentNumbers() {
     const RaceState& r = raceState;
+    const int rank = r.rank;
     const int count = std::clamp(r.enemyCount, 0, MaxOpponents);
     int order[MaxOpponents];
     int score[MaxOpponents];
@@ -224,10 +270,10 @@ void DrawOpponentNumbers(int rank) {
     std::stable_sort(order, order + count, [&score](int a, int b) { return score[a] > score[b]; });
     for (int k = 0; k < count; ++k) {
         const int i = order[k];
-        if (!oppVisible[i]) continue;
+        if (!OpponentInView(i)) continue;
         const int place = k >= rank - 1 ? k + 2 : k + 1;
         if (place > 9) continue;
-        const D3DXVECTOR3 top = oppBodies[i].GetPosition() + oppBodies[i].GetAxisY() * 20.0f;
+        const D3DXVECTOR3 top = PlacementPosition(oppPlacement[i]) + PlacementAxisY(oppPlacement[i]) * 20.0f;
         const D3DXVECTOR3 s = ProjectToScreen(top);
         if (s.z < 0.0f) continue;
         numberTexts[place].DrawAt(static_cast<int>(s.x) - 4, static_cast<int>(s.y) - 16);

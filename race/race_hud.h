@@ -5,26 +5,40 @@
 
 #include "framework/texture.h"
 
-// The big centre text: its two images, positions and timer (the timer is raceState.bigTextTimer).
+// The big centre text: what it says (empty once it has gone), how it looks and where; its timer is
+// raceState.bigTextTimer. The HUD makes its two images when it first draws a new text.
+struct BigText {
+    char text[256];
+    int size;
+    uint32_t colour, shadowColour;
+    int x, y, shadowX, shadowY;
+    int serial;  // counts the texts shown, so the HUD knows when to remake the images
+};
+extern BigText bigText;
 extern Texture bigTextImage;
 extern Texture bigShadowImage;
-extern int bigTextX, bigTextY, bigShadowX, bigShadowY;
-// What the big text says (empty once it has gone).
-extern char bigTextString[256];
 
-// Makes the two big-text images and shows them for `frames` frames. The shadow sits (4, 4) off
-// for size 64, (2, 2) otherwise.
+// Shows a big text for `frames` frames. The shadow sits (4, 4) off for size 64, (2, 2) otherwise.
 void ShowBigText(const char* text, int size, uint32_t colour, uint32_t shadowColour, int x, int y, int frames);
-// Draws the big text while its timer runs, dimming in its last frames, and counts it down.
-void DrawBigText();
+// The race step's part of the big text: this frame's HUD shows it with the timer as it stands
+// (bigTextShown), then the timer counts down and the text goes at 0.
+void AdvanceBigText();
 // The lap texts of a forward crossing: "FINAL LAP " or "LAST %d LAPS ".
 void ShowLapText(int laps, int lapsDone);
-// The last-lap read-out after a completed lap (pink for a new best lap) and the best-lap one.
-void MakeLapTimeTexts(int minutes, int millis, bool newBest);
+// The last-lap read-out after a completed lap (pink for a new best lap; the best-lap read-out then
+// shows it too).
+void SetLapTimeReadouts(int minutes, int millis, bool newBest);
 // Both read-outs back to "99:59.999".
-void ResetLapTimeTexts();
+void ResetLapTimeReadouts();
+// The best-lap read-out from the course's record.
+void ShowBestLapRecord(int course);
+// The best-lap read-out text as the HUD shows it: "%02d:%02.3f ".
+void FormatLapTime(char* out, int size, int minutes, int millis);
 
 void DrawMiniMap();
-// Panels, gauges, rank, timers, reverse warning and the big text (after the finish: the big text only).
-void DrawHud(int rank);
-void DrawOpponentNumbers(int rank);
+// Panels, gauges, rank, timers, reverse warning and the big text (after the finish: the big text
+// only), from the race state as the step left it.
+void DrawHud();
+void DrawBigText();
+// The place numbers over the opponents in view.
+void DrawOpponentNumbers();

@@ -10,20 +10,21 @@
 #include "framework/draw2d.h"
 #include "framework/frame_stats.h"
 #include "framework/graphics_device.h"
-#include "framework/input.h"
 #include "framework/switches.h"
+#include "game/asset_tables.h"
+#include "game/controls.h"
+#include "game/scene_flow.h"
+#include "game/settings.h"
+#include "game/tunes.h"
 #include "race/crystals.h"
 #include "race/opponents.h"
 #include "race/player_vehicle.h"
 #include "race/race_camera.h"
 #include "race/race_hud.h"
-#include "race/race_music.h"
 #include "race/race_state.h"
+#include "race/race_world.h"
 #include "race/replay.h"
-#include "game/asset_tables.h"
-#include "game/pad_config.h"
-#include "game/scene_flow.h"
-#include "game/settings.h"
+#include "race/sparks.h"
 
 RaceExits raceExits;
 
@@ -41,10 +42,12 @@ constexpr int kRankTextFrom = 601, kRankTextTo = 899;
 constexpr int kCrystalTextFrom = 1201, kCrystalTextTo = 1799;
 constexpr int kSkipFrom = 350, kCurtainsFrom = 2100, kCurtainsTo = 2180;
 
-uint32_t RaceClearColour() { return courseClearColour ? courseClearColour : kBlack; }
+// The world as this frame's step left it for drawing.
+RaceWorldView world;
+// The race frame's step found the finish sequence over: the frame is black and the race hands over.
+bool finishOver = false;
 
-bool KeyPressed(int code) { return KeyState(code) == 2; }
-bool PadPressed(int input) { return PadState(0, input) == 2; }
+uint32_t RaceClearColour() { return courseClearColour ? courseClearColour : kBlack; }
 
 // Lighting and fog off for the screen overlays.
 void BeginOverlay() {
@@ -58,19 +61,17 @@ void DrawPair(Texture pair[2], int shadowX, int shadowY, int x, int y) {
     pair[0].DrawAt(x, y);
 }
 
-// The cars as they stand: opponents, then the player's car (unless seen from its cockpit).
-void DrawStandingCars(bool drawPlayer, float lift) {
-    DrawOpponents();
-    PoseCarParts(lift);
-    if (drawPlayer) DrawPlayerCar(false);
-    UnposeCarParts(lift);
-}
-
-// The world of a race scene: the course's scenery between the camera and the cars.
-void DrawCourse() {
-    SetSceneTransforms();
-    if (courseFrameProc) courseFrameProc();
-    SetSceneTransforms();
+// The world of a scene where the cars stand (countdown, pause, failure endings): no crystals, the
+// player's car posed with `pose`, without exhaust. The course's own step runs, and the sparks fly
+// on while the car shows.
+void StandingWorld(const VehiclePose& pose, bool drawPlayer) {
+    world.course = RaceCourseView(frameCount);
+    world.crystals = false;
+    world.player = drawPlayer;
+    world.playerPose = pose;
+    world.playerEffects = PlayerCarEffects(false, frameCount);
+    if (courseStepProc) courseStepProc(world.course);
+    if (drawPlayer) AdvanceSparks();
 }
 
 // The race is over for this run: stats, and the --exit-after-race switch.
@@ -96,7 +97,7 @@ void FinishBookkeeping(int laps) {
     if (!r.finished) {
         if (FinishRace()) {
             frameCount = 0;
-            FadeCourseMusic(kMusicFadeOnFailure);
+            FadeOutTune(kMusicFadeOnFailure);
             frameProc = OutOfRankFrame;
         }
         playerControl = DriveAuto;
@@ -130,10 +131,12 @@ void DrawCurtains() {
 
 // The two endings of a failed race differ only in their text.
 void FailureFrame(Texture texts[2]) {
+    ReadControls();
+    FailureCamera(raceState.placement, frameCount);
+    StandingWorld(PlayerPose(0.0f), true);
+
     if (BeginFrame(RaceClearColour())) {
-        FailureCamera(frameCount);
-        DrawCourse();
-        DrawStandingCars(true, 0.0f);
+        DrawRaceWorld(world);
         BeginOverlay();
         if (frameCount < 320) {
             DrawRect(0, 0, frameCount, kWholeScreenH, kBlack);
@@ -146,6 +149,7 @@ void FailureFrame(Texture texts[2]) {
             DrawRect(0, 0, kWholeScreenW, kWholeScreenH, static_cast<uint32_t>((5 * frameCount - 102) % 256) << 24);
         EndFrame();
     }
+
     frameCount += 1;
     if (frameCount >= kFailureFrames) {
         RaceOver();
@@ -156,55 +160,65 @@ void FailureFrame(Texture texts[2]) {
 // Part of loading a race: everything the countdown and the race frames draw (course, crystals,
 // cars, the fade, the countdown numbers, mini map, HUD and place numbers) is drawn once into the
 // hidden frame and not shown. The renderer builds its pipelines for these draws here, so the
-// first frames of the countdown and of the race keep their 60 frames per second. Nothing of the
-// race changes: the crystals are not turned and the big text keeps its timer.
+// first frames of the countdown and of the race keep their 60 frames per second. Nothing the race
+// reads changes but the camera, which the countdown places afresh.
 void DrawRaceOnce() {
+    const VehiclePose pose = RestPose(PlayerVehicleParts(), raceState.placement);
+    CountdownCamera(pose.body, 1, 0.0f);
+    world.course = RaceCourseView(frameCount);
+    world.crystals = true;
+    world.player = true;
+    world.playerPose = pose;
+    world.playerEffects = PlayerCarEffects(true, frameCount);
+    // The course's own first step, as the countdown's frames would run it.
+    if (courseStepProc) courseStepProc(world.course);
     if (!BeginFrame(RaceClearColour())) return;
-    CountdownCamera(1, 0.0f);
-    SetSceneTransforms();
-    DrawCourse();
-    DrawStillCrystals();
-    DrawOpponents();
-    DrawPlayerCar(true);
+    DrawRaceWorld(world);
     BeginOverlay();
     DrawRect(0, 0, kWholeScreenW, kWholeScreenH, 0x80000000u);
     DrawPair(countdownTexts[0], 260, 180, 256, 176);
     DrawMiniMap();
-    const int bigTextTimer = raceState.bigTextTimer;
-    DrawHud(1);
-    raceState.bigTextTimer = bigTextTimer;
-    DrawOpponentNumbers(1);
+    DrawHud();
+    DrawOpponentNumbers();
     device->EndScene();
     device->Flush();
 }
 
 void ResumeRace() {
     PlaySound(kSoundAccept);
-    if (raceState.lapsDone >= 0) ResumeCourseMusic();
+    if (raceState.lapsDone >= 0) ResumeTune();
     frameProc = RaceFrame;
 }
-}  // namespace
 
-void SetSceneTransforms() {
-    viewMatrix = raceViewMatrix;
-    D3DXMatrixInverse(&cameraMatrix, nullptr, &viewMatrix);
-    screenMatrix = viewMatrix * projectionMatrix * viewportMatrix;
-    D3DXMatrixInverse(&inverseScreenMatrix, nullptr, &screenMatrix);
-    if (!device) return;
-    device->SetTransform(D3DTS_WORLD, &identityMatrix);
-    device->SetTransform(D3DTS_VIEW, &raceViewMatrix);
-    device->SetTransform(D3DTS_PROJECTION, &projectionMatrix);
+// The race frame's drawing: the world, then mini map, HUD, skip line, place numbers and curtains.
+void DrawRaceFrame() {
+    const RaceState& r = raceState;
+    if (finishOver) {
+        BeginOverlay();
+        DrawRect(0, 0, kWholeScreenW, kWholeScreenH, kBlack);
+        return;
+    }
+    DrawRaceWorld(world);
+    BeginOverlay();
+    if (miniMap != 0 && !r.finished) DrawMiniMap();
+    DrawHud();
+    if (r.finished && frameCount > kSkipFrom && frameCount < kCurtainsFrom && frameCount % 71 < 35) {
+        BeginOverlay();
+        DrawPair(skipTexts, 282, 422, 280, 420);
+    }
+    if (!r.finished) DrawOpponentNumbers();
+    if (r.finished && frameCount > kCurtainsFrom) DrawCurtains();
 }
+}  // namespace
 
 bool RacePaused() { return frameProc == PauseFrame; }
 
 void CountdownFrame() {
     RaceState& r = raceState;
-    const bool drawn = BeginFrame(RaceClearColour());
-    if (drawn) SetSceneTransforms();
+    ReadControls();
 
     // The rocket start: gas pressed inside a window and held until the start.
-    if (GasJustPressed()) {
+    if (controls.gas.pressed) {
         if (r.startTry) {
             if (frameCount >= 151 && frameCount <= 169) {
                 r.speed = 10.0f;
@@ -217,33 +231,31 @@ void CountdownFrame() {
             r.speed = 0.0f;
         }
         r.startTry = 0;
-    } else if (!GasHeld() && !r.startTry) {
+    } else if (!controls.gas.held && !r.startTry) {
         r.speed = 0.0f;
     }
 
     // The engine revs and the car shakes while the gas is down.
     float lift = 0.0f;
-    if (GasHeld()) {
+    if (controls.gas.held) {
         KeepSoundPlaying(kSoundEngine);
         lift = RandomLift();
     }
+    const VehiclePose pose = PlayerPose(lift);
+    CountdownCamera(pose.body, frameCount, lift);
+    StandingWorld(pose, true);
+    if (frameCount == 60 || frameCount == 120 || frameCount == 180) PlaySound(kSoundSignal1);
 
-    if (drawn) {
-        PoseCarParts(lift);
-        CountdownCamera(frameCount, lift);
-        UnposeCarParts(lift);
-        DrawCourse();
-        DrawStandingCars(true, lift);
-
+    if (BeginFrame(RaceClearColour())) {
+        DrawRaceWorld(world);
         BeginOverlay();
         if (frameCount < 128)
             DrawRect(0, 0, kWholeScreenW, kWholeScreenH, static_cast<uint32_t>((256 - 2 * frameCount) % 256) << 24);
         if (frameCount >= 61 && frameCount <= 120) DrawPair(countdownTexts[2], 260, 180, 256, 176);
         if (frameCount >= 121 && frameCount <= 180) DrawPair(countdownTexts[1], 260, 180, 256, 176);
         if (frameCount >= 181 && frameCount <= 240) DrawPair(countdownTexts[0], 260, 180, 256, 176);
+        EndFrame();
     }
-    if (frameCount == 60 || frameCount == 120 || frameCount == 180) PlaySound(kSoundSignal1);
-    if (drawn) EndFrame();
 
     frameCount += 1;
     if (frameCount > kCountdownFrames) {
@@ -254,41 +266,36 @@ void CountdownFrame() {
     }
 }
 
-// The race frame. Its order is fixed and every step depends on the ones before it:
-//   1. begin the frame, hand over the matrices        12. the course's scenery between two
-//   2. the opponents drive                                 hand-overs of the matrices
-//   3. the finish bookkeeping and sequence           13. crystals, opponents, the player's car,
-//   4. the controller sets gas, brake, steering          then the car's pose is undone
-//   5. speed limits and sideways decay                 14. timers (time up ends the race)
-//   6. the car is placed, moved, and pushed by        15. the replay records this frame
-//      the opponents                                  16. mini map and HUD
-//   7. progress, lap crossings, walls, glue           17. the blinking skip line after the finish
-//   8. wheels, the car's pose, crystal pick-up        18. the place numbers over the opponents
-//   9. the player's rank                              19. end the frame
-//  10. the camera                                     20. view change (shows from the next frame)
-//  11. drift sparks                                   21. pause, or skip the finish sequence
-//                                                     22. count the frame
-void RaceFrame() {
+// The race frame. Its order is fixed and every step depends on the ones before it. The step:
+//   1. read the controls                             10. the camera
+//   2. the opponents drive                           11. drift sparks thrown
+//   3. the finish bookkeeping and sequence           12. the world to draw: the camera's view,
+//      (past its end: a black frame, hand over)          the course's own animation, the
+//   4. the controller sets gas, brake, steering          crystals turn, the sparks fly
+//   5. speed limits and sideways decay               13. timers (time up ends the race)
+//   6. the car is placed, moved, and pushed by       14. the replay records this frame
+//      the opponents                                 15. the big text's timer
+//   7. progress, lap crossings, walls, glue
+//   8. wheels, the car's pose, crystal pick-up
+//   9. the player's rank
+// Then the drawing (when the device can): the course's scenery, crystals, opponents and the
+// player's car (not from the cockpit), mini map and HUD, the blinking skip line after the
+// finish, the place numbers over the opponents, the curtains. Then the keys: the view change
+// (it shows from the next frame), pause or the skip of the finish sequence; and the frame is
+// counted.
+void RaceStep() {
     RaceState& r = raceState;
     const int laps = std::clamp(CourseLaps(currentCourse), 1, kMaxLaps);
-    const bool drawn = BeginFrame(RaceClearColour());
-    if (drawn) SetSceneTransforms();
+    finishOver = false;
 
     UpdateOpponents();
 
-    bool curtains = false;
     if (r.lapsDone >= laps) {
         FinishBookkeeping(laps);
         if (r.finished && frameCount > kCurtainsTo) {
-            if (drawn) {
-                BeginOverlay();
-                DrawRect(0, 0, kWholeScreenW, kWholeScreenH, kBlack);
-                EndFrame();
-            }
-            EndFinishSequence();
+            finishOver = true;
             return;
         }
-        curtains = frameCount > kCurtainsFrom;
     }
 
     r.steerInput = 0;
@@ -305,26 +312,27 @@ void RaceFrame() {
 
     r.wheelSpin += r.speed / 12.0f;
     r.lift = RandomLift();
-    PoseCarParts(r.lift);
+    r.pose = PlayerPose(r.lift);
     PickUpCrystals();
 
-    const int rank = CurrentRank();
+    r.rank = CurrentRank();
 
-    UpdateRaceCamera(r.lift);
+    UpdateRaceCamera(r.pose.body, r.lift);
 
-    DriftSparks();
+    ThrowDriftSparks(r.pose.body);
 
-    if (drawn) {
-        DrawCourse();
-        DrawCrystals();
-        DrawOpponents();
-        if (viewType == 0 || r.finished) DrawPlayerCar(r.gasHeld != 0);
-    }
-    UnposeCarParts(r.lift);
+    world.course = RaceCourseView(frameCount);
+    world.crystals = true;
+    world.player = viewType == 0 || r.finished;
+    world.playerPose = r.pose;
+    world.playerEffects = PlayerCarEffects(r.gasHeld != 0, frameCount);
+    if (courseStepProc) courseStepProc(world.course);
+    TurnCrystals();
+    if (world.player) AdvanceSparks();
 
     if (UpdateTimers()) {
         frameCount = 0;
-        FadeCourseMusic(kMusicFadeOnFailure);
+        FadeOutTune(kMusicFadeOnFailure);
         frameProc = TimeUpFrame;
     }
 
@@ -335,25 +343,30 @@ void RaceFrame() {
     }
     ReportRaceStats();
 
-    if (drawn) {
-        BeginOverlay();
-        if (miniMap != 0 && !r.finished) DrawMiniMap();
-        DrawHud(rank);
-        if (r.finished && frameCount > kSkipFrom && frameCount < kCurtainsFrom && frameCount % 71 < 35) {
-            BeginOverlay();
-            DrawPair(skipTexts, 282, 422, 280, 420);
-        }
-        if (!r.finished) DrawOpponentNumbers(rank);
-        if (curtains) DrawCurtains();
+    AdvanceBigText();
+}
+
+void RaceFrame() {
+    RaceState& r = raceState;
+    ReadControls();
+    RaceStep();
+
+    if (BeginFrame(RaceClearColour())) {
+        DrawRaceFrame();
         EndFrame();
     }
 
-    if (KeyPressed(DIK_V) || PadPressed(padButtons[kPadView])) viewType = 1 - viewType;
+    if (finishOver) {
+        EndFinishSequence();
+        return;
+    }
 
-    if (KeyPressed(DIK_Q) || PadPressed(padButtons[kPadPause])) {
+    if (controls.view.pressed) viewType = 1 - viewType;
+
+    if (controls.pause.pressed) {
         if (!r.finished) {
             if (frameProc == RaceFrame) {
-                if (r.lapsDone >= 0) PauseCourseMusic();
+                if (r.lapsDone >= 0) PauseTune();
                 r.pauseCursor = 0;
                 frameProc = PauseFrame;
             }
@@ -369,9 +382,11 @@ void RaceFrame() {
 
 void PauseFrame() {
     RaceState& r = raceState;
+    ReadControls();
+    StandingWorld(PlayerPose(0.0f), viewType == 0);
+
     if (BeginFrame(RaceClearColour())) {
-        DrawCourse();
-        DrawStandingCars(viewType == 0, 0.0f);
+        DrawRaceWorld(world);
         BeginOverlay();
         DrawRect(0, 0, kWholeScreenW, kWholeScreenH, 0x80000000u);
         DrawRect(204, 228 + 32 * r.pauseCursor, 460, 252 + 32 * r.pauseCursor, 0x800000ffu);
@@ -382,12 +397,11 @@ void PauseFrame() {
         EndFrame();
     }
 
-    if (KeyPressed(DIK_UP) || KeyPressed(DIK_DOWN) || KeyPressed(DIK_NUMPAD8) || KeyPressed(DIK_NUMPAD5) ||
-        PadPressed(kPadUp) || PadPressed(kPadDown)) {
+    if (controls.up.pressed || controls.down.pressed) {
         PlaySound(kSoundSlide);
         r.pauseCursor = 1 - r.pauseCursor;
     }
-    if (KeyPressed(DIK_Z) || KeyPressed(DIK_A) || PadPressed(padButtons[kPadGas])) {
+    if (controls.accept.pressed) {
         if (r.pauseCursor == 0) {
             ResumeRace();
         } else {
@@ -397,9 +411,7 @@ void PauseFrame() {
         }
         return;
     }
-    if (KeyPressed(DIK_Q) || KeyPressed(DIK_X) || KeyPressed(DIK_S) || PadPressed(padButtons[kPadBrake]) ||
-        PadPressed(padButtons[kPadPause]))
-        ResumeRace();
+    if (controls.back.pressed) ResumeRace();
 }
 
 void TimeUpFrame() { FailureFrame(timeUpTexts); }
@@ -414,19 +426,21 @@ void GoToTitle() {
 }
 
 bool PrepareRace(int course) {
-    ConnectCourseLinks();
     ResetRace();
     if (!SetUpCourse(course)) return false;
+    ApplyCourseStart();
+    ShowBestLapRecord(course);
     // The grid: the car stands upright facing world +z on its start section.
-    OrientOnTrack(playerBody, 0.0f);
+    OrientOnTrack(raceState.placement, 0.0f);
     GlueToSurface();
     DrawRaceOnce();
     return true;
 }
 
 void SetUpFirstCourse() {
-    ConnectCourseLinks();
-    SetUpCourse(1);
+    if (!SetUpCourse(1)) return;
+    ApplyCourseStart();
+    ShowBestLapRecord(1);
 }
 
 void StartCourseFromSwitch(int course) {

@@ -1,15 +1,18 @@
 // The race's scene chain and its per-frame driver: the countdown, the race frame with its fixed
 // order of work, the pause menu, the two failure endings and the finish sequence up to the
 // curtains; plus the hand-over into a race and out of it.
+//
+// Every race scene runs its frame in three parts: the step (every rule of the frame, no device
+// call), the drawing (reads what the step left, changes nothing the step reads, skipped when the
+// device cannot draw), then the keys that change scene or view from the next frame on.
 #pragma once
 
 #include "framework/application.h"
 
-// Hands the race's world, view and projection matrices to the device (and to the framework's
-// screen projection).
-void SetSceneTransforms();
-
 void CountdownFrame();
+// The race frame's step alone (steps 2 to 18 of the race's order without the drawing): what a frame
+// with a lost device runs. Exposed for the tests that drive the race without drawing it.
+void RaceStep();
 void RaceFrame();
 void PauseFrame();
 void TimeUpFrame();

@@ -7,14 +7,15 @@
 #include "courses/course_setup.h"
 #include "courses/course_table.h"
 #include "courses/track_queries.h"
+#include "framework/placement.h"
 #include "race/crystals.h"
 #include "race/opponents.h"
 #include "race/player_vehicle.h"
 #include "race/race_camera.h"
 #include "race/race_hud.h"
-#include "race/race_music.h"
+#include "race/sparks.h"
+#include "game/tunes.h"
 #include "game/records.h"
-#include "race/race_scenes.h"
 #include "game/asset_tables.h"
 #include "game/scene_flow.h"
 
@@ -33,7 +34,7 @@ int CourseLapsNow() { return std::clamp(CourseLaps(currentCourse), 1, kMaxLaps);
 }  // namespace
 
 CarCorners CarCornerPoints() {
-    const D3DXMATRIX& m = playerBody.localMatrix;
+    const D3DXMATRIX& m = raceState.placement;
     const D3DXVECTOR3 right(m._11, m._12, m._13), forward(m._31, m._32, m._33), pos(m._41, m._42, m._43);
     const D3DXVECTOR3 side = right * kCornerSide, length = forward * kCornerLength;
     return {pos - side + length, pos + side + length, pos - side - length, pos + side - length};
@@ -61,7 +62,7 @@ void ResetRace() {
     r.lapCounter = r.lapsDone = 0;
     r.movingForward = 1;
     r.lapMinutes = r.lapMillis = 0;
-    ResetLapTimeTexts();
+    ResetLapTimeReadouts();
     ResetRaceCamera();
     ClearSparks();
     frameCount = 0;
@@ -71,13 +72,13 @@ void ResetRace() {
     r.crystalsTaken = 0;
     r.pauseCursor = 0;
     r.replayEnd = -1;
-    StopCourseMusic();
+    StopTune();
 }
 
 void UpdateProgress() {
     RaceState& r = raceState;
     const CarCorners c = CarCornerPoints();
-    const D3DXVECTOR3 up = playerBody.GetAxisY();
+    const D3DXVECTOR3 up = PlacementAxisY(r.placement);
     const SurfaceHits left = TestSurface(c.frontLeft, up, r.section);
     const SurfaceHits right = TestSurface(c.frontRight, up, r.section);
     // A front corner over no tested triangle: the car is at a wall and keeps its progress.
@@ -109,7 +110,7 @@ void CrossLineForward() {
             r.lapTimeMinutes[lap] = r.lapMinutes;
             r.lapTimeMillis[lap] = r.lapMillis;
             const bool newBest = RecordLap(currentCourse, r.lapMinutes, r.lapMillis);
-            MakeLapTimeTexts(r.lapMinutes, r.lapMillis, newBest);
+            SetLapTimeReadouts(r.lapMinutes, r.lapMillis, newBest);
             r.lapMinutes = r.lapMillis = 0;
             const CourseInfo* info = FindCourse(currentCourse);
             if (info) r.limitTime += info->extensionSeconds * 1000;
@@ -117,7 +118,7 @@ void CrossLineForward() {
         }
         ShowLapText(CourseLapsNow(), r.lapsDone);
     }
-    if (r.lapsDone == 0 && r.lapMinutes == 0 && r.lapMillis == 0) StartCourseMusic();
+    if (r.lapsDone == 0 && r.lapMinutes == 0 && r.lapMillis == 0) PlayTune();
 }
 
 int CurrentRank() {
@@ -164,29 +165,30 @@ bool FinishRace() {
     return r.finalRank > kWorstRankToPass;
 }
 
-void ConnectCourseLinks() {
+void ApplyCourseStart() {
     RaceState& r = raceState;
-    courseRace.limitTime = &r.limitTime;
-    courseRace.crystalRange = &r.crystalRange;
-    courseRace.section = &r.section;
-    courseRace.half = &r.half;
-    courseRace.lapCounter = &r.lapCounter;
-    courseRace.lapsDone = &r.lapsDone;
-    courseRace.enemyCount = &r.enemyCount;
-    courseRace.supplyCrystalCount = &r.supplyCrystalCount;
-    courseRace.boostCrystalCount = &r.boostCrystalCount;
-    courseRace.frameCount = &frameCount;
-    courseRace.oppSpeed = oppSpeed;
-    courseRace.oppTopSpeed = oppTopSpeed;
-    courseRace.oppHeading = oppHeading;
-    courseRace.oppLane = oppLane;
-    courseRace.oppSection = oppSection;
-    courseRace.oppHalf = oppHalf;
-    courseRace.oppLaps = oppLaps;
-    courseRace.oppBoostTimer = oppBoostTimer;
-    courseRace.supplyCrystalPresent = supplyCrystalPresent;
-    courseRace.boostCrystalPresent = boostCrystalPresent;
-    courseRace.racePaused = RacePaused;
-    courseRace.bestLap = BestLapOf;
-    courseRace.switchMusic = SwitchCourseMusic;
+    const CourseStart& c = courseStart;
+    r.limitTime = c.limitTime;
+    r.crystalRange = c.crystalRange;
+    r.section = c.section;
+    r.half = c.half;
+    r.lapCounter = c.lapCounter;
+    r.lapsDone = c.lapsDone;
+    SetPlacementPosition(r.placement, c.playerPosition);
+    r.enemyCount = c.enemyCount;
+    for (int i = 0; i < c.enemyCount && i < MaxOpponents; ++i) {
+        oppPlacement[i] = c.oppPlacement[i];
+        oppSpeed[i] = c.oppSpeed[i];
+        oppTopSpeed[i] = c.oppTopSpeed[i];
+        oppHeading[i] = c.oppHeading[i];
+        oppSection[i] = c.oppSection[i];
+        oppHalf[i] = c.oppHalf[i];
+        oppLaps[i] = c.oppLaps[i];
+        oppBoostTimer[i] = c.oppBoostTimer[i];
+    }
+    for (int i = 0; i < MaxOpponents; ++i) oppLane[i] = c.oppLane[i];
+    r.supplyCrystalCount = c.supplyCrystalCount;
+    r.boostCrystalCount = c.boostCrystalCount;
+    for (int i = 0; i < SupplyCrystalSlots; ++i) supplyCrystalPresent[i] = c.supplyCrystalPresent[i];
+    for (int i = 0; i < BoostCrystalSlots; ++i) boostCrystalPresent[i] = c.boostCrystalPresent[i];
 }

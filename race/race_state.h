@@ -6,8 +6,8 @@
 
 #include "game/limits.h"
 #include "platform/math.h"
+#include "race/vehicle.h"
 
-constexpr int kSparkSlots = 20;
 // The race clocks advance this many milliseconds per frame (the game's clock, not wall time).
 constexpr int kMillisPerFrame = 16;
 
@@ -41,20 +41,27 @@ struct RaceState {
     int enemyCount;
     int lapMinutes, lapMillis;  // the lap in progress
     int limitTime;              // milliseconds left
-    int bigTextTimer;
+    int bigTextTimer;           // frames the big centre text still shows
+    int bigTextShown;           // the timer value this frame's HUD shows the big text with
     int crystalRange;           // draw window in sections
     int boostCrystalCount, supplyCrystalCount;
     int pauseCursor;
     int replayEnd;
     int finalRank;              // rank at the last lap, once finished
     float lift;                 // this frame's vertical shake of the car
+    int rank;                   // the player's place this frame
 
     // Per-lap history, index = lap number 1..10.
     int rankAtLap[kMaxLaps + 1];
     int lapTimeMinutes[kMaxLaps + 1];
     int lapTimeMillis[kMaxLaps + 1];
 
-    D3DXMATRIX previousPose;  // the body's matrix before this frame's move
+    // Where the car is: its world placement, facing along heading + drift, on the road surface.
+    D3DXMATRIX placement;
+    D3DXMATRIX previousPlacement;  // before this frame's move
+    // The car as this frame draws it (and as the crystals and the camera see it): upright on its
+    // half facing along the heading, rolled by the drift, lifted off the road and shaken.
+    VehiclePose pose;
 };
 extern RaceState raceState;
 
@@ -81,5 +88,6 @@ bool UpdateTimers();
 bool FinishRace();
 // Crystals taken as a percentage of all crystals over all laps (0 on a course without crystals).
 float CrystalRatio();
-// The race fields the course set-up writes are this module's records.
-void ConnectCourseLinks();
+// Takes the course set-up's start record: the clock, the draw range, the player's start section
+// and position, the opponents' grid and the crystals.
+void ApplyCourseStart();

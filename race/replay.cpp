@@ -1,5 +1,6 @@
 #include "race/replay.h"
 
+#include "framework/placement.h"
 #include "race/crystals.h"
 #include "race/opponents.h"
 #include "race/race_state.h"
@@ -14,7 +15,7 @@ void RecordFrame(int frame, uint8_t gasHeld, int steerInput) {
     if (frame < 0 || frame >= kReplayFrames) return;
     const RaceState& r = raceState;
     ReplayPlayerFrame& p = replayPlayer[frame];
-    p.position = playerBody.GetPosition();
+    p.position = PlacementPosition(r.placement);
     p.section = r.section;
     p.half = r.half;
     p.lapsDone = r.lapsDone;
@@ -28,7 +29,7 @@ void RecordFrame(int frame, uint8_t gasHeld, int steerInput) {
     p.wheelSpin = r.wheelSpin;
     for (int i = 0; i < r.enemyCount && i < MaxOpponents; ++i) {
         ReplayOpponentFrame& o = replayOpponents[i][frame];
-        o.position = oppBodies[i].GetPosition();
+        o.position = PlacementPosition(oppPlacement[i]);
         o.section = oppSection[i];
         o.half = oppHalf[i];
         o.wheelTurn = static_cast<int>(oppWheelSpin[i] * 1000.0f);

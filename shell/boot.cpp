@@ -10,7 +10,6 @@
 #include "framework/debug_log.h"
 #include "framework/graphics_device.h"
 #include "framework/input.h"
-#include "framework/kbgm.h"
 #include "framework/music.h"
 #include "framework/switches.h"
 #include "framework/text_draw.h"
@@ -20,6 +19,7 @@
 #include "race/race_scenes.h"
 #include "race/race_state.h"
 #include "game/asset_tables.h"
+#include "game/tunes.h"
 #include "game/data_dir.h"
 #include "shell/logo_scene.h"
 #include "game/pad_config.h"
@@ -52,29 +52,6 @@ BoardCheck CheckGraphicsBoard(int maxWidth, int maxHeight, int activeLights, int
     check.caution = maxWidth < 512 || maxHeight < 512;
     check.warning = activeLights < 2 || squareOnly != 0 || textureStages < 2;
     return check;
-}
-
-bool ProbeBackgroundMusic(const char* file) {
-    if (KBGMOpen(10, -1) != 0) return false;
-    KBGMFree(kbgmHandle);
-    if (KBGMLoadFile(&kbgmHandle, file) != 0) {
-        KBGMClose();
-        return false;
-    }
-    if (KBGMPlay(kbgmHandle, 1) != 0) {
-        KBGMFree(kbgmHandle);
-        KBGMClose();
-        return false;
-    }
-    KBGMStop();
-    return true;
-}
-
-void ReleaseBackgroundMusic() {
-    if (!kbgmReady) return;
-    // The library refuses to free a song that still plays: stop it until it lets go.
-    for (int tries = 0; KBGMFree(kbgmHandle) == kKbgmBusy && tries < 100; ++tries) KBGMStop();
-    KBGMClose();
 }
 
 void GameBoot() {

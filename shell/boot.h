@@ -14,7 +14,3 @@ struct BoardCheck {
 };
 BoardCheck CheckGraphicsBoard(int maxWidth, int maxHeight, int activeLights, int squareOnly, int textureStages);
 
-// The background-music library's probe: open, load, play, stop. True when it all worked.
-bool ProbeBackgroundMusic(const char* file);
-// Stops and frees the library's song (retrying while it still plays) and closes the library.
-void ReleaseBackgroundMusic();

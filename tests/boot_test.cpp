@@ -2,11 +2,14 @@
 // the shutdown, end to end.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <sys/stat.h>
 
 #include <regex>
 #include <string>
 
+#include "game/tunes.h"
 #include "game/asset_tables.h"
 #include "shell/boot.h"
 #include "shell/logo_scene.h"
@@ -48,10 +51,10 @@ TEST(Settings, DefaultsAndRanges) {
     EXPECT_EQ(timerMode, 2);
     EXPECT_EQ(fogType, 1);
     EXPECT_EQ(autoSave, 1);
-    EXPECT_TRUE(SettingsInRange(1, 2, 2, 1, 2, 2, 4, 1, 1));
-    EXPECT_FALSE(SettingsInRange(0, 3, 2, 0, 2, 1, 2, 1, 1));
-    EXPECT_FALSE(SettingsInRange(0, 1, 2, 0, 2, 1, 5, 1, 1));
-    EXPECT_FALSE(SettingsInRange(-1, 1, 2, 0, 2, 1, 2, 1, 1));
+    EXPECT_TRUE(SettingsInRange(std::array<int, kSettingCount>{1, 2, 2, 1, 2, 2, 4, 1, 1}.data()));
+    EXPECT_FALSE(SettingsInRange(std::array<int, kSettingCount>{0, 3, 2, 0, 2, 1, 2, 1, 1}.data()));
+    EXPECT_FALSE(SettingsInRange(std::array<int, kSettingCount>{0, 1, 2, 0, 2, 1, 5, 1, 1}.data()));
+    EXPECT_FALSE(SettingsInRange(std::array<int, kSettingCount>{-1, 1, 2, 0, 2, 1, 2, 1, 1}.data()));
 }
 
 TEST(PadButtons, DefaultsAndValidity) {

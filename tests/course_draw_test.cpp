@@ -22,6 +22,7 @@
 #include "game/asset_tables.h"
 #include "game/data_dir.h"
 #include "game/settings.h"
+#include "tests/support/course_view.h"
 
 namespace {
 
@@ -72,26 +73,25 @@ TEST(AmbientSound, OnlyOnMultiplesOf300AndNeverWithoutSounds) {
     Sound silent;  // empty: never playing, so only the frame and setting rules decide
     const int savedBgm = bgmType;
     bgmType = 1;
+    CourseView v{};
     for (int f : {0, 300, 600, 9000}) {
-        *courseRace.frameCount = f;
-        EXPECT_TRUE(PlayAmbientSound(silent)) << f;
+        v.frame = f;
+        EXPECT_TRUE(PlayAmbientSound(v, silent)) << f;
     }
     for (int f : {1, 150, 299, 301, 599}) {
-        *courseRace.frameCount = f;
-        EXPECT_FALSE(PlayAmbientSound(silent)) << f;
+        v.frame = f;
+        EXPECT_FALSE(PlayAmbientSound(v, silent)) << f;
     }
     bgmType = 0;
     for (int f : {0, 300, 600}) {
-        *courseRace.frameCount = f;
-        EXPECT_FALSE(PlayAmbientSound(silent)) << f;
+        v.frame = f;
+        EXPECT_FALSE(PlayAmbientSound(v, silent)) << f;
     }
     bgmType = 2;
-    courseRace.racePaused = [] { return true; };
-    *courseRace.frameCount = 300;
-    EXPECT_FALSE(PlayAmbientSound(silent));
-    courseRace.racePaused = nullptr;
+    v.paused = true;
+    v.frame = 300;
+    EXPECT_FALSE(PlayAmbientSound(v, silent));
     bgmType = savedBgm;
-    *courseRace.frameCount = 0;
 }
 
 // --- off-screen rendering -----------------------------------------------------------------------
@@ -104,13 +104,6 @@ protected:
     static void TearDownTestSuite() { FreeDirect3D(); }
     void SetUp() override {
         if (!ready) GTEST_SKIP() << "no off-screen device";
-    }
-
-    static void Look(const D3DXVECTOR3& eye, const D3DXVECTOR3& at, const D3DXVECTOR3& up) {
-        SetCameraLookAt(eye, at, up);
-        device->SetTransform(D3DTS_VIEW, &viewMatrix);
-        device->SetTransform(D3DTS_PROJECTION, &projectionMatrix);
-        device->SetTransform(D3DTS_WORLD, &identityMatrix);
     }
 
     static std::vector<uint8_t> Frame() {
@@ -134,16 +127,14 @@ TEST_F(CourseRenderTest, RoadIsDrawnForTheWindowedSectionsOnly) {
         courseGeometry.boundary[s].right = D3DXVECTOR3(200, 0, 100.0f * s);
     }
     BuildCourseSurfaces();
-    *courseRace.section = 0;
-    *courseRace.crystalRange = 10;
 
     ASSERT_TRUE(BeginFrame(0xff000000u));
-    Look(D3DXVECTOR3(100, 800, 1000), D3DXVECTOR3(100, 0, 1000), D3DXVECTOR3(0, 0, 1));
+    const CourseView v = LookFrom(D3DXVECTOR3(100, 800, 1000), D3DXVECTOR3(100, 0, 1000), D3DXVECTOR3(0, 0, 1), 0);
     device->SetRenderState(D3DRS_LIGHTING, 0);
     device->SetRenderState(D3DRS_FOGENABLE, 0);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
     device->SetTexture(0, nullptr);
-    DrawRoadWindow();
+    DrawRoadWindow(v);
     const std::vector<uint8_t> f = Frame();
     EndFrame();
     // z = 950 (section 9, inside the window) lies below the centre, z = 1050 (section 10) above.
@@ -170,17 +161,14 @@ TEST_F(CourseRenderTest, SceneryIsDrawnOnlyInsideTheWindowAndNearTheCamera) {
     BuildCourseSurfaces();
     for (int m = 0; m < 300; ++m) sceneryPool[m].Init(&tree, 0, 0, 0, 1.0f);
     PlaceSceneryPool(sceneryPool);
-    *courseRace.section = 0;
-    *courseRace.crystalRange = 10;
 
     // Draw calls made by one scenery run with the given models flagged.
     auto drawCalls = [](bool nearTest, bool (*flag)(int section), const D3DXVECTOR3& eye) {
         for (int m = 0; m < 300; ++m) courseGeometry.sceneryOn[m] = flag(m / 2) ? 1 : 0;
-        // The view goes in before the frame begins: the screen projection is taken from it there.
-        Look(eye, eye + D3DXVECTOR3(0, -1, 0.2f), D3DXVECTOR3(0, 1, 0));
         BeginFrame(0xff000000u);
+        const CourseView v = LookFrom(eye, eye + D3DXVECTOR3(0, -1, 0.2f), D3DXVECTOR3(0, 1, 0), 0);
         const UINT before = device->DrawCallCount();
-        if (nearTest) DrawSceneryNear(); else DrawSceneryOnScreen();
+        if (nearTest) DrawSceneryNear(v); else DrawSceneryOnScreen(v);
         const UINT calls = device->DrawCallCount() - before;
         EndFrame();
         return calls;
@@ -248,7 +236,6 @@ TEST_F(CourseRenderTest, CourseOneFromItsGridAndFromAbove) {
     renderLevel = 2;
     ASSERT_TRUE(SetUpCourse(1));
     ASSERT_NE(courseFrameProc, nullptr);
-    *courseRace.frameCount = 1;
 
     // From the grid (the player on section 149), and from high above the first bend (the player on
     // section 20, so the window holds the start straight and the bend).
@@ -258,10 +245,10 @@ TEST_F(CourseRenderTest, CourseOneFromItsGridAndFromAbove) {
     };
     for (const Shot& shot : shots) {
         SCOPED_TRACE(shot.file);
-        *courseRace.section = shot.section;
         ASSERT_TRUE(BeginFrame(0xff000000u));
-        Look(shot.eye, shot.at, shot.up);
-        courseFrameProc();
+        const CourseView v = LookFrom(shot.eye, shot.at, shot.up, shot.section, 30, 1);
+        if (courseStepProc) courseStepProc(v);
+        courseFrameProc(v);
         const std::vector<uint8_t> f = Frame();
         EndFrame();
         EXPECT_TRUE(WritePng((std::string(KORVAN_BUILD_DIR) + "/" + shot.file).c_str(), f.data(), 640, 480));

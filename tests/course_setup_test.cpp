@@ -10,6 +10,7 @@
 #include "courses/course_list.h"
 #include "courses/course_setup.h"
 #include "courses/course_table.h"
+#include "framework/placement.h"
 #include "game/asset_tables.h"
 #include "game/settings.h"
 
@@ -33,63 +34,63 @@ TEST(CourseSetup, CourseOneFillsTheRaceFromItsRow) {
     EXPECT_NE(courseFrameProc, nullptr);
     EXPECT_EQ(courseClearColour, 0u);
     EXPECT_EQ(g.sectionCount, 150);
-    EXPECT_EQ(*courseRace.limitTime, 60000);
+    EXPECT_EQ(courseStart.limitTime, 60000);
     EXPECT_EQ(g.boostSectionA, 61);
     EXPECT_EQ(g.boostSectionB, 136);
 
     // Twenty supply crystals on 72-81 and 139-148, all present; no boost crystals.
-    ASSERT_EQ(*courseRace.supplyCrystalCount, 20);
+    ASSERT_EQ(courseStart.supplyCrystalCount, 20);
     for (int i = 0; i < 20; ++i) {
         SCOPED_TRACE(i);
         const int expected = i < 10 ? 72 + i : 139 + (i - 10);
         EXPECT_EQ(g.supplyCrystalSection[i], expected);
-        EXPECT_EQ(courseRace.supplyCrystalPresent[i], 1);
+        EXPECT_EQ(courseStart.supplyCrystalPresent[i], 1);
         const D3DXVECTOR3 at = supplyCrystals[i].GetPosition();
         const D3DXVECTOR3 want = CrystalPosition(expected);
         EXPECT_NEAR(at.x, want.x, 1e-3f);
         EXPECT_NEAR(at.y, want.y, 1e-3f);
         EXPECT_NEAR(at.z, want.z, 1e-3f);
     }
-    EXPECT_EQ(*courseRace.boostCrystalCount, 0);
+    EXPECT_EQ(courseStart.boostCrystalCount, 0);
     for (int s : g.boostCrystalSection) EXPECT_EQ(s, -1);
 
     // The player one section before the line, no lap yet.
-    EXPECT_EQ(*courseRace.section, 149);
-    EXPECT_EQ(*courseRace.half, 0);
-    EXPECT_EQ(*courseRace.lapCounter, -1);
-    EXPECT_EQ(*courseRace.lapsDone, -1);
-    const D3DXVECTOR3 player = playerBody.GetPosition();
+    EXPECT_EQ(courseStart.section, 149);
+    EXPECT_EQ(courseStart.half, 0);
+    EXPECT_EQ(courseStart.lapCounter, -1);
+    EXPECT_EQ(courseStart.lapsDone, -1);
+    const D3DXVECTOR3 player = courseStart.playerPosition;
     EXPECT_NEAR(player.x, 100.0f, 1e-3f);
     EXPECT_NEAR(player.z, 0.0f, 1e-3f);
 
     // Four opponents on 120, 90, 60, 30 at 15.5, 14.5, 13.5 and 10, starting at half speed.
-    ASSERT_EQ(*courseRace.enemyCount, 4);
+    ASSERT_EQ(courseStart.enemyCount, 4);
     const int sections[] = {120, 90, 60, 30};
     const float tops[] = {15.5f, 14.5f, 13.5f, 10.0f};
     for (int i = 0; i < 4; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(courseRace.oppSection[i], sections[i]);
-        EXPECT_EQ(courseRace.oppHalf[i], 0);
-        EXPECT_EQ(courseRace.oppLaps[i], 0);
-        EXPECT_FLOAT_EQ(courseRace.oppTopSpeed[i], tops[i]);
-        EXPECT_FLOAT_EQ(courseRace.oppSpeed[i], tops[i] / 2);
-        EXPECT_EQ(courseRace.oppBoostTimer[i], 0);
+        EXPECT_EQ(courseStart.oppSection[i], sections[i]);
+        EXPECT_EQ(courseStart.oppHalf[i], 0);
+        EXPECT_EQ(courseStart.oppLaps[i], 0);
+        EXPECT_FLOAT_EQ(courseStart.oppTopSpeed[i], tops[i]);
+        EXPECT_FLOAT_EQ(courseStart.oppSpeed[i], tops[i] / 2);
+        EXPECT_EQ(courseStart.oppBoostTimer[i], 0);
         // Standing one unit above the middle of its boundary.
-        const D3DXVECTOR3 at = oppBodies[i].GetPosition();
+        const D3DXVECTOR3 at = PlacementPosition(courseStart.oppPlacement[i]);
         const D3DXVECTOR3 mid = BoundaryMid(sections[i]);
         EXPECT_NEAR(at.y, mid.y + 1.0f, 1e-3f);
         EXPECT_NEAR(at.x, mid.x, 1e-3f);
         // Lanes within +-0.30 for the next race, opponent 0 always in the middle.
-        EXPECT_LE(std::fabs(courseRace.oppLane[i]), 0.30f + 1e-6f);
+        EXPECT_LE(std::fabs(courseStart.oppLane[i]), 0.30f + 1e-6f);
     }
-    EXPECT_EQ(courseRace.oppLane[0], 0.0f);
+    EXPECT_EQ(courseStart.oppLane[0], 0.0f);
     // At program start every lane is 0: each heading turns +z toward the middle of the next
     // boundary (opponent 3 stands on the first bend, well turned to the right).
     for (int i = 0; i < 4; ++i) {
         const D3DXVECTOR3 d = BoundaryMid(sections[i] + 1) - BoundaryMid(sections[i]);
-        EXPECT_NEAR(courseRace.oppHeading[i], std::atan2(d.x, d.z), 1e-3f) << i;
+        EXPECT_NEAR(courseStart.oppHeading[i], std::atan2(d.x, d.z), 1e-3f) << i;
     }
-    EXPECT_GT(courseRace.oppHeading[3], 1.0f);
+    EXPECT_GT(courseStart.oppHeading[3], 1.0f);
 
     // No scenery on course 1: every pool model on the empty mesh and off.
     for (int m = 0; m < kSceneryPoolSize; ++m) {
@@ -112,7 +113,7 @@ TEST(CourseSetup, DrawRangeFollowsRenderLevel) {
     for (int level = 0; level <= 2; ++level) {
         renderLevel = level;
         ASSERT_TRUE(SetUpCourse(1));
-        EXPECT_EQ(*courseRace.crystalRange, 10 + 10 * level);
+        EXPECT_EQ(courseStart.crystalRange, 10 + 10 * level);
     }
     renderLevel = 0;
 }
@@ -133,14 +134,14 @@ TEST(CourseSetup, EightOpponentsOnAGridOfK300) {
     StraightCourse(600);
     CourseInfo info = courseTable[12];
     PlacePlayerAndOpponents(info);
-    ASSERT_EQ(*courseRace.enemyCount, 8);
+    ASSERT_EQ(courseStart.enemyCount, 8);
     for (int i = 0; i < 8; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(courseRace.oppSection[i], 300 - 37 * i);
-        EXPECT_FLOAT_EQ(courseRace.oppTopSpeed[i], 14.7f);
-        EXPECT_FLOAT_EQ(courseRace.oppSpeed[i], 7.35f);
+        EXPECT_EQ(courseStart.oppSection[i], 300 - 37 * i);
+        EXPECT_FLOAT_EQ(courseStart.oppTopSpeed[i], 14.7f);
+        EXPECT_FLOAT_EQ(courseStart.oppSpeed[i], 7.35f);
     }
-    EXPECT_EQ(*courseRace.section, 599);
+    EXPECT_EQ(courseStart.section, 599);
 }
 
 TEST(CourseSetup, LateOpponentsFollowTheSecondRule) {
@@ -148,17 +149,17 @@ TEST(CourseSetup, LateOpponentsFollowTheSecondRule) {
     CourseInfo info = courseTable[8];  // 16 - 1.8 i, then 8 - 0.5 (i - 3)
     PlacePlayerAndOpponents(info);
     const float expected[] = {16.0f, 14.2f, 12.4f, 8.0f, 7.5f, 7.0f, 6.5f, 6.0f};
-    for (int i = 0; i < 8; ++i) EXPECT_NEAR(courseRace.oppTopSpeed[i], expected[i], 1e-5f) << i;
+    for (int i = 0; i < 8; ++i) EXPECT_NEAR(courseStart.oppTopSpeed[i], expected[i], 1e-5f) << i;
 }
 
 TEST(CourseSetup, GridHeadingAimsAtLastRacesLane) {
     StraightCourse(300);
     CourseInfo info = courseTable[1];
     // Lanes left from an earlier race: opponent 1 aimed 0.3 of the width to the right.
-    courseRace.oppLane[1] = 0.3f;
+    courseStart.oppLane[1] = 0.3f;
     PlacePlayerAndOpponents(info);
     // From the middle of boundary 90 to 60 units right of the middle of boundary 91, 100 ahead.
-    EXPECT_NEAR(courseRace.oppHeading[1], std::atan2(60.0f, 100.0f), 5e-4f);
+    EXPECT_NEAR(courseStart.oppHeading[1], std::atan2(60.0f, 100.0f), 5e-4f);
 }
 
 TEST(CourseSetup, SecretCourseOneLinesUpSideBySide) {
@@ -167,15 +168,15 @@ TEST(CourseSetup, SecretCourseOneLinesUpSideBySide) {
     PlacePlayerAndOpponents(info);
     for (int i = 0; i < 8; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(courseRace.oppSection[i], 1);
+        EXPECT_EQ(courseStart.oppSection[i], 1);
         if (i > 0) {
-            EXPECT_GE(courseRace.oppTopSpeed[i], 15.0f);
-            EXPECT_LE(courseRace.oppTopSpeed[i], 17.99f + 1e-5f);
-            EXPECT_FLOAT_EQ(courseRace.oppLane[i], (40 - 10 * i) / 100.0f);
+            EXPECT_GE(courseStart.oppTopSpeed[i], 15.0f);
+            EXPECT_LE(courseStart.oppTopSpeed[i], 17.99f + 1e-5f);
+            EXPECT_FLOAT_EQ(courseStart.oppLane[i], (40 - 10 * i) / 100.0f);
         }
     }
-    EXPECT_EQ(courseRace.oppTopSpeed[0], 19.0f);
-    EXPECT_EQ(courseRace.oppLane[0], 0.0f);
+    EXPECT_EQ(courseStart.oppTopSpeed[0], 19.0f);
+    EXPECT_EQ(courseStart.oppLane[0], 0.0f);
 }
 
 TEST(SceneryPlacement, PoolModelsStand192OutsideEachEdgeFacingAlongIt) {
@@ -259,14 +260,6 @@ TEST(CourseTable, WrittenCoursesMatchTheirRowAndGate) {
         EXPECT_NEAR(info.gatePosition.z, gate.z, 1e-3f);
         EXPECT_NE(info.routines->frame, nullptr);
     }
-}
-
-TEST(CourseSetup, LapTimeReadsAsTheHudShowsIt) {
-    char text[32];
-    FormatLapTime(text, sizeof text, 99, 59999);
-    EXPECT_STREQ(text, "99:59.999 ");
-    FormatLapTime(text, sizeof text, 1, 5123);
-    EXPECT_STREQ(text, "01:5.123 ");
 }
 
 }  // namespace

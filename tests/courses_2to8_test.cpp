@@ -23,6 +23,7 @@
 #include "platform/system.h"
 #include "race/player_vehicle.h"
 #include "race/race_state.h"
+#include "tests/support/course_view.h"
 #include "game/asset_tables.h"
 #include "game/data_dir.h"
 #include "game/settings.h"
@@ -75,8 +76,8 @@ TEST(Courses2To8, PointsMatchTheirTableRow) {
         EXPECT_EQ(g.sectionCount, info.sections);
         EXPECT_EQ(g.boostSectionA, info.boostSectionA);
         EXPECT_EQ(g.boostSectionB, info.boostSectionB);
-        EXPECT_EQ(*courseRace.supplyCrystalCount, info.supplyCrystalCount);
-        EXPECT_EQ(*courseRace.boostCrystalCount, info.boostCrystalCount);
+        EXPECT_EQ(courseStart.supplyCrystalCount, info.supplyCrystalCount);
+        EXPECT_EQ(courseStart.boostCrystalCount, info.boostCrystalCount);
         for (int i = 0; i < SupplyCrystalSlots; ++i) {
             EXPECT_EQ(g.supplyCrystalSection[i], info.supplyCrystals[i]) << i;
             if (g.supplyCrystalSection[i] >= 0) {
@@ -86,11 +87,11 @@ TEST(Courses2To8, PointsMatchTheirTableRow) {
         for (int i = 0; i < BoostCrystalSlots; ++i) EXPECT_EQ(g.boostCrystalSection[i], info.boostCrystals[i]) << i;
         EXPECT_LT(g.boostSectionA, g.sectionCount);
         EXPECT_LT(g.boostSectionB, g.sectionCount);
-        ASSERT_EQ(*courseRace.enemyCount, info.enemyCount);
+        ASSERT_EQ(courseStart.enemyCount, info.enemyCount);
         for (int i = 0; i < info.enemyCount; ++i) {
-            EXPECT_EQ(courseRace.oppSection[i], info.gridK - (info.gridK / info.enemyCount) * i) << i;
-            EXPECT_LT(courseRace.oppSection[i], g.sectionCount) << i;
-            EXPECT_FLOAT_EQ(courseRace.oppTopSpeed[i], OpponentTopSpeed(info, i)) << i;
+            EXPECT_EQ(courseStart.oppSection[i], info.gridK - (info.gridK / info.enemyCount) * i) << i;
+            EXPECT_LT(courseStart.oppSection[i], g.sectionCount) << i;
+            EXPECT_FLOAT_EQ(courseStart.oppTopSpeed[i], OpponentTopSpeed(info, i)) << i;
         }
         // The gate stands on the middle of the line.
         const D3DXVECTOR3 gate = Mid(0) + D3DXVECTOR3(0, 0.1f, 0);
@@ -197,12 +198,6 @@ protected:
     void SetUp() override {
         if (!ready) GTEST_SKIP() << "no off-screen device";
     }
-    static void Look(const D3DXVECTOR3& eye, const D3DXVECTOR3& at) {
-        SetCameraLookAt(eye, at, D3DXVECTOR3(0, 1, 0));
-        device->SetTransform(D3DTS_VIEW, &viewMatrix);
-        device->SetTransform(D3DTS_PROJECTION, &projectionMatrix);
-        device->SetTransform(D3DTS_WORLD, &identityMatrix);
-    }
     static bool ready;
 };
 bool Courses2To8Render::ready = false;
@@ -229,7 +224,6 @@ TEST_F(Courses2To8Render, EachCourseFromItsGridAndFromAbove) {
         SCOPED_TRACE(course);
         renderLevel = 2;
         ASSERT_TRUE(SetUpCourse(course));
-        *courseRace.frameCount = 1;
         const int n = courseGeometry.sectionCount;
         const D3DXVECTOR3 up(0, 1, 0);
         struct Shot { std::string file; int section; D3DXVECTOR3 eye, at; };
@@ -242,11 +236,11 @@ TEST_F(Courses2To8Render, EachCourseFromItsGridAndFromAbove) {
         };
         for (const Shot& shot : shots) {
             SCOPED_TRACE(shot.file);
-            *courseRace.section = shot.section;
-            Look(shot.eye, shot.at);
             ASSERT_TRUE(BeginFrame(0xff000000u));
-            Look(shot.eye, shot.at);
-            courseFrameProc();
+            const CourseView v =
+                LookFrom(shot.eye, shot.at, D3DXVECTOR3(0, 1, 0), shot.section, courseStart.crystalRange, 1);
+            if (courseStepProc) courseStepProc(v);
+            courseFrameProc(v);
             std::vector<uint8_t> f(640 * 480 * 4);
             device->ReadFrame(f.data());
             EndFrame();

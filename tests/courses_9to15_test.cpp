@@ -20,6 +20,7 @@
 #include "framework/screenshot.h"
 #include "platform/system.h"
 #include "support/auto_lap.h"
+#include "tests/support/course_view.h"
 #include "game/asset_tables.h"
 #include "game/data_dir.h"
 #include "game/settings.h"
@@ -57,30 +58,30 @@ TEST_P(CoursesNineToFifteen, SetUpMatchesItsRow) {
     EXPECT_EQ(g.boostSectionB, info.boostSectionB);
     for (int i = 0; i < SupplyCrystalSlots; ++i) EXPECT_EQ(g.supplyCrystalSection[i], info.supplyCrystals[i]) << i;
     for (int i = 0; i < BoostCrystalSlots; ++i) EXPECT_EQ(g.boostCrystalSection[i], info.boostCrystals[i]) << i;
-    EXPECT_EQ(*courseRace.supplyCrystalCount, info.supplyCrystalCount);
-    EXPECT_EQ(*courseRace.boostCrystalCount, info.boostCrystalCount);
-    EXPECT_EQ(*courseRace.section, info.sections - 1);
-    ASSERT_EQ(*courseRace.enemyCount, info.enemyCount);
+    EXPECT_EQ(courseStart.supplyCrystalCount, info.supplyCrystalCount);
+    EXPECT_EQ(courseStart.boostCrystalCount, info.boostCrystalCount);
+    EXPECT_EQ(courseStart.section, info.sections - 1);
+    ASSERT_EQ(courseStart.enemyCount, info.enemyCount);
     for (int i = 0; i < info.enemyCount; ++i) {
         SCOPED_TRACE(i);
         if (info.sideBySideGrid) {
-            EXPECT_EQ(courseRace.oppSection[i], 1);
+            EXPECT_EQ(courseStart.oppSection[i], 1);
             if (i == 0) {
-                EXPECT_EQ(courseRace.oppTopSpeed[i], 19.0f);
+                EXPECT_EQ(courseStart.oppTopSpeed[i], 19.0f);
             } else {
-                EXPECT_GE(courseRace.oppTopSpeed[i], 15.0f);
-                EXPECT_LE(courseRace.oppTopSpeed[i], 17.99f + 1e-4f);
+                EXPECT_GE(courseStart.oppTopSpeed[i], 15.0f);
+                EXPECT_LE(courseStart.oppTopSpeed[i], 17.99f + 1e-4f);
             }
         } else {
-            EXPECT_EQ(courseRace.oppSection[i], info.gridK - (info.gridK / info.enemyCount) * i);
-            EXPECT_FLOAT_EQ(courseRace.oppTopSpeed[i], OpponentTopSpeed(info, i));
+            EXPECT_EQ(courseStart.oppSection[i], info.gridK - (info.gridK / info.enemyCount) * i);
+            EXPECT_FLOAT_EQ(courseStart.oppTopSpeed[i], OpponentTopSpeed(info, i));
         }
         // Each starts at half its drawn top speed (the leader's 19 is set after its start speed).
         if (info.sideBySideGrid && i == 0) {
-            EXPECT_GE(courseRace.oppSpeed[i], 7.5f);
-            EXPECT_LE(courseRace.oppSpeed[i], 9.0f);
+            EXPECT_GE(courseStart.oppSpeed[i], 7.5f);
+            EXPECT_LE(courseStart.oppSpeed[i], 9.0f);
         } else {
-            EXPECT_FLOAT_EQ(courseRace.oppSpeed[i], courseRace.oppTopSpeed[i] / 2);
+            EXPECT_FLOAT_EQ(courseStart.oppSpeed[i], courseStart.oppTopSpeed[i] / 2);
         }
     }
     // The frame routine is installed; the scenery course flags its poles, the others none.
@@ -214,13 +215,10 @@ bool CoursePictures::loaded = false;
 // Renders the course's frame routine from a viewpoint; returns how many pixels differ from the
 // clear colour.
 int Shoot(const std::string& file, int section, const D3DXVECTOR3& eye, const D3DXVECTOR3& at) {
-    *courseRace.section = section;
     if (!BeginFrame(0xff000000u)) return -1;
-    SetCameraLookAt(eye, at, D3DXVECTOR3(0, 1, 0));
-    device->SetTransform(D3DTS_VIEW, &viewMatrix);
-    device->SetTransform(D3DTS_PROJECTION, &projectionMatrix);
-    device->SetTransform(D3DTS_WORLD, &identityMatrix);
-    courseFrameProc();
+    const CourseView v = LookFrom(eye, at, D3DXVECTOR3(0, 1, 0), section, courseStart.crystalRange, 1);
+    if (courseStepProc) courseStepProc(v);
+    courseFrameProc(v);
     std::vector<uint8_t> rgba(640 * 480 * 4);
     device->ReadFrame(rgba.data());
     EndFrame();
@@ -237,7 +235,6 @@ TEST_F(CoursePictures, EachCourseFromItsGridAndFromAbove) {
     for (int c = 9; c <= 15; ++c) {
         SCOPED_TRACE(c);
         ASSERT_TRUE(SetUpCourse(c));
-        *courseRace.frameCount = 1;
         const int n = courseGeometry.sectionCount;
         // From behind the player's start, looking down the road over the line.
         const D3DXVECTOR3 start = BoundaryMid(n - 1);

@@ -3,6 +3,7 @@
 // after the finish, the pick-up distance and the crystals coming back at a lap.
 #include <gtest/gtest.h>
 
+#include "framework/placement.h"
 #include "courses/course_geometry.h"
 #include "courses/course_list.h"
 #include "race/crystals.h"
@@ -19,7 +20,7 @@ protected:
         course01Routines.writeBoundaryPoints();
         DeriveCourseSurfaces();
         ResetRace();
-        playerBody.Init(nullptr, 100.0f, kRoadY, 500.0f, 1.0f);
+        raceState.pose.body = MakePlacement(100.0f, kRoadY, 500.0f, 1.0f);
         raceState.supplyCrystalCount = 2;
         raceState.boostCrystalCount = 1;
         // Supply crystal 0 under the car, supply crystal 1 and the boost crystal far away.
@@ -70,7 +71,7 @@ TEST_F(Crystals, NinthStockFillingTheGaugeMakesTheTenthAndEmptiesIt) {
 }
 
 TEST_F(Crystals, BoostCrystalDuringABoostRestartsTheHundredEightyFrames) {
-    playerBody.Init(nullptr, 60.0f, kRoadY, 885.0f, 1.0f);  // 15 units from the boost crystal
+    raceState.pose.body = MakePlacement(60.0f, kRoadY, 885.0f, 1.0f);  // 15 units from the boost crystal
     raceState.boostTimer = 40;
     PickUpCrystals();
     EXPECT_EQ(raceState.boostTimer, 180);
@@ -82,10 +83,10 @@ TEST_F(Crystals, BoostCrystalDuringABoostRestartsTheHundredEightyFrames) {
 }
 
 TEST_F(Crystals, PickUpReachIsBelowTwentyUnits) {
-    playerBody.Init(nullptr, 100.0f, kRoadY, 880.0f, 1.0f);  // exactly 20 from supply crystal 1
+    raceState.pose.body = MakePlacement(100.0f, kRoadY, 880.0f, 1.0f);  // exactly 20 from supply crystal 1
     PickUpCrystals();
     EXPECT_EQ(supplyCrystalPresent[1], 1);
-    playerBody.Init(nullptr, 100.0f, kRoadY, 880.5f, 1.0f);
+    raceState.pose.body = MakePlacement(100.0f, kRoadY, 880.5f, 1.0f);
     PickUpCrystals();
     EXPECT_EQ(supplyCrystalPresent[1], 0);
 }
@@ -93,7 +94,7 @@ TEST_F(Crystals, PickUpReachIsBelowTwentyUnits) {
 TEST_F(Crystals, CrystalsAfterTheFinishFillTheGaugeButDoNotCount) {
     raceState.finished = 1;
     PickUpCrystals();
-    playerBody.Init(nullptr, 60.0f, kRoadY, 890.0f, 1.0f);
+    raceState.pose.body = MakePlacement(60.0f, kRoadY, 890.0f, 1.0f);
     PickUpCrystals();
     EXPECT_EQ(supplyCrystalPresent[0], 0);
     EXPECT_EQ(boostCrystalPresent[0], 0);

@@ -241,7 +241,7 @@ TEST_F(HudScreens, FinalLapTextAtEveryRenderLevel) {
     showFps = 0;
     // The crossing that starts the last of course 1's five laps.
     ShowLapText(5, 4);
-    EXPECT_STREQ(bigTextString, "FINAL LAP ");
+    EXPECT_STREQ(bigText.text, "FINAL LAP ");
     std::vector<Shot> shots;
     for (int level = 0; level <= 2; ++level) {
         Shot s;

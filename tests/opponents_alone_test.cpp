@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "framework/placement.h"
 #include "courses/course_builder.h"
 #include "courses/course_geometry.h"
 #include "courses/course_list.h"
@@ -59,8 +60,6 @@ class OpponentsAlone : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         SetLogFilePath((MakeTempDir() + "/debug.txt").c_str());
-        // The set-up writes the grid straight into the opponents' own arrays, as in the game.
-        ConnectCourseLinks();
     }
     static void TearDownTestSuite() { SetLogFilePath(""); }
 
@@ -71,7 +70,8 @@ protected:
         renderLevel = 0;
         ResetRace();
         if (!SetUpCourse(course)) return false;
-        playerBody.Init(nullptr, 1.0e6f, 1.0e6f, 1.0e6f, 1.0f);
+        ApplyCourseStart();
+        raceState.placement = MakePlacement(1.0e6f, 1.0e6f, 1.0e6f, 1.0f);
         return true;
     }
 
@@ -180,7 +180,7 @@ protected:
         raceState.enemyCount = 1;
     }
     static void Place(float x, float z, int section, float lane) {
-        oppBodies[0].Init(nullptr, x, kRoadY, z, 1.0f);
+        oppPlacement[0] = MakePlacement(x, kRoadY, z, 1.0f);
         oppSection[0] = section;
         oppHalf[0] = 0;
         oppLaps[0] = 0;
@@ -210,9 +210,9 @@ TEST_F(OpponentOnTheStraight, LaneBeyondTheSideKeepsTheCarGoing) {
         // 600 units at 10 a frame from z 410, less the frames against the side.
         EXPECT_GE(oppSection[0], 7);
         EXPECT_LT(longest, 25);
-        EXPECT_NEAR(oppBodies[0].GetPosition().y, kRoadY, 1e-2f);
+        EXPECT_NEAR(PlacementPosition(oppPlacement[0]).y, kRoadY, 1e-2f);
         // Weaving about its aim, half a car's width inside the side.
-        EXPECT_NEAR(oppBodies[0].GetPosition().x, lane > 0 ? 191.0f : 9.0f, 12.0f);
+        EXPECT_NEAR(PlacementPosition(oppPlacement[0]).x, lane > 0 ? 191.0f : 9.0f, 12.0f);
     }
 }
 
@@ -227,13 +227,13 @@ TEST_F(OpponentOnTheStraight, AimAboveTheCarsPlaneIsNoTurn) {
     UpdateOpponents();
     EXPECT_FLOAT_EQ(oppHeading[0], 0.0f);
     EXPECT_EQ(oppSteer[0], 0);
-    EXPECT_NEAR(oppBodies[0].GetPosition().x, 170.0f, 0.01f);
-    EXPECT_NEAR(oppBodies[0].GetPosition().z, 640.0f, 1e-2f);
+    EXPECT_NEAR(PlacementPosition(oppPlacement[0]).x, 170.0f, 0.01f);
+    EXPECT_NEAR(PlacementPosition(oppPlacement[0]).z, 640.0f, 1e-2f);
     // Straight on over the boundary.
     for (int k = 0; k < 7; ++k) UpdateOpponents();
     EXPECT_EQ(oppSection[0], 6);
-    EXPECT_NEAR(oppBodies[0].GetPosition().x, 170.0f, 0.5f);
-    EXPECT_NEAR(oppBodies[0].GetPosition().z, 710.0f, 0.5f);
+    EXPECT_NEAR(PlacementPosition(oppPlacement[0]).x, 170.0f, 0.5f);
+    EXPECT_NEAR(PlacementPosition(oppPlacement[0]).z, 710.0f, 0.5f);
 
     // An aim off to the side on the same slope is still turned toward, by the full limit.
     Place(170.0f, 630.0f, 5, -0.35f);

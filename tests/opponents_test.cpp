@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "framework/placement.h"
 #include "courses/track_queries.h"
 #include "courses/course_builder.h"
 #include "courses/course_geometry.h"
@@ -36,7 +37,7 @@ protected:
     // Opponent i at (x, z) on the start straight (a road along +z from x 0 to 200, sections 100
     // long from z 100), on `section`, half 0, heading `heading`.
     static void Place(int i, float x, float z, int section, float heading, float speed) {
-        oppBodies[i].Init(nullptr, x, kRoadY, z, 1.0f);
+        oppPlacement[i] = MakePlacement(x, kRoadY, z, 1.0f);
         oppSection[i] = section;
         oppHalf[i] = 0;
         oppLaps[i] = 0;
@@ -59,8 +60,8 @@ TEST_F(Opponents, TargetStraightBehindTurnsByTheFullLimitAndStepsBack) {
     // The 10 units backward would leave section 5: undone, it keeps its section and place.
     EXPECT_EQ(oppSection[0], 5);
     EXPECT_EQ(oppLaps[0], 0);
-    EXPECT_NEAR(oppBodies[0].GetPosition().z, 605.0f, 1e-2f);
-    EXPECT_NEAR(oppBodies[0].GetPosition().y, kRoadY, 1e-2f);
+    EXPECT_NEAR(PlacementPosition(oppPlacement[0]).z, 605.0f, 1e-2f);
+    EXPECT_NEAR(PlacementPosition(oppPlacement[0]).y, kRoadY, 1e-2f);
     // Frame after frame it keeps turning by the limit until it faces its aim.
     for (int f = 0; f < 5; ++f) UpdateOpponents();
     EXPECT_NEAR(std::fabs(oppHeading[0] - 3.1415927f), 6 * kTurn, 1e-4f);
@@ -71,7 +72,7 @@ TEST_F(Opponents, CarDrivingOffTheRoadSideIsMovedBackAndKeepsItsSection) {
     // Near the right edge (x 200) of section 8, facing +x: the move would put it off the road.
     Place(0, 195.0f, 850.0f, 8, 1.5707964f, 12.0f);
     UpdateOpponents();
-    const D3DXVECTOR3 p = oppBodies[0].GetPosition();
+    const D3DXVECTOR3 p = PlacementPosition(oppPlacement[0]);
     EXPECT_EQ(oppSection[0], 8);
     EXPECT_NEAR(p.x, 195.0f, 0.05f);
     EXPECT_NEAR(p.z, 850.0f, 0.05f);
@@ -85,12 +86,12 @@ TEST_F(Opponents, CrossingTheLineCountsALapAndSettlesOnTheRoad) {
     const int last = courseGeometry.sectionCount - 1;
     // On the closing section (z 0..100) facing the line at z 100, 2 units above the road.
     Place(0, 100.0f, 95.0f, last, 0.0f, 10.0f);
-    oppBodies[0].localMatrix._42 = kRoadY + 2.0f;
+    oppPlacement[0]._42 = kRoadY + 2.0f;
     UpdateOpponents();
     EXPECT_EQ(oppSection[0], 0);
     EXPECT_EQ(oppLaps[0], 1);
-    EXPECT_NEAR(oppBodies[0].GetPosition().z, 105.1f, 1e-2f);
-    EXPECT_NEAR(oppBodies[0].GetPosition().y, kRoadY, 1e-3f);
+    EXPECT_NEAR(PlacementPosition(oppPlacement[0]).z, 105.1f, 1e-2f);
+    EXPECT_NEAR(PlacementPosition(oppPlacement[0]).y, kRoadY, 1e-3f);
 }
 
 TEST_F(Opponents, CarsFarFromThePlayerStillDriveAndCountForTheRank) {
@@ -106,7 +107,7 @@ TEST_F(Opponents, CarsFarFromThePlayerStillDriveAndCountForTheRank) {
     for (int f = 0; f < 10; ++f) UpdateOpponents();
     // 10.1 + ... + 11.0 = 105.5 units: opponent 1 is on section 9, opponent 2 as well.
     EXPECT_EQ(oppSection[1], 9);
-    EXPECT_NEAR(oppBodies[1].GetPosition().z, 1055.5f, 0.05f);
+    EXPECT_NEAR(PlacementPosition(oppPlacement[1]).z, 1055.5f, 0.05f);
     EXPECT_EQ(oppSection[2], 9);
     EXPECT_EQ(CurrentRank(), 3);  // opponent 0 has moved ahead of the still player on section 1
     EXPECT_EQ(oppSection[0], 1);

@@ -5,10 +5,13 @@
 #include <cmath>
 #include <cstring>
 
+#include "framework/placement.h"
 #include "courses/course_geometry.h"
 #include "courses/course_list.h"
 #include "framework/input.h"
+#include "game/controls.h"
 #include "race/player_vehicle.h"
+#include "race/sparks.h"
 #include "race/race_state.h"
 #include "game/asset_tables.h"
 #include "game/pad_config.h"
@@ -53,15 +56,16 @@ protected:
         for (int i = 0; i < frames; ++i) {
             raceState.steerInput = 0;
             uint8_t gas = 0, brake = 0;
+            ReadControls();
             DriveByInput(&gas, &brake);
             LimitSpeed();
         }
     }
 
     static void PutCar(float x, float z, float heading) {
-        playerBody.Init(nullptr, x, kRoadY, z, 1.0f);
+        raceState.placement = MakePlacement(x, kRoadY, z, 1.0f);
         raceState.heading = heading;
-        OrientOnTrack(playerBody, heading);
+        OrientOnTrack(raceState.placement, heading);
     }
 };
 
@@ -171,6 +175,7 @@ TEST_F(VehicleTest, StandingDoubleTapStartsNoSlideButUsesTheTap) {
     Tap(DIK_RIGHT);
     raceState.steerInput = 0;
     uint8_t gas = 0, brake = 0;
+    ReadControls();
     DriveByInput(&gas, &brake);
     EXPECT_EQ(raceState.sideSpeed, 5.0f);
     LimitSpeed();
@@ -182,6 +187,7 @@ TEST_F(VehicleTest, BoostWithoutGasIsTwoFaster) {
     raceState.boostStock = 2;
     Hold(DIK_SPACE);
     uint8_t gas = 0, brake = 0;
+    ReadControls();
     DriveByInput(&gas, &brake);
     const float noGas = raceState.speed;
     EXPECT_EQ(raceState.boostStock, 1);
@@ -190,6 +196,7 @@ TEST_F(VehicleTest, BoostWithoutGasIsTwoFaster) {
 
     Hold(DIK_Z);
     raceState.steerInput = 0;
+    ReadControls();
     DriveByInput(&gas, &brake);
     EXPECT_NEAR(raceState.speed, 22.07f, 1e-4f);
     EXPECT_EQ(raceState.boostStock, 1);  // a running boost is not refired
@@ -218,11 +225,11 @@ TEST_F(VehicleTest, HeadOnIntoAWallReversesTheSpeed) {
     PutCar(180.0f, 650.0f, 1.5707964f);
     raceState.speed = 12.0f;
     PlaceAndMoveCar();
-    EXPECT_NEAR(playerBody.GetPosition().x, 192.0f, 1e-3f);
+    EXPECT_NEAR(PlacementPosition(raceState.placement).x, 192.0f, 1e-3f);
     UpdateProgress();
     EdgeContacts();
     EXPECT_NEAR(raceState.speed, -10.0f, 1e-4f);  // 12 / 1.2, backward
-    EXPECT_NEAR(playerBody.GetPosition().x, 180.0f, 1e-3f);
+    EXPECT_NEAR(PlacementPosition(raceState.placement).x, 180.0f, 1e-3f);
     EXPECT_EQ(raceState.section, 5);
 
     // Drifting, the bounce keeps half the speed and ends the drift.
@@ -251,7 +258,7 @@ TEST_F(VehicleTest, MovesAlongItsHeadingAndStaysGluedToTheRoad) {
     PlaceAndMoveCar();
     UpdateProgress();
     EdgeContacts();
-    const D3DXVECTOR3 p = playerBody.GetPosition();
+    const D3DXVECTOR3 p = PlacementPosition(raceState.placement);
     EXPECT_NEAR(p.z, 630.0f, 1e-3f);
     EXPECT_NEAR(p.y, kRoadY, 1e-3f);
     EXPECT_EQ(raceState.speed, 10.0f);
@@ -275,15 +282,19 @@ TEST_F(VehicleTest, AutomaticDriverTurnsTowardTheNextBoundaryAtMostThreePiOver25
     EXPECT_EQ(raceState.steerInput, 0);
 }
 
-TEST_F(VehicleTest, PoseLiftsTheBodyAndUnposeRestoresThePhysicsPose) {
+TEST_F(VehicleTest, ThePoseLiftsTheBodyAndLeavesThePlacementAlone) {
     PutCar(100.0f, 620.0f, 0.2f);
     raceState.driftAngle = 0.1f;
-    OrientOnTrack(playerBody, raceState.heading + raceState.driftAngle);
-    const D3DXMATRIX physics = playerBody.localMatrix;
-    PoseCarParts(0.25f);
-    EXPECT_NEAR(playerBody.GetPosition().y, kRoadY + 6.0f + 0.25f, 1e-3f);
-    UnposeCarParts(0.25f);
-    EXPECT_TRUE(playerBody.localMatrix == physics);
+    OrientOnTrack(raceState.placement, raceState.heading + raceState.driftAngle);
+    const D3DXMATRIX physics = raceState.placement;
+    const VehiclePose pose = PlayerPose(0.25f);
+    EXPECT_NEAR(PlacementPosition(pose.body).y, kRoadY + 6.0f + 0.25f, 1e-3f);
+    // The shake lifts it along its own up axis, which the drift rolls a little to the side.
+    EXPECT_NEAR(PlacementPosition(pose.body).x, PlacementPosition(physics).x, 0.05f);
+    // The drawn body faces along the heading; the drift shows only as a roll.
+    const D3DXVECTOR3 forward = PlacementAxisZ(pose.body);
+    EXPECT_NEAR(std::atan2(forward.x, forward.z), 0.2f, 1e-3f);
+    EXPECT_TRUE(raceState.placement == physics);
 }
 
 TEST_F(VehicleTest, SparksFlyOnlyInADeepDrift) {
@@ -291,10 +302,10 @@ TEST_F(VehicleTest, SparksFlyOnlyInADeepDrift) {
     ClearSparks();
     raceState.gripState = -1;
     raceState.driftAngle = 0.2f;
-    for (int i = 0; i < 50; ++i) DriftSparks();
+    for (int i = 0; i < 50; ++i) ThrowDriftSparks(raceState.placement);
     for (const Spark& s : sparks) EXPECT_EQ(s.life, 0);
     raceState.driftAngle = 0.5f;
-    for (int i = 0; i < 50; ++i) DriftSparks();
+    for (int i = 0; i < 50; ++i) ThrowDriftSparks(raceState.placement);
     int live = 0;
     for (const Spark& s : sparks) live += s.life == 10 ? 1 : 0;
     EXPECT_GT(live, 0);

@@ -19,6 +19,7 @@
 #include "courses/course_list.h"
 #include "courses/course_table.h"
 #include "framework/input.h"
+#include "framework/placement.h"
 #include "race/player_vehicle.h"
 #include "race/race_state.h"
 #include "game/asset_tables.h"
@@ -153,7 +154,7 @@ std::string ScriptHumanLap(int* lapFrames) {
         const int s = r.section;
         const D3DXVECTOR3 along = g.edgeDir[s].left + g.edgeDir[s].right;
         const float roadYaw = std::atan2(along.x, along.z);
-        const D3DXVECTOR3 fromMid = playerBody.GetPosition() - BoundaryMid(s);
+        const D3DXVECTOR3 fromMid = PlacementPosition(r.placement) - BoundaryMid(s);
         const float offset = D3DXVec3Dot(&fromMid, &g.crossDir[s].start);
         const float wanted = roadYaw + std::clamp(0.004f * (kTargetOffset - offset), -0.25f, 0.25f);
         const float error = WrapAngle(wanted - (r.heading + r.driftAngle));
@@ -170,9 +171,8 @@ std::string ScriptHumanLap(int* lapFrames) {
                 script += std::to_string(kRaceStartFrame + k) + " up " + names[d] + "\n";
             }
         }
-        // The race frame's driving steps, as the game runs them.
+        // The race frame's step, as the game runs it.
         DriveOneFrame(DriveByInput);
-        r.wheelSpin += r.speed / 12.0f;
         if (r.lapsDone >= 1) *lapFrames = k;
     }
     std::memset(keys, 0, sizeof keys);

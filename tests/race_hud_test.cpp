@@ -16,6 +16,7 @@
 #include "framework/application.h"
 #include "framework/debug_log.h"
 #include "framework/graphics_device.h"
+#include "framework/placement.h"
 #include "platform/system.h"
 #include "race/crystals.h"
 #include "race/opponents.h"
@@ -103,10 +104,19 @@ protected:
     }
 };
 
+TEST(RaceHudText, LapTimeReadsAsTheHudShowsIt) {
+    char text[32];
+    FormatLapTime(text, sizeof text, 99, 59999);
+    EXPECT_STREQ(text, "99:59.999 ");
+    FormatLapTime(text, sizeof text, 1, 5123);
+    EXPECT_STREQ(text, "01:5.123 ");
+}
+
 TEST_F(RaceHud, HiddenTimersSpeedMeterAndFpsLeaveOnlyTheRankPanel) {
     std::vector<uint8_t> f;
     Begin();
-    DrawHud(1);
+    raceState.rank = 1;
+    DrawHud();
     End(f);
     // The rank panel is a black rectangle from (248, 8) to (400, 56) at the Low level.
     EXPECT_TRUE(IsBlack(f, 250, 10));
@@ -124,7 +134,7 @@ TEST_F(RaceHud, HiddenTimersSpeedMeterAndFpsLeaveOnlyTheRankPanel) {
     speedMeter = 1;
     showFps = 1;
     Begin();
-    DrawHud(1);
+    DrawHud();
     End(f);
     EXPECT_TRUE(IsBlack(f, 100, 36));   // FPS panel (8, 8)-(104, 40)
     EXPECT_TRUE(IsBlack(f, 630, 150));  // timers (536, 8)-(632, 152) for four read-outs
@@ -137,7 +147,7 @@ TEST_F(RaceHud, ReverseWarningNeverShowsWithABigText) {
     std::vector<uint8_t> f;
     raceState.movingForward = 0;
     Begin();
-    DrawHud(1);
+    DrawHud();
     End(f);
     // The warning's red copy at (12, 200), left of where any big text sits.
     EXPECT_GT(Warm(f, 12, 200, 200, 330), 200);
@@ -145,7 +155,8 @@ TEST_F(RaceHud, ReverseWarningNeverShowsWithABigText) {
     ShowBigText("FINAL LAP ", 48, 0xffff0000u, 0xff808080u, 212, 100, 90);
     for (int k = 0; k < 3; ++k) {
         Begin();
-        DrawHud(1);
+        AdvanceBigText();
+        DrawHud();
         End(f);
         EXPECT_EQ(Warm(f, 12, 200, 200, 330), 0);
         EXPECT_GT(Warm(f, 212, 100, 500, 160), 100);  // the big text itself
@@ -154,17 +165,19 @@ TEST_F(RaceHud, ReverseWarningNeverShowsWithABigText) {
 }
 
 TEST_F(RaceHud, LevelOpponentsAreNumberedInIndexOrderSkippingThePlayersPlace) {
-    // The default camera looks from (0, 0, -1) toward +z: two opponents side by side ahead.
+    // The default camera looks from (0, 0, -1) toward +z: two opponents side by side ahead, in the
+    // draw window around the player's section.
     raceState.enemyCount = 2;
+    raceState.section = 7;
+    raceState.crystalRange = 10;
     for (int i = 0; i < 2; ++i) {
-        oppBodies[i].Init(nullptr, i == 0 ? -2.5f : 2.5f, -20.0f, 12.0f, 1.0f);
+        oppPlacement[i] = MakePlacement(i == 0 ? -4.0f : 4.0f, -20.0f, 60.0f, 1.0f);
         oppLaps[i] = 1;
         oppSection[i] = 7;
         oppHalf[i] = 1;
-        oppVisible[i] = 1;
     }
-    const D3DXVECTOR3 s0 = ProjectToScreen(D3DXVECTOR3(-2.5f, 0.0f, 12.0f));
-    const D3DXVECTOR3 s1 = ProjectToScreen(D3DXVECTOR3(2.5f, 0.0f, 12.0f));
+    const D3DXVECTOR3 s0 = ProjectToScreen(D3DXVECTOR3(-4.0f, 0.0f, 60.0f));
+    const D3DXVECTOR3 s1 = ProjectToScreen(D3DXVECTOR3(4.0f, 0.0f, 60.0f));
     ASSERT_LT(s0.x + 40, s1.x);
     auto expected = [&](int first, int second) {
         std::vector<uint8_t> f;
@@ -176,8 +189,9 @@ TEST_F(RaceHud, LevelOpponentsAreNumberedInIndexOrderSkippingThePlayersPlace) {
     };
     auto drawn = [&](int rank) {
         std::vector<uint8_t> f;
+        raceState.rank = rank;
         Begin();
-        DrawOpponentNumbers(rank);
+        DrawOpponentNumbers();
         End(f);
         return f;
     };
@@ -189,8 +203,8 @@ TEST_F(RaceHud, LevelOpponentsAreNumberedInIndexOrderSkippingThePlayersPlace) {
     oppHalf[1] = 0;
     oppSection[1] = 8;
     EXPECT_EQ(drawn(3), twoOne);
-    // An opponent not drawn this frame gets no number.
-    oppVisible[1] = 0;
+    // An opponent out of the camera's view gets no number.
+    oppPlacement[1] = MakePlacement(4.0f, -20.0f, -60.0f, 1.0f);
     std::vector<uint8_t> f = drawn(3);
     EXPECT_EQ(Changed(f, static_cast<int>(s1.x) - 10, 0, 640, 480), 0);
     EXPECT_GT(Changed(f, 0, 0, static_cast<int>(s1.x) - 10, 480), 0);
@@ -205,7 +219,7 @@ TEST_F(RaceHud, MiniMapPutsAWorldPointOnItsPixel) {
     g.miniMapExtent = 2000.0f;
     miniMap = 1;
     // x = 20 + 50 + (1500 - 1000) x 100 / 2000 = 95, y = 360 + 50 - (900 - 500) x 100 / 2000 = 390.
-    playerBody.Init(nullptr, 1500.0f, 64.0f, 900.0f, 1.0f);
+    raceState.placement = MakePlacement(1500.0f, 64.0f, 900.0f, 1.0f);
     std::vector<uint8_t> f;
     Begin();
     DrawMiniMap();
@@ -234,7 +248,7 @@ TEST_F(RaceHud, MiniMapPutsAWorldPointOnItsPixel) {
     // With every marker on, the opponents show in blue; after the finish the map is gone.
     miniMap = 2;
     raceState.enemyCount = 1;
-    oppBodies[0].Init(nullptr, 0.0f, 64.0f, 500.0f, 1.0f);  // (20 + 50 - 50, 410) = (20, 410)
+    oppPlacement[0] = MakePlacement(0.0f, 64.0f, 500.0f, 1.0f);  // (20 + 50 - 50, 410) = (20, 410)
     raceState.supplyCrystalCount = raceState.boostCrystalCount = 0;
     Begin();
     DrawMiniMap();

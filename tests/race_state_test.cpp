@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "framework/placement.h"
 #include "courses/track_queries.h"
 #include "courses/course_geometry.h"
 #include "courses/course_list.h"
@@ -39,8 +40,10 @@ protected:
 
     // The car on the home straight of course 1 (a road along +z from x 0 to 200), facing +z.
     static void PutCar(float x, float z) {
-        playerBody.Init(nullptr, x, kRoadY, z, 1.0f);
-        OrientOnTrack(playerBody, 0.0f);
+        raceState.placement = MakePlacement(x, kRoadY, z, 1.0f);
+        OrientOnTrack(raceState.placement, 0.0f);
+        // Crystals are reached by the car as drawn: here standing on the road itself.
+        raceState.pose.body = raceState.placement;
     }
 
     // Moves the car to z and runs the progress rule.
@@ -78,7 +81,7 @@ TEST_F(RaceStateTest, FirstCrossingStartsLapZeroWithoutALapEvent) {
     EXPECT_EQ(raceState.lapCounter, 0);
     EXPECT_EQ(raceState.lapsDone, 0);
     EXPECT_EQ(raceState.rankAtLap[1], -1);
-    EXPECT_STREQ(bigTextString, "LAST 5 LAPS ");
+    EXPECT_STREQ(bigText.text, "LAST 5 LAPS ");
     EXPECT_EQ(raceState.limitTime, 100000);
 }
 
@@ -94,7 +97,7 @@ TEST_F(RaceStateTest, BackwardOverTheLineAndForwardAgainCountsNoLap) {
     EXPECT_EQ(raceState.lapCounter, -1);
     EXPECT_EQ(raceState.movingForward, 0);
 
-    std::strcpy(bigTextString, "");
+    std::strcpy(bigText.text, "");
     DriveTo(90.0f);
     EXPECT_EQ(raceState.section, 0);
     EXPECT_EQ(raceState.lapCounter, 0);
@@ -103,7 +106,7 @@ TEST_F(RaceStateTest, BackwardOverTheLineAndForwardAgainCountsNoLap) {
     EXPECT_EQ(raceState.lapMillis, 5000);     // the lap clock was not taken
     EXPECT_EQ(raceState.limitTime, 100000);   // no extra time
     EXPECT_EQ(raceState.rankAtLap[1], -1);
-    EXPECT_STREQ(bigTextString, "");          // no lap text either
+    EXPECT_STREQ(bigText.text, "");          // no lap text either
 }
 
 TEST_F(RaceStateTest, CompletedLapRecordsRankTimeBestLapAndExtraTime) {
@@ -119,7 +122,7 @@ TEST_F(RaceStateTest, CompletedLapRecordsRankTimeBestLapAndExtraTime) {
     EXPECT_EQ(raceState.limitTime, 100000 + FindCourse(1)->extensionSeconds * 1000);
     EXPECT_EQ(records[1].bestLapMillis, 16000);
     EXPECT_EQ(records[1].bestLapMinutes, 0);
-    EXPECT_STREQ(bigTextString, "LAST 4 LAPS ");
+    EXPECT_STREQ(bigText.text, "LAST 4 LAPS ");
 }
 
 TEST_F(RaceStateTest, OneLapCourseShowsFinalLapAtTheFirstCrossing) {
@@ -131,9 +134,9 @@ TEST_F(RaceStateTest, OneLapCourseShowsFinalLapAtTheFirstCrossing) {
     DriveTo(50.0f);
     DriveTo(90.0f);
     EXPECT_EQ(raceState.lapsDone, 0);
-    EXPECT_STREQ(bigTextString, "FINAL LAP ");
+    EXPECT_STREQ(bigText.text, "FINAL LAP ");
     EXPECT_EQ(raceState.bigTextTimer, 90);
-    EXPECT_EQ(bigTextX, 212);
+    EXPECT_EQ(bigText.x, 212);
 }
 
 TEST_F(RaceStateTest, OpponentLevelWithThePlayerIsNotAhead) {
@@ -247,7 +250,7 @@ TEST_F(RaceStateTest, OpponentsDriveOntoTheNextSectionAndTurnAtMostTwoPiOver128)
     raceState.enemyCount = 2;
     // Opponent 0 on the start straight facing its aim; opponent 1 facing backward.
     for (int i = 0; i < 2; ++i) {
-        oppBodies[i].Init(nullptr, 100.0f, kRoadY, 690.0f, 1.0f);
+        oppPlacement[i] = MakePlacement(100.0f, kRoadY, 690.0f, 1.0f);
         oppSection[i] = 5;
         oppHalf[i] = 0;
         oppLaps[i] = 0;
@@ -258,16 +261,16 @@ TEST_F(RaceStateTest, OpponentsDriveOntoTheNextSectionAndTurnAtMostTwoPiOver128)
     }
     oppHeading[0] = 0.0f;
     oppHeading[1] = 3.1415927f;
-    oppBodies[1].Init(nullptr, 100.0f, kRoadY, 605.0f, 1.0f);
+    oppPlacement[1] = MakePlacement(100.0f, kRoadY, 605.0f, 1.0f);
     UpdateOpponents();
     EXPECT_NEAR(oppSpeed[0], 10.1f, 1e-5f);
     EXPECT_EQ(oppSection[0], 6);
-    EXPECT_NEAR(oppBodies[0].GetPosition().z, 700.1f, 1e-3f);
+    EXPECT_NEAR(PlacementPosition(oppPlacement[0]).z, 700.1f, 1e-3f);
     EXPECT_NEAR(oppHeading[1], 3.1415927f + 0.049087387f, 1e-4f);
     EXPECT_EQ(oppSteer[1], 1);
     // Backward it would leave its section: moved back, it stays where it was along the course.
     EXPECT_EQ(oppSection[1], 5);
-    EXPECT_NEAR(oppBodies[1].GetPosition().z, 605.0f, 1e-3f);
+    EXPECT_NEAR(PlacementPosition(oppPlacement[1]).z, 605.0f, 1e-3f);
 }
 
 TEST(RaceRecords, TotalsCarryWholeMinutesOutOfTheMilliseconds) {

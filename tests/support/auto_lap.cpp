@@ -5,7 +5,10 @@
 #include "courses/course_list.h"
 #include "courses/course_setup.h"
 #include "courses/course_table.h"
+#include "framework/placement.h"
+#include "game/controls.h"
 #include "race/player_vehicle.h"
+#include "race/race_scenes.h"
 #include "race/race_state.h"
 
 bool StartAloneBeforeTheLine(int course) {
@@ -22,25 +25,21 @@ bool StartAloneBeforeTheLine(int course) {
     r.half = 0;
     r.lapCounter = r.lapsDone = -1;
     r.limitTime = 10000000;
-    playerBody.Init(nullptr, 0.0f, 0.0f, 0.0f, 1.0f);
-    const D3DXVECTOR3 start = BoundaryMid(r.section);
-    playerBody.localMatrix._41 = start.x;
-    playerBody.localMatrix._42 = start.y;
-    playerBody.localMatrix._43 = start.z;
-    OrientOnTrack(playerBody, 0.0f);
+    r.crystalRange = 10;
+    r.supplyCrystalCount = r.boostCrystalCount = 0;
+    // The course's own animation needs its set-up's models: a bare course has none.
+    courseStepProc = nullptr;
+    r.placement = MakePlacement(0.0f, 0.0f, 0.0f, 1.0f);
+    SetPlacementPosition(r.placement, BoundaryMid(r.section));
+    OrientOnTrack(r.placement, 0.0f);
     GlueToSurface();
     return true;
 }
 
 void DriveOneFrame(PlayerControl control) {
-    RaceState& r = raceState;
-    r.steerInput = 0;
-    r.gasHeld = r.brakeHeld = 0;
-    control(&r.gasHeld, &r.brakeHeld);
-    LimitSpeed();
-    PlaceAndMoveCar();
-    UpdateProgress();
-    EdgeContacts();
+    playerControl = control;
+    ReadControls();
+    RaceStep();
 }
 
 AutoLap DriveAutomaticLap(int course) {

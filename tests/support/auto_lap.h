@@ -14,8 +14,7 @@ struct AutoLap {
 // facing along the road, with a race clock that never runs out. False for an unknown course.
 bool StartAloneBeforeTheLine(int course);
 
-// One race frame's driving steps for the car alone: the controller, the speed limits, the move,
-// progress and lap crossings, and the walls.
+// One race frame's step (the game's own) with this controller driving the player's car.
 void DriveOneFrame(PlayerControl control);
 
 // Starts as above and drives one lap with the race frame's driving steps.

@@ -1,0 +1,26 @@
+// The game's controls of this frame: every group of keys and pad inputs the scenes act on, read
+// once at the start of a scene's frame (ReadControls) from the input snapshot and the pad table.
+// A group is held while any of its inputs is down and pressed when any of them went down this
+// frame (menus act on a press, driving on a hold).
+#pragma once
+
+struct ControlState {
+    bool held;     // some input of the group is down (state 2 or 3)
+    bool pressed;  // some input of the group went down this frame (state 2)
+};
+
+struct Controls {
+    // Driving: gas Z, A, Up, numeric pad 8, pad up, the Gas / Accept button; brake X, S, Down,
+    // numeric pad 5, pad down, the Brake / Go Back button; steering Left / Right, numeric pad 4 / 6,
+    // pad left / right; boost left Shift, Space, numeric pad 0, the Boost button; pause Q, the
+    // Pause / Skip button; view V, the View Change button.
+    ControlState gas, brake, left, right, boost, pause, view;
+    // Menus: up Up, numeric pad 8, pad up; down Down, numeric pad 5, pad down; left and right as
+    // steering; accept Z, A, the Gas / Accept button; back X, S, Q, the Brake / Go Back and Pause /
+    // Skip buttons.
+    ControlState up, down, menuLeft, menuRight, accept, back;
+};
+extern Controls controls;
+
+// Decodes this frame's controls from the key and pad states (the first pad) and the pad table.
+void ReadControls();

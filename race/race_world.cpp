@@ -1,0 +1,57 @@
+#include "race/race_world.h"
+
+#include "framework/graphics_device.h"
+#include "game/settings.h"
+#include "race/crystals.h"
+#include "race/opponents.h"
+#include "race/race_camera.h"
+#include "race/race_scenes.h"
+#include "race/race_state.h"
+
+CourseView RaceCourseView(int frame) {
+    const RaceState& r = raceState;
+    CourseView v;
+    v.section = r.section;
+    v.crystalRange = r.crystalRange;
+    v.lapsDone = r.lapsDone;
+    v.frame = frame;
+    v.paused = RacePaused();
+    v.scene = RaceSceneView();
+    return v;
+}
+
+bool BoostGlowVisible(int boostTimer, int frame) {
+    if (boostTimer > 60) return frame % 2 == 0;
+    if (boostTimer > 30) return frame % 4 == 0;
+    if (boostTimer > 0) return frame % 8 == 0;
+    return false;
+}
+
+VehicleEffects PlayerCarEffects(bool exhaust, int frame) {
+    const RaceState& r = raceState;
+    VehicleEffects e;
+    // Low: no gloss; Medium: on the body; High: on the body and the tyres.
+    e.gloss = renderLevel;
+    e.exhaustStep = exhaust ? frame % 3 : -1;
+    e.boostFlames = r.boostTimer > 0;
+    e.glow = BoostGlowVisible(r.boostTimer, frame);
+    e.sparks = true;
+    return e;
+}
+
+void DrawPlayerCar(const VehiclePose& pose, const VehicleEffects& effects) {
+    if (!device) return;
+    device->SetRenderState(D3DRS_LIGHTING, 1);
+    device->SetRenderState(D3DRS_FOGENABLE, 0);
+    DrawVehicle(PlayerVehicleParts(), pose, effects);
+}
+
+void DrawRaceWorld(const RaceWorldView& w) {
+    SetSceneView(w.course.scene);
+    if (courseFrameProc) courseFrameProc(w.course);
+    // The scenery may leave its own world transform behind.
+    SetSceneView(w.course.scene);
+    if (w.crystals) DrawCrystals(w.course.section, w.course.crystalRange);
+    DrawOpponents();
+    if (w.player) DrawPlayerCar(w.playerPose, w.playerEffects);
+}

@@ -1,0 +1,21 @@
+// The drift sparks: twenty slots, each living 10 frames, flying from the rear corner on the outside
+// of a slide. The race's step throws and moves them; the vehicle drawing shows them.
+#pragma once
+#include "platform/math.h"
+
+constexpr int kSparkSlots = 20;
+
+struct Spark {
+    int life;
+    D3DXVECTOR3 position;
+    D3DXVECTOR3 velocity;
+};
+extern Spark sparks[kSparkSlots];
+
+void ClearSparks();
+// Throws new sparks while the car drifts hard, from the car's drawn body (a placement).
+void ThrowDriftSparks(const D3DXMATRIX& body);
+// Moves every live spark by its velocity and ages it.
+void AdvanceSparks();
+// Draws the live sparks as additive camera-facing squares (the device's view must be set).
+void DrawSparks();
