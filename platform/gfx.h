@@ -369,7 +369,7 @@ private:
 };
 
 // --- the device ----------------------------------------------------------------------------------
-struct GfxState;  // the GL side, private to gfx.cpp
+struct GfxState;  // the GL side, private to the device (platform/gfx_gl.h)
 
 class GfxDevice {
 public:
