@@ -1,13 +1,12 @@
 // From the device's state to GL before a draw: which variant of the pipeline program the draw
 // needs (its key), building variants on first use, and sending the uniform groups and raster
 // state that changed since they were last sent.
-#include <SDL.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "platform/gfx_gl.h"
+#include "platform/log_sink.h"
 
 static float FloatOf(DWORD bits) {
     float f;
@@ -369,7 +368,7 @@ bool GfxPrepareDraw(GfxState& s, bool rhw, bool diffuseOpaque) {
         char error[1024];
         p = GfxGetProgram(s, key, error, sizeof(error));
         if (!p) {
-            SDL_LogError(SDL_LOG_CATEGORY_RENDER, "graphics device: %s", error);
+            PlatformLog("graphics device: %s\n", error);
             return false;
         }
     }
