@@ -22,6 +22,7 @@
 #include "platform/system.h"
 #include "platform/text.h"
 #include "support/run_game.h"
+#include "tests/support/headless_device.h"
 
 namespace {
 
@@ -87,10 +88,7 @@ protected:
     static void SetUpTestSuite() {
         assetDir = MakeTempDir();
         logPath = assetDir + "/debug.txt";
-        SetLogFilePath(logPath.c_str());
-        ASSERT_TRUE(SysInit(true));
-        ASSERT_TRUE(SysCreateWindow("resources test", 640, 480));
-        ASSERT_TRUE(InitDirect3D());
+        ASSERT_TRUE(StartHeadlessDevice(logPath));
         char cwd[4096];
         ASSERT_NE(getcwd(cwd, sizeof(cwd)), nullptr);
         oldCwd = cwd;
@@ -106,11 +104,7 @@ protected:
         if (!oldCwd.empty()) {
             EXPECT_EQ(chdir(oldCwd.c_str()), 0);
         }
-        FreeDirect3D();
-        TextShutdown();
-        SysDestroyWindow();
-        SysShutdown();
-        SetLogFilePath("");
+        StopHeadlessDevice();
     }
     void SetUp() override { ClearLog(); }
 
