@@ -10,6 +10,9 @@
 // a frame never disturbs what stage 0 has bound.
 constexpr GLenum kUploadUnit = GL_TEXTURE0 + 7;
 
+// Set by FailTextureLocksForTest.
+static bool failTextureLocks = false;
+
 UINT GfxResource::Release() {
     UINT left = --refCount_;
     if (left == 0) delete this;
@@ -36,6 +39,7 @@ HRESULT GfxTexture::GetLevelDesc(UINT level, D3DSURFACE_DESC* desc) const {
 
 HRESULT GfxTexture::LockRect(UINT level, D3DLOCKED_RECT* locked, const void* rect, DWORD flags) {
     if (!locked || level != 0 || rect || lockBits_) return D3DERR_INVALIDCALL;
+    if (failTextureLocks) return E_OUTOFMEMORY;
     lockBits_ = new uint32_t[static_cast<size_t>(width_) * height_]();
     // As a managed texture does, a lock shows what the texture holds (a new one holds zeros).
     if (filled_ && gfxContextAlive) {
@@ -178,6 +182,8 @@ HRESULT GfxIndexBuffer::Lock(UINT offset, UINT size, uint8_t** data, DWORD flags
 HRESULT GfxIndexBuffer::Unlock() {
     return UnlockBufferRange(name_, data_, locked_, lockOffset_, lockSize_);
 }
+
+void GfxDevice::FailTextureLocksForTest(bool fail) { failTextureLocks = fail; }
 
 HRESULT GfxDevice::CreateTexture(UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
                                  GfxTexture** texture) {

@@ -340,6 +340,29 @@ TEST_F(ResourcesTest, TexturesFromFilesResourcesAndText) {
     empty.DrawAt(0, 0);
 }
 
+// A text texture whose lock fails is not kept unfilled (it would draw whatever its memory holds):
+// it is released and logged, and the next text texture is made as usual.
+TEST_F(ResourcesTest, TextTextureWhoseLockFailsIsReleased) {
+    Texture t;
+    device->FailTextureLocksForTest(true);
+    const bool made = t.CreateFromText("ABC", 20, 0xFFFFFFFF, 400, "ＭＳ ゴシック");
+    device->FailTextureLocksForTest(false);
+    EXPECT_FALSE(made);
+    EXPECT_EQ(t.texture, nullptr);
+    EXPECT_EQ(t.desc.Width, 0u);
+    EXPECT_NE(LogText().find("text(ABC): the "), std::string::npos) << LogText();
+    EXPECT_NE(LogText().find(" texture cannot be locked\n"), std::string::npos) << LogText();
+    ASSERT_TRUE(BeginFrame(0xFF000000));
+    const UINT draws = device->DrawCallCount();
+    t.DrawAt(0, 0);  // nothing to draw
+    EXPECT_EQ(device->DrawCallCount(), draws);
+    EndFrame();
+
+    ASSERT_TRUE(t.CreateFromText("ABC", 20, 0xFFFFFFFF, 400, "ＭＳ ゴシック"));
+    EXPECT_NE(t.texture, nullptr);
+    EXPECT_EQ(t.desc.Format, D3DFMT_A4R4G4B4);
+}
+
 TEST_F(ResourcesTest, VertexBuffersCreateAndDraw) {
     struct V {
         float x, y, z, rhw;
