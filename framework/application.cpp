@@ -20,6 +20,7 @@ int clientWidth = 640;
 int clientHeight = 480;
 int windowed = 1;
 uint32_t frameNumber = 0;
+int appExitCode = 0;
 
 namespace {
 bool lockHeld = false;
@@ -60,6 +61,7 @@ void HandleWindowEvent(int event, int a, int b) {
 static void OnSysEvent(SysEvent event, int a, int b) { HandleWindowEvent(static_cast<int>(event), a, b); }
 
 bool InitApplication() {
+    appExitCode = 0;
     // 1-2. One game at a time: an exclusive lock stands in for the named mutex.
     Log("多重起動を禁止します.\n");
     if (!SysAcquireInstanceLock("ztk mutex")) {
@@ -85,7 +87,10 @@ bool InitApplication() {
 
     // 6-9. The four services, in their order; each shows its own message on failure.
     if (!InitDirect3D()) return false;
-    if (!InitDirectInput()) return false;
+    if (!InitDirectInput()) {
+        appExitCode = kBadInputScriptExit;
+        return false;
+    }
     if (!InitDirectSound()) return false;
     if (!InitDirectMusic()) return false;
 

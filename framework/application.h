@@ -15,8 +15,11 @@ extern int clientHeight;
 extern int windowed;       // set by the graphics device
 extern uint32_t frameNumber;  // frames run so far (the first frame is frame 0)
 
-// Start-up chain; false means the program ends with exit code 0.
+// Start-up chain; false means the program ends, after FreeApplication, with appExitCode.
 bool InitApplication();
+// The process's exit code when the start-up fails: 0 (a second instance, no display, a device
+// the game cannot use, each with its own message), kBadInputScriptExit for a bad --input script.
+extern int appExitCode;
 // Tears down the services in reverse order; safe after a failed start-up and safe twice.
 void FreeApplication();
 // Removes every queued event; false once the close request has been taken.

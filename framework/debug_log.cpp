@@ -3,16 +3,41 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 
+#include "platform/log_sink.h"
 #include "platform/system.h"
 
 namespace {
 constexpr size_t kMaxPath = 260;
 char logFilePath[kMaxPath] = "";
 char messageBuffer[kLogBufferSize];
+// Messages come from the main thread and, through the platform's sink, from the audio thread:
+// formatting into the shared buffer, the file's path and each write happen under this lock.
+std::mutex logLock;
 int argCount = 0;
 char** argValues = nullptr;
+
+// Writes one finished message where the stream goes; the caller holds logLock.
+void WriteMessage(const char* text) {
+    if (logFilePath[0] == '\0') {
+        SysDebugOutput(text);
+        return;
+    }
+    // One open-write-close per message: the file is complete up to the last message even if the
+    // program dies. A file that cannot be opened loses the message and the game goes on.
+    FILE* f = std::fopen(logFilePath, "a");
+    if (!f) return;
+    std::fputs(text, f);
+    std::fclose(f);
+}
+
+// The platform's messages, already formatted on the reporting thread's stack.
+void WritePlatformMessage(const char* text) {
+    std::lock_guard<std::mutex> hold(logLock);
+    WriteMessage(text);
+}
 }  // namespace
 
 void SetCommandLine(int argc, char** argv) {
@@ -44,32 +69,29 @@ void GetModuleFolder(char* buffer, size_t size) {
 }
 
 void SetLogFilePath(const char* path) {
-    std::snprintf(logFilePath, sizeof(logFilePath), "%s", path ? path : "");
+    {
+        std::lock_guard<std::mutex> hold(logLock);
+        std::snprintf(logFilePath, sizeof(logFilePath), "%s", path ? path : "");
+    }
+    SetLogSink(WritePlatformMessage);
 }
 
 const char* LogFilePath() { return logFilePath; }
 
 void Log(const char* format, ...) {
+    std::lock_guard<std::mutex> hold(logLock);
     va_list args;
     va_start(args, format);
     // vsnprintf stops at the buffer's end: an over-long message is cut, never overflows.
     std::vsnprintf(messageBuffer, sizeof(messageBuffer), format, args);
     va_end(args);
-    if (logFilePath[0] == '\0') {
-        SysDebugOutput(messageBuffer);
-        return;
-    }
-    // One open-write-close per message: the file is complete up to the last message even if the
-    // program dies. A file that cannot be opened loses the message and the game goes on.
-    FILE* f = std::fopen(logFilePath, "a");
-    if (!f) return;
-    std::fputs(messageBuffer, f);
-    std::fclose(f);
+    WriteMessage(messageBuffer);
 }
 
 void LogSeparator() { Log("----------------------------------------\n"); }
 
 bool InitDebugStream() {
+    SetLogSink(WritePlatformMessage);
     if (HasSwitch("-dbf")) {
         char folder[kMaxPath];
         GetModuleFolder(folder, sizeof(folder));

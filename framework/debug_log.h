@@ -18,11 +18,14 @@ bool HasSwitch(const char* text);
 void GetModuleFolder(char* buffer, size_t size);
 
 // Starts the stream: with "-dbf" it goes to debug.txt beside the executable, else to stderr.
+// From then on the platform's messages (platform/log_sink.h) go into the stream too.
 bool InitDebugStream();
-// printf-style; callers end lines with "\n" themselves.
+// printf-style; callers end lines with "\n" themselves. Safe from any thread: each message is
+// formatted and written whole under one lock, so lines from different threads never mix.
 void Log(const char* format, ...) __attribute__((format(printf, 1, 2)));
 void LogSeparator();
 
-// Where the stream goes ("" = debugger output, i.e. stderr). Tests point it elsewhere.
+// Where the stream goes ("" = debugger output, i.e. stderr). Tests point it elsewhere; like
+// InitDebugStream it also makes the stream the platform's log sink.
 void SetLogFilePath(const char* path);
 const char* LogFilePath();

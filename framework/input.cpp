@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -107,8 +106,7 @@ bool InitDirectInput() {
         std::string error;
         if (!LoadInputScript(programOptions.inputFile.c_str(), error)) {
             ReportBadScript(error);
-            FreeApplication();
-            std::exit(kBadInputScriptExit);
+            return false;
         }
     } else {
         ClearInputScript();

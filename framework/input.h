@@ -39,9 +39,9 @@ struct MouseSnapshot {
 extern MouseSnapshot mouse;
 extern MouseSnapshot prevMouse;
 
-// Opens the keyboard, mouse and controllers and, with --input, the input script. A bad script
-// ends the program: its line is reported, the services are torn down and the process exits with
-// kBadInputScriptExit before the first frame.
+// Opens the keyboard, mouse and controllers and, with --input, the input script. A bad script is
+// reported with its line (in the log and on stderr) and opens nothing: false, and the program
+// ends with kBadInputScriptExit after the normal tear-down, before the first frame.
 bool InitDirectInput();
 void FreeInput();
 // The per-frame poll: scripted events of this frame, keyboard, mouse, controllers, then Escape.

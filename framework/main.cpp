@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
     }
     if (!InitApplication()) {
         FreeApplication();
-        return 0;
+        return appExitCode;
     }
     GameBoot();
     // The frames are paced from here: the seconds the boot spent loading are not a late frame.

@@ -174,7 +174,14 @@ bool Texture::CreateText(const char* text, int height, D3DCOLOR color, int weigh
     }
     texture->GetLevelDesc(0, &desc);
     D3DLOCKED_RECT locked{};
-    if (FAILED(texture->LockRect(0, &locked, nullptr, 0)) || !locked.pBits) return false;
+    if (FAILED(texture->LockRect(0, &locked, nullptr, 0)) || !locked.pBits) {
+        // An unfilled texture would draw whatever its memory holds: none is kept.
+        Log("text(%s): the %u x %u texture cannot be locked\n", text, tw, th);
+        texture->Release();
+        texture = nullptr;
+        desc = D3DSURFACE_DESC{};
+        return false;
+    }
 
     // Four bits per channel, each nibble widened back to eight bits (n * 17) so the texture's
     // own reduction keeps exactly these nibbles.

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "framework/debug_log.h"
+#include "platform/log_sink.h"
 
 namespace {
 
@@ -114,7 +114,7 @@ void DeviceCallback(void*, Uint8* stream, int len) {
 bool OpenDevice() {
     if (!SDL_WasInit(SDL_INIT_AUDIO)) {
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-            Log("audio: no sound driver (%s); sounds are silent\n", SDL_GetError());
+            PlatformLog("audio: no sound driver (%s); sounds are silent\n", SDL_GetError());
             return false;
         }
         subsystemStarted = true;
@@ -129,12 +129,12 @@ bool OpenDevice() {
     // No changes allowed: SDL converts to whatever the device really runs at.
     device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (device == 0) {
-        Log("audio: the sound device cannot be opened (%s); sounds are silent\n", SDL_GetError());
+        PlatformLog("audio: the sound device cannot be opened (%s); sounds are silent\n", SDL_GetError());
         if (subsystemStarted) SDL_QuitSubSystem(SDL_INIT_AUDIO);
         subsystemStarted = false;
         return false;
     }
-    Log("audio: %s, %d Hz, 16-bit stereo\n", SDL_GetCurrentAudioDriver(), kAudioRate);
+    PlatformLog("audio: %s, %d Hz, 16-bit stereo\n", SDL_GetCurrentAudioDriver(), kAudioRate);
     return true;
 }
 
@@ -142,7 +142,7 @@ bool OpenDevice() {
 // next play, the way a lost sound buffer is restored; when that fails the game goes on silent.
 void RecoverLostDevice() {
     if (!running || pulled || device == 0 || SDL_GetAudioDeviceStatus(device) != SDL_AUDIO_STOPPED) return;
-    Log("audio: the sound device was lost; opening it again\n");
+    PlatformLog("audio: the sound device was lost; opening it again\n");
     SDL_CloseAudioDevice(device);
     device = 0;
     if (OpenDevice()) {

@@ -369,7 +369,7 @@ private:
 };
 
 // --- the device ----------------------------------------------------------------------------------
-struct GfxState;  // the GL side, private to gfx.cpp
+struct GfxState;  // the GL side, private to the device (platform/gfx_gl.h)
 
 class GfxDevice {
 public:
@@ -380,6 +380,9 @@ public:
     // Makes TestCooperativeLevel, BeginScene and Present answer this (D3DERR_DEVICELOST,
     // D3DERR_DEVICENOTRESET or D3D_OK): a GL context is never lost, so tests stand in for it.
     void SetCooperativeLevelForTest(HRESULT level);
+    // Makes every texture lock fail, as a lock that finds no memory for its copy does, until called
+    // with false: tests stand in for that failure.
+    void FailTextureLocksForTest(bool fail);
     HRESULT GetDeviceCaps(D3DCAPS8* caps) const;
     // Replaces what GetDeviceCaps reports (a test can stand in for a device limited to 256 x 256
     // square textures); null restores the real capabilities.

@@ -1,5 +1,7 @@
-// Private to the graphics device: the OpenGL side of GfxDevice, shared by gfx.cpp (state and
-// draws), gfx_shader.cpp (the pipeline program) and gfx_adapter.cpp (context creation).
+// Private to the graphics device: the OpenGL side of GfxDevice, shared by its files: gfx.cpp (the
+// device's life), gfx_resources.cpp (textures and buffers), gfx_state.cpp (the states the game
+// sets), gfx_pipeline.cpp (program variants and sending state), gfx_draw.cpp (draws and present),
+// gfx_shader.cpp (the pipeline program) and gfx_adapter.cpp (context creation).
 #pragma once
 #include <epoxy/gl.h>
 
@@ -128,3 +130,23 @@ extern bool gfxContextAlive;
 // Creates the 640 x 480 target, program, buffers and default state on the current context.
 bool GfxInitState(GfxState& s, char* error, int errorSize);
 void GfxFreeState(GfxState& s);
+
+// Direct3D's defaults for every render state, stage state, transform, light and the material.
+void GfxSetDefaultState(GfxState& s);
+
+// The variant for a key, built on first use (and made current); null, with the reason in error,
+// when it cannot be built.
+GfxProgram* GfxGetProgram(GfxState& s, uint32_t key, char* error, int errorSize);
+
+// Before a draw: picks the program variant and sends what changed; false when the variant cannot
+// be built (the draw is then skipped). rhw: pre-transformed vertices; diffuseOpaque: every vertex
+// of the draw has a diffuse alpha of 255.
+bool GfxPrepareDraw(GfxState& s, bool rhw, bool diffuseOpaque);
+
+// A D3DCOLOR (0xAARRGGBB) as red, green, blue, alpha from 0 to 1.
+inline void GfxColorToFloats(D3DCOLOR c, float out[4]) {
+    out[0] = ((c >> 16) & 0xFF) / 255.0f;
+    out[1] = ((c >> 8) & 0xFF) / 255.0f;
+    out[2] = (c & 0xFF) / 255.0f;
+    out[3] = ((c >> 24) & 0xFF) / 255.0f;
+}

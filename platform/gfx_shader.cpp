@@ -3,7 +3,7 @@
 // flat shading) select compile-time variants of it, built on first use and kept; everything else
 // (matrices, lights, material, fog range, texture matrix) is a uniform.
 //
-// Conventions carried over from Direct3D (see gfx.cpp for how the matrices arrive):
+// Conventions carried over from Direct3D (see gfx_pipeline.cpp for how the matrices arrive):
 // - matrices are row-vector ones uploaded untransposed, so GLSL's M * v is D3D's v * M;
 // - clip depth is 0..w and is moved to GL's -w..w here; y is negated so that row 0 of the
 //   target is the top row of the D3D screen; positions move half a pixel so that D3D's pixel

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <memory>
 
-#include "framework/debug_log.h"
 #include "platform/audio.h"
+#include "platform/log_sink.h"
 #include "platform/midi_file.h"
 
 namespace {
@@ -31,8 +31,10 @@ struct Guard {
     ~Guard() { AudioUnlock(); }
 };
 
+// FluidSynth reports from wherever it runs, inside the mix on SDL's audio thread too: the sink is
+// safe to call from there.
 void FluidLog(int level, const char* message, void*) {
-    if (level <= FLUID_ERR) Log("fluidsynth: %s\n", message);
+    if (level <= FLUID_ERR) PlatformLog("fluidsynth: %s\n", message);
 }
 
 void OnEvent(void*, uint8_t status, uint8_t d1, uint8_t d2) {
@@ -74,7 +76,7 @@ bool Exists(const char* path) { return path && *path && access(path, R_OK) == 0;
 bool MidiStart() {
     if (synth) return true;
     if (!AudioRunning()) {
-        Log("music: no audio stream; the MIDI player stays silent\n");
+        PlatformLog("music: no audio stream; the MIDI player stays silent\n");
         return false;
     }
     fluid_set_log_function(FLUID_PANIC, FluidLog, nullptr);
@@ -93,7 +95,7 @@ bool MidiStart() {
         "/usr/share/soundfonts/default.sf2",
     };
     if (candidates[0] && *candidates[0] && !Exists(candidates[0])) {
-        Log("music: KORVAN_SOUNDFONT %s cannot be read; trying the system SoundFonts\n", candidates[0]);
+        PlatformLog("music: KORVAN_SOUNDFONT %s cannot be read; trying the system SoundFonts\n", candidates[0]);
     }
     settings = new_fluid_settings();
     if (!settings) return false;
@@ -103,7 +105,7 @@ bool MidiStart() {
     fluid_settings_setint(settings, "synth.cpu-cores", 1);
     fluid_synth_t* created = new_fluid_synth(settings);
     if (!created) {
-        Log("music: the MIDI synthesizer cannot be created\n");
+        PlatformLog("music: the MIDI synthesizer cannot be created\n");
         delete_fluid_settings(settings);
         settings = nullptr;
         return false;
@@ -114,16 +116,16 @@ bool MidiStart() {
             soundFontPath = path;
             break;
         }
-        Log("music: SoundFont %s does not load\n", path);
+        PlatformLog("music: SoundFont %s does not load\n", path);
     }
     if (soundFontPath.empty()) {
-        Log("music: no General MIDI SoundFont found; DirectMusic music is silent\n");
+        PlatformLog("music: no General MIDI SoundFont found; DirectMusic music is silent\n");
         delete_fluid_synth(created);
         delete_fluid_settings(settings);
         settings = nullptr;
         return false;
     }
-    Log("music: SoundFont %s\n", soundFontPath.c_str());
+    PlatformLog("music: SoundFont %s\n", soundFontPath.c_str());
     Guard g;
     synth = created;
     tailFrames = 0;

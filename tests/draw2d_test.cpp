@@ -17,6 +17,7 @@
 #include "platform/system.h"
 #include "platform/text.h"
 #include "support/run_game.h"
+#include "tests/support/headless_device.h"
 
 namespace {
 
@@ -26,18 +27,8 @@ struct Pixel {
 
 class Draw2D : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        SetLogFilePath((MakeTempDir() + "/debug.txt").c_str());
-        ASSERT_TRUE(SysInit(true));
-        ASSERT_TRUE(SysCreateWindow("draw2d test", 640, 480));
-        ASSERT_TRUE(InitDirect3D());
-    }
-    static void TearDownTestSuite() {
-        FreeDirect3D();
-        SysDestroyWindow();
-        SysShutdown();
-        SetLogFilePath("");
-    }
+    static void SetUpTestSuite() { ASSERT_TRUE(StartHeadlessDevice()); }
+    static void TearDownTestSuite() { StopHeadlessDevice(); }
     void SetUp() override {
         ASSERT_NE(device, nullptr);
         frameNumber = 0;

@@ -18,6 +18,7 @@
 #include "platform/gfx_gl.h"
 #include "platform/system.h"
 #include "support/run_game.h"
+#include "tests/support/headless_device.h"
 
 namespace {
 
@@ -26,18 +27,10 @@ std::string logPath;
 class GraphicsDeviceTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        logPath = MakeTempDir() + "/debug.txt";
-        SetLogFilePath(logPath.c_str());
-        ASSERT_TRUE(SysInit(true));
-        ASSERT_TRUE(SysCreateWindow("graphics device test", 640, 480));
-        ASSERT_TRUE(InitDirect3D());
+        ASSERT_TRUE(StartHeadlessDevice());
+        logPath = HeadlessDeviceLogPath();
     }
-    static void TearDownTestSuite() {
-        FreeDirect3D();
-        SysDestroyWindow();
-        SysShutdown();
-        SetLogFilePath("");
-    }
+    static void TearDownTestSuite() { StopHeadlessDevice(); }
     std::vector<uint8_t> Frame() {
         std::vector<uint8_t> px(640 * 480 * 4);
         EXPECT_TRUE(device->ReadFrame(px.data()));

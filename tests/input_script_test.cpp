@@ -2,10 +2,15 @@
 // real executable closed by a scripted Escape or refused a broken script.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "framework/application.h"
+#include "framework/debug_log.h"
+#include "framework/input.h"
+#include "framework/switches.h"
 #include "platform/input_script.h"
 #include "tests/support/run_game.h"
 
@@ -115,14 +120,51 @@ TEST(InputScriptRun, ScriptedEscapeEndsTheRunThroughTheQuitPath) {
 TEST(InputScriptRun, BrokenScriptStopsBeforeTheFirstFrame) {
     std::string script = WriteScript("0 down Z\n1 up Z\n2 down SHIFTLOCK\n");
     std::string stats = MakeTempDir() + "/s.json";
-    GameRun run = RunGame({"--headless", "--unpaced", "--frames", "60", "--input", script, "--stats", stats});
+    GameRun run =
+        RunGame({"--headless", "--unpaced", "--frames", "60", "--input", script, "--stats", stats, "-dbf"});
     EXPECT_EQ(run.exitCode, 2) << run.output;
     EXPECT_NE(run.output.find("line 3"), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("SHIFTLOCK"), std::string::npos) << run.output;
     EXPECT_EQ(ReadFile(stats), "");  // no frame ran, nothing was written
+    // The services that had started are torn down the usual way after the report.
+    std::string log = ReadFile(run.dir + "/debug.txt");
+    const size_t report = log.find("--input "), freed = log.find("FreeDirect3D\n");
+    ASSERT_NE(report, std::string::npos) << log;
+    ASSERT_NE(freed, std::string::npos) << log;
+    EXPECT_LT(report, freed);
 
     GameRun missing = RunGame({"--headless", "--frames", "5", "--input", "/nonexistent/in.txt"});
     EXPECT_EQ(missing.exitCode, 2) << missing.output;
+}
+
+// Inside one process: the start-up reports a broken script and returns instead of ending the
+// process; the services started before it are torn down the usual way, and the next start-up runs.
+TEST(InputScriptRun, StartUpReportsABrokenScriptAndTheProcessGoesOn) {
+    const std::string dir = MakeTempDir();
+    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);  // a private single-instance lock
+    const std::string logPath = dir + "/debug.txt";
+    SetLogFilePath(logPath.c_str());
+    programOptions = ProgramOptions{};
+    programOptions.headless = true;
+    programOptions.inputFile = WriteScript("0 down Z\n1 down NOKEY\n");
+    EXPECT_FALSE(InitApplication());
+    EXPECT_EQ(appExitCode, kBadInputScriptExit);
+    EXPECT_FALSE(InputScriptActive());
+    FreeApplication();
+    std::string log = ReadFile(logPath);
+    const size_t report = log.find("line 2");
+    ASSERT_NE(report, std::string::npos) << log;
+    EXPECT_NE(log.find("NOKEY", report), std::string::npos) << log;
+    EXPECT_EQ(log.find("InitDirectSound"), std::string::npos) << log;  // nothing starts after the script
+    EXPECT_NE(log.find("FreeDirect3D", report), std::string::npos) << log;
+
+    programOptions.inputFile = WriteScript("0 down Z\n");
+    EXPECT_TRUE(InitApplication());
+    EXPECT_EQ(appExitCode, 0);
+    EXPECT_TRUE(InputScriptActive());
+    FreeApplication();
+    SetLogFilePath("");
+    programOptions = ProgramOptions{};
 }
 
 }  // namespace

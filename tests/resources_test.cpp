@@ -22,6 +22,7 @@
 #include "platform/system.h"
 #include "platform/text.h"
 #include "support/run_game.h"
+#include "tests/support/headless_device.h"
 
 namespace {
 
@@ -87,10 +88,7 @@ protected:
     static void SetUpTestSuite() {
         assetDir = MakeTempDir();
         logPath = assetDir + "/debug.txt";
-        SetLogFilePath(logPath.c_str());
-        ASSERT_TRUE(SysInit(true));
-        ASSERT_TRUE(SysCreateWindow("resources test", 640, 480));
-        ASSERT_TRUE(InitDirect3D());
+        ASSERT_TRUE(StartHeadlessDevice(logPath));
         char cwd[4096];
         ASSERT_NE(getcwd(cwd, sizeof(cwd)), nullptr);
         oldCwd = cwd;
@@ -106,11 +104,7 @@ protected:
         if (!oldCwd.empty()) {
             EXPECT_EQ(chdir(oldCwd.c_str()), 0);
         }
-        FreeDirect3D();
-        TextShutdown();
-        SysDestroyWindow();
-        SysShutdown();
-        SetLogFilePath("");
+        StopHeadlessDevice();
     }
     void SetUp() override { ClearLog(); }
 
@@ -344,6 +338,29 @@ TEST_F(ResourcesTest, TexturesFromFilesResourcesAndText) {
     t.Release();
     Texture empty;
     empty.DrawAt(0, 0);
+}
+
+// A text texture whose lock fails is not kept unfilled (it would draw whatever its memory holds):
+// it is released and logged, and the next text texture is made as usual.
+TEST_F(ResourcesTest, TextTextureWhoseLockFailsIsReleased) {
+    Texture t;
+    device->FailTextureLocksForTest(true);
+    const bool made = t.CreateFromText("ABC", 20, 0xFFFFFFFF, 400, "ＭＳ ゴシック");
+    device->FailTextureLocksForTest(false);
+    EXPECT_FALSE(made);
+    EXPECT_EQ(t.texture, nullptr);
+    EXPECT_EQ(t.desc.Width, 0u);
+    EXPECT_NE(LogText().find("text(ABC): the "), std::string::npos) << LogText();
+    EXPECT_NE(LogText().find(" texture cannot be locked\n"), std::string::npos) << LogText();
+    ASSERT_TRUE(BeginFrame(0xFF000000));
+    const UINT draws = device->DrawCallCount();
+    t.DrawAt(0, 0);  // nothing to draw
+    EXPECT_EQ(device->DrawCallCount(), draws);
+    EndFrame();
+
+    ASSERT_TRUE(t.CreateFromText("ABC", 20, 0xFFFFFFFF, 400, "ＭＳ ゴシック"));
+    EXPECT_NE(t.texture, nullptr);
+    EXPECT_EQ(t.desc.Format, D3DFMT_A4R4G4B4);
 }
 
 TEST_F(ResourcesTest, VertexBuffersCreateAndDraw) {

@@ -18,6 +18,7 @@
 #include "platform/builtin_resources.h"
 #include "platform/system.h"
 #include "platform/xfile.h"
+#include "tests/support/headless_device.h"
 #include "tools/assetgen/vis_manifest.h"
 #include "tools/assetgen/vis_sheet.h"
 
@@ -642,10 +643,7 @@ TEST(VisualAssets, ChaseViewsShowTheCarOnARoadAmongItsScenery) {
 TEST(VisualAssets, SkiesAndTheCarRenderOnTheGameDevice) {
     std::string logDir = fs::temp_directory_path() / ("korvan_visdev_" + std::to_string(::getpid()));
     fs::create_directories(logDir);
-    SetLogFilePath((logDir + "/debug.txt").c_str());
-    ASSERT_TRUE(SysInit(true));
-    ASSERT_TRUE(SysCreateWindow("visual assets test", 640, 480));
-    ASSERT_TRUE(InitDirect3D());
+    ASSERT_TRUE(StartHeadlessDevice(logDir + "/debug.txt"));
     std::string oldCwd = fs::current_path();
     ASSERT_EQ(chdir(kData.c_str()), 0);
     // Every model loads through the game's Mesh with the textures its materials name.
@@ -713,9 +711,6 @@ TEST(VisualAssets, SkiesAndTheCarRenderOnTheGameDevice) {
         }
     }
     EXPECT_EQ(chdir(oldCwd.c_str()), 0);
-    FreeDirect3D();
-    SysDestroyWindow();
-    SysShutdown();
-    SetLogFilePath("");
+    StopHeadlessDevice();
     fs::remove_all(logDir);
 }

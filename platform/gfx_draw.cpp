@@ -1,0 +1,352 @@
+// Drawing on the device: scenes, clears and Present, vertex formats and their attribute layout,
+// the rings that carry vertices and indices drawn from the game's arrays, the draw calls, and
+// reading the frame back. A draw binds the vertex layout only when the buffer, format or stride
+// changed, and leaves the state it needs to GfxPrepareDraw.
+#include <SDL.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/gfx_gl.h"
+
+UINT GfxFvfStride(DWORD fvf) {
+    UINT size = 0;
+    switch (fvf & D3DFVF_POSITION_MASK) {
+        case D3DFVF_XYZ: size = 12; break;
+        case D3DFVF_XYZRHW: size = 16; break;
+        default: return 0;  // blended positions are not drawn by this device
+    }
+    if (fvf & D3DFVF_NORMAL) size += 12;
+    if (fvf & D3DFVF_PSIZE) size += 4;
+    if (fvf & D3DFVF_DIFFUSE) size += 4;
+    if (fvf & D3DFVF_SPECULAR) size += 4;
+    UINT texCount = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
+    if (texCount > 8) return 0;
+    for (UINT i = 0; i < texCount; ++i) {
+        static const UINT kCoordBytes[4] = {8, 12, 16, 4};  // the two size bits of each set
+        size += kCoordBytes[(fvf >> (16 + 2 * i)) & 3];
+    }
+    if (fvf & ~(D3DFVF_POSITION_MASK | D3DFVF_NORMAL | D3DFVF_PSIZE | D3DFVF_DIFFUSE | D3DFVF_SPECULAR |
+                D3DFVF_TEXCOUNT_MASK | 0xFFFF0000u)) {
+        return 0;
+    }
+    return size;
+}
+
+static UINT PrimitiveVertexCount(D3DPRIMITIVETYPE type, UINT count) {
+    switch (type) {
+        case D3DPT_POINTLIST: return count;
+        case D3DPT_LINELIST: return count * 2;
+        case D3DPT_LINESTRIP: return count + 1;
+        case D3DPT_TRIANGLELIST: return count * 3;
+        case D3DPT_TRIANGLESTRIP:
+        case D3DPT_TRIANGLEFAN: return count + 2;
+    }
+    return 0;
+}
+
+static GLenum GlPrimitive(D3DPRIMITIVETYPE type) {
+    switch (type) {
+        case D3DPT_POINTLIST: return GL_POINTS;
+        case D3DPT_LINELIST: return GL_LINES;
+        case D3DPT_LINESTRIP: return GL_LINE_STRIP;
+        case D3DPT_TRIANGLELIST: return GL_TRIANGLES;
+        case D3DPT_TRIANGLESTRIP: return GL_TRIANGLE_STRIP;
+        case D3DPT_TRIANGLEFAN: return GL_TRIANGLE_FAN;
+    }
+    return GL_TRIANGLES;
+}
+
+// Points the attributes at a buffer holding vertices of this format from byte offset base.
+static void BindLayout(GfxState& s, GLuint vbo, uintptr_t base, DWORD fvf, UINT stride) {
+    if (vbo == s.layoutVbo && base == s.layoutOffset && fvf == s.layoutFvf && stride == s.layoutStride) return;
+    if (vbo != s.boundVbo) {
+        glBindBuffer(GL_ARRAY_BUFFER, vbo);
+        s.boundVbo = vbo;
+    }
+    // The colour sources depend on which colours the format carries.
+    if ((fvf ^ s.layoutFvf) & (D3DFVF_DIFFUSE | D3DFVF_SPECULAR)) s.dirty |= kDirtyMaterial;
+    s.layoutVbo = vbo;
+    s.layoutOffset = base;
+    s.layoutFvf = fvf;
+    s.layoutStride = stride;
+    auto ptr = [base](uintptr_t off) { return reinterpret_cast<const void*>(base + off); };
+    GLsizei st = static_cast<GLsizei>(stride);
+    uintptr_t off = 0;
+    bool rhw = (fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW;
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, rhw ? 4 : 3, GL_FLOAT, GL_FALSE, st, ptr(0));
+    off = rhw ? 16 : 12;
+    if (fvf & D3DFVF_NORMAL) {
+        glEnableVertexAttribArray(1);
+        glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, st, ptr(off));
+        off += 12;
+    } else {
+        glDisableVertexAttribArray(1);
+        glVertexAttrib3f(1, 0, 0, 0);
+    }
+    if (fvf & D3DFVF_PSIZE) off += 4;
+    if (fvf & D3DFVF_DIFFUSE) {
+        glEnableVertexAttribArray(2);
+        glVertexAttribPointer(2, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, st, ptr(off));
+        off += 4;
+    } else {
+        glDisableVertexAttribArray(2);
+        glVertexAttrib4f(2, 1, 1, 1, 1);  // no diffuse colour: opaque white
+    }
+    if (fvf & D3DFVF_SPECULAR) {
+        glEnableVertexAttribArray(3);
+        glVertexAttribPointer(3, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, st, ptr(off));
+        off += 4;
+    } else {
+        glDisableVertexAttribArray(3);
+        glVertexAttrib4f(3, 0, 0, 0, 0);
+    }
+    UINT texCount = (fvf & D3DFVF_TEXCOUNT_MASK) >> D3DFVF_TEXCOUNT_SHIFT;
+    for (UINT i = 0; i < 2; ++i) {
+        GLuint loc = 4 + i;
+        if (i < texCount) {
+            static const int kCoordFloats[4] = {2, 3, 4, 1};
+            int n = kCoordFloats[(fvf >> (16 + 2 * i)) & 3];
+            glEnableVertexAttribArray(loc);
+            glVertexAttribPointer(loc, std::min(n, 2), GL_FLOAT, GL_FALSE, st, ptr(off));
+            off += n * 4;
+        } else {
+            glDisableVertexAttribArray(loc);
+            glVertexAttrib2f(loc, 0, 0);
+        }
+    }
+}
+
+// Copies bytes into the ring at an offset that is a multiple of align and leaves the ring's
+// buffer bound to target. Returns the offset.
+static uint32_t RingWrite(GfxStreamRing& ring, GLenum target, const void* data, uint32_t bytes, uint32_t align) {
+    uint32_t start = (ring.pos + align - 1) / align * align;
+    if (bytes + align > ring.size) {
+        // More than a whole buffer at once: both grow (the draws in flight keep the old storage).
+        ring.size = std::max(ring.size * 2, bytes + align);
+        for (int i = 0; i < 2; ++i) {
+            if (ring.fences[i]) glDeleteSync(ring.fences[i]);
+            ring.fences[i] = nullptr;
+            glBindBuffer(target, ring.names[i]);
+            glBufferData(target, ring.size, nullptr, GL_STREAM_DRAW);
+        }
+        start = 0;
+    } else if (start + bytes > ring.size) {
+        ring.fences[ring.current] = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+        ring.current ^= 1;
+        if (GLsync earlier = ring.fences[ring.current]) {
+            glClientWaitSync(earlier, GL_SYNC_FLUSH_COMMANDS_BIT, 1000000000ull);
+            glDeleteSync(earlier);
+            ring.fences[ring.current] = nullptr;
+        }
+        start = 0;
+    }
+    glBindBuffer(target, ring.name());
+    void* dst = glMapBufferRange(target, start, bytes,
+                                 GL_MAP_WRITE_BIT | GL_MAP_INVALIDATE_RANGE_BIT | GL_MAP_UNSYNCHRONIZED_BIT);
+    if (dst) {
+        std::memcpy(dst, data, bytes);
+        glUnmapBuffer(target);
+    } else {
+        glBufferSubData(target, start, bytes, data);
+    }
+    ring.pos = start + bytes;
+    return start;
+}
+
+HRESULT GfxDevice::BeginScene() {
+    if (state_->inScene) return D3DERR_INVALIDCALL;
+    if (state_->cooperative != D3D_OK) return state_->cooperative;
+    state_->inScene = true;
+    return D3D_OK;
+}
+
+HRESULT GfxDevice::EndScene() {
+    if (!state_->inScene) return D3DERR_INVALIDCALL;
+    state_->inScene = false;
+    return D3D_OK;
+}
+
+HRESULT GfxDevice::Clear(DWORD count, const void* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil) {
+    GfxState& s = *state_;
+    if (count != 0 || rects) return D3DERR_INVALIDCALL;
+    GLbitfield mask = 0;
+    glBindFramebuffer(GL_FRAMEBUFFER, s.fbo);
+    if (flags & D3DCLEAR_TARGET) {
+        float c[4];
+        GfxColorToFloats(color, c);
+        glClearColor(c[0], c[1], c[2], c[3]);
+        mask |= GL_COLOR_BUFFER_BIT;
+    }
+    if (flags & D3DCLEAR_ZBUFFER) {
+        glClearDepth(z);
+        mask |= GL_DEPTH_BUFFER_BIT;
+    }
+    if (flags & D3DCLEAR_STENCIL) {
+        glClearStencil(static_cast<GLint>(stencil));
+        mask |= GL_STENCIL_BUFFER_BIT;
+    }
+    if (!mask) return D3D_OK;
+    // A clear writes whatever the write masks say, unlike GL's clear.
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDepthMask(GL_TRUE);
+    glDisable(GL_SCISSOR_TEST);
+    glClear(mask);
+    s.dirty |= kDirtyRaster;
+    return D3D_OK;
+}
+
+HRESULT GfxDevice::Present(const void* srcRect, const void* dstRect, void* window, const void* dirtyRegion) {
+    GfxState& s = *state_;
+    if (srcRect || dstRect || window || dirtyRegion) return D3DERR_INVALIDCALL;
+    if (s.cooperative != D3D_OK) return s.cooperative;
+    SDL_Window* win = static_cast<SDL_Window*>(s.window);
+    if (!s.headless) {
+        int w = kFrameWidth, h = kFrameHeight;
+        SDL_GL_GetDrawableSize(win, &w, &h);
+        // The largest 4:3 rectangle that fits, centred; the rest of the window stays black.
+        int dw = w, dh = w * kFrameHeight / kFrameWidth;
+        if (dh > h) {
+            dh = h;
+            dw = h * kFrameWidth / kFrameHeight;
+        }
+        int x0 = (w - dw) / 2, y0 = (h - dh) / 2;
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, s.fbo);
+        glViewport(0, 0, w, h);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glDisable(GL_SCISSOR_TEST);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        // Row 0 of the frame is the top of the picture: flip while scaling.
+        bool exact = dw == kFrameWidth && dh == kFrameHeight;
+        glBlitFramebuffer(0, 0, kFrameWidth, kFrameHeight, x0, y0 + dh, x0 + dw, y0, GL_COLOR_BUFFER_BIT,
+                          exact ? GL_NEAREST : GL_LINEAR);
+        glBindFramebuffer(GL_FRAMEBUFFER, s.fbo);
+        glViewport(0, 0, kFrameWidth, kFrameHeight);
+        s.dirty |= kDirtyRaster;
+        SDL_GL_SwapWindow(win);
+    }
+    // Hand the frame to the rasteriser without waiting for it, as a graphics card takes it: the
+    // next frame's logic runs while this one is drawn. A frame that finds the rasteriser still
+    // two frames behind waits at its own flush, so the pacer's late count shows whether drawing
+    // keeps up; reading the picture back (screenshots) waits for it.
+    glFlush();
+    s.drawCalls = 0;
+    s.triangles = 0;
+    return D3D_OK;
+}
+
+static void CountDraw(GfxState& s, D3DPRIMITIVETYPE type, UINT count) {
+    ++s.drawCalls;
+    if (type >= D3DPT_TRIANGLELIST) s.triangles += count;
+}
+
+HRESULT GfxDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
+    GfxState& s = *state_;
+    if (!s.inScene || !s.stream || primitiveCount == 0) return s.inScene && s.stream ? D3D_OK : D3DERR_INVALIDCALL;
+    UINT stride = s.streamStride ? s.streamStride : GfxFvfStride(s.fvf);
+    UINT n = PrimitiveVertexCount(type, primitiveCount);
+    if (n == 0 || stride == 0 || static_cast<uint64_t>(startVertex + n) * stride > s.stream->Length()) {
+        return D3DERR_INVALIDCALL;
+    }
+    BindLayout(s, s.stream->glName(), 0, s.fvf, stride);
+    if (!GfxPrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW, s.stream->DiffuseOpaque(s.fvf, stride))) {
+        return D3DERR_INVALIDCALL;
+    }
+    glDrawArrays(GlPrimitive(type), static_cast<GLint>(startVertex), static_cast<GLsizei>(n));
+    CountDraw(s, type, primitiveCount);
+    return D3D_OK;
+}
+
+HRESULT GfxDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UINT numVertices, UINT startIndex,
+                                        UINT primitiveCount) {
+    GfxState& s = *state_;
+    if (!s.inScene || !s.stream || !s.indices) return D3DERR_INVALIDCALL;
+    if (primitiveCount == 0) return D3D_OK;
+    UINT stride = s.streamStride ? s.streamStride : GfxFvfStride(s.fvf);
+    UINT n = PrimitiveVertexCount(type, primitiveCount);
+    UINT indexSize = s.indices->Format() == D3DFMT_INDEX32 ? 4 : 2;
+    if (n == 0 || stride == 0 || static_cast<uint64_t>(startIndex + n) * indexSize > s.indices->Length()) {
+        return D3DERR_INVALIDCALL;
+    }
+    BindLayout(s, s.stream->glName(), 0, s.fvf, stride);
+    if (!GfxPrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW, s.stream->DiffuseOpaque(s.fvf, stride))) {
+        return D3DERR_INVALIDCALL;
+    }
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, s.indices->glName());
+    glDrawElementsBaseVertex(GlPrimitive(type), static_cast<GLsizei>(n),
+                             indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
+                             reinterpret_cast<const void*>(static_cast<uintptr_t>(startIndex) * indexSize),
+                             static_cast<GLint>(s.baseVertex));
+    CountDraw(s, type, primitiveCount);
+    return D3D_OK;
+}
+
+HRESULT GfxDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertexData, UINT stride) {
+    GfxState& s = *state_;
+    if (!s.inScene || !vertexData || stride == 0) return D3DERR_INVALIDCALL;
+    if (primitiveCount == 0) return D3D_OK;
+    UINT n = PrimitiveVertexCount(type, primitiveCount);
+    if (n == 0) return D3DERR_INVALIDCALL;
+    uint32_t start = RingWrite(s.vertexRing, GL_ARRAY_BUFFER, vertexData, n * stride, stride);
+    s.boundVbo = s.vertexRing.name();
+    BindLayout(s, s.vertexRing.name(), 0, s.fvf, stride);
+    if (!GfxPrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW,
+                     GfxDiffuseAllOpaque(static_cast<const uint8_t*>(vertexData), n, stride, s.fvf))) {
+        return D3DERR_INVALIDCALL;
+    }
+    glDrawArrays(GlPrimitive(type), static_cast<GLint>(start / stride), static_cast<GLsizei>(n));
+    CountDraw(s, type, primitiveCount);
+    // As in D3D, a draw from memory leaves no stream source behind.
+    if (s.stream) s.stream->Release();
+    s.stream = nullptr;
+    return D3D_OK;
+}
+
+HRESULT GfxDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UINT numVertices, UINT primitiveCount,
+                                          const void* indexData, D3DFORMAT indexFormat, const void* vertexData,
+                                          UINT stride) {
+    GfxState& s = *state_;
+    if (!s.inScene || !vertexData || !indexData || stride == 0) return D3DERR_INVALIDCALL;
+    if (indexFormat != D3DFMT_INDEX16 && indexFormat != D3DFMT_INDEX32) return D3DERR_INVALIDCALL;
+    if (primitiveCount == 0) return D3D_OK;
+    UINT n = PrimitiveVertexCount(type, primitiveCount);
+    if (n == 0) return D3DERR_INVALIDCALL;
+    UINT indexSize = indexFormat == D3DFMT_INDEX32 ? 4 : 2;
+    // Vertices from 0 to minIndex + numVertices are what the indices may reach.
+    uint32_t vbytes = (minIndex + numVertices) * stride;
+    uint32_t vstart = RingWrite(s.vertexRing, GL_ARRAY_BUFFER, vertexData, vbytes, stride);
+    s.boundVbo = s.vertexRing.name();
+    BindLayout(s, s.vertexRing.name(), 0, s.fvf, stride);
+    if (!GfxPrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW,
+                     GfxDiffuseAllOpaque(static_cast<const uint8_t*>(vertexData), minIndex + numVertices, stride,
+                                         s.fvf))) {
+        return D3DERR_INVALIDCALL;
+    }
+    uint32_t istart = RingWrite(s.indexRing, GL_ELEMENT_ARRAY_BUFFER, indexData, n * indexSize, indexSize);
+    glDrawElementsBaseVertex(GlPrimitive(type), static_cast<GLsizei>(n),
+                             indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
+                             reinterpret_cast<const void*>(static_cast<uintptr_t>(istart)),
+                             static_cast<GLint>(vstart / stride));
+    CountDraw(s, type, primitiveCount);
+    if (s.stream) s.stream->Release();
+    s.stream = nullptr;
+    if (s.indices) s.indices->Release();
+    s.indices = nullptr;
+    return D3D_OK;
+}
+
+void GfxDevice::Flush() const { glFlush(); }
+
+bool GfxDevice::ReadFrame(uint8_t* rgba) const {
+    if (!rgba) return false;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, state_->fbo);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(0, 0, kFrameWidth, kFrameHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    return glGetError() == GL_NO_ERROR;
+}
+
+UINT GfxDevice::DrawCallCount() const { return state_->drawCalls; }
+UINT GfxDevice::TriangleCount() const { return state_->triangles; }

@@ -1,0 +1,405 @@
+// From the device's state to GL before a draw: which variant of the pipeline program the draw
+// needs (its key), building variants on first use, and sending the uniform groups and raster
+// state that changed since they were last sent.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "platform/gfx_gl.h"
+#include "platform/log_sink.h"
+
+static float FloatOf(DWORD bits) {
+    float f;
+    std::memcpy(&f, &bits, sizeof(f));
+    return f;
+}
+
+static GLenum GlBlend(DWORD b) {
+    switch (b) {
+        case D3DBLEND_ZERO: return GL_ZERO;
+        case D3DBLEND_ONE: return GL_ONE;
+        case D3DBLEND_SRCCOLOR: return GL_SRC_COLOR;
+        case D3DBLEND_INVSRCCOLOR: return GL_ONE_MINUS_SRC_COLOR;
+        case D3DBLEND_SRCALPHA: return GL_SRC_ALPHA;
+        case D3DBLEND_INVSRCALPHA: return GL_ONE_MINUS_SRC_ALPHA;
+        case D3DBLEND_DESTALPHA: return GL_DST_ALPHA;
+        case D3DBLEND_INVDESTALPHA: return GL_ONE_MINUS_DST_ALPHA;
+        case D3DBLEND_DESTCOLOR: return GL_DST_COLOR;
+        case D3DBLEND_INVDESTCOLOR: return GL_ONE_MINUS_DST_COLOR;
+        case D3DBLEND_SRCALPHASAT: return GL_SRC_ALPHA_SATURATE;
+        default: return GL_ONE;
+    }
+}
+
+static GLenum GlCompare(DWORD f) {
+    switch (f) {
+        case D3DCMP_NEVER: return GL_NEVER;
+        case D3DCMP_LESS: return GL_LESS;
+        case D3DCMP_EQUAL: return GL_EQUAL;
+        case D3DCMP_LESSEQUAL: return GL_LEQUAL;
+        case D3DCMP_GREATER: return GL_GREATER;
+        case D3DCMP_NOTEQUAL: return GL_NOTEQUAL;
+        case D3DCMP_GREATEREQUAL: return GL_GEQUAL;
+        default: return GL_ALWAYS;
+    }
+}
+
+static GLint GlAddress(DWORD a) {
+    switch (a) {
+        case D3DTADDRESS_MIRROR: return GL_MIRRORED_REPEAT;
+        case D3DTADDRESS_CLAMP: return GL_CLAMP_TO_EDGE;
+        case D3DTADDRESS_BORDER: return GL_CLAMP_TO_BORDER;
+        default: return GL_REPEAT;
+    }
+}
+
+// The variant for a key, built on first use.
+GfxProgram* GfxGetProgram(GfxState& s, uint32_t key, char* error, int errorSize) {
+    GfxProgram* p = s.programs[key];
+    if (p) return p;
+    p = new GfxProgram();
+    p->program = GfxBuildProgram(key, p->u, error, errorSize);
+    if (!p->program) {
+        delete p;
+        return nullptr;
+    }
+    p->stale = kDirtyAll;
+    glUseProgram(p->program);
+    glUniform1i(p->u.tex, 0);
+    s.current = p;
+    s.programs[key] = p;
+    s.built[s.builtCount++] = p;
+    return p;
+}
+
+static void UploadTransforms(GfxState& s, const GfxUniforms& u) {
+    D3DXMATRIX wv;
+    D3DXMatrixMultiply(&wv, &s.world, &s.view);
+    glUniformMatrix4fv(u.worldView, 1, GL_FALSE, &wv.m[0][0]);
+    glUniformMatrix4fv(u.proj, 1, GL_FALSE, &s.proj.m[0][0]);
+    // Normals go through the inverse transpose of the world-view matrix; with the row-vector
+    // convention that is n * (WV^-1)^T, i.e. the rows of WV^-1 read as columns.
+    D3DXMATRIX inv;
+    float nm[9];
+    if (D3DXMatrixInverse(&inv, nullptr, &wv)) {
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c) nm[r * 3 + c] = inv.m[c][r];
+    } else {
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c) nm[r * 3 + c] = wv.m[r][c];
+    }
+    glUniformMatrix3fv(u.normalMat, 1, GL_FALSE, nm);
+}
+
+static void UploadLights(GfxState& s, const GfxUniforms& u) {
+    float pos[kMaxLights * 4], dir[kMaxLights * 4], dif[kMaxLights * 4], amb[kMaxLights * 4],
+        spe[kMaxLights * 4], att[kMaxLights * 4], spot[kMaxLights * 4];
+    int n = 0;
+    for (int i = 0; i < kMaxLights; ++i) {
+        if (!s.lightOn[i]) continue;
+        const D3DLIGHT8& l = s.lights[i];
+        D3DXVECTOR3 p(l.Position), d(l.Direction), pe, de;
+        D3DXVec3TransformCoord(&pe, &p, &s.view);
+        D3DXVec3TransformNormal(&de, &d, &s.view);
+        D3DXVec3Normalize(&de, &de);
+        if (l.Type == D3DLIGHT_DIRECTIONAL) de = -de;  // towards the light
+        float* o = pos + n * 4;
+        o[0] = pe.x; o[1] = pe.y; o[2] = pe.z; o[3] = static_cast<float>(l.Type);
+        o = dir + n * 4;
+        o[0] = de.x; o[1] = de.y; o[2] = de.z; o[3] = 0;
+        std::memcpy(dif + n * 4, &l.Diffuse, 16);
+        std::memcpy(amb + n * 4, &l.Ambient, 16);
+        std::memcpy(spe + n * 4, &l.Specular, 16);
+        o = att + n * 4;
+        o[0] = l.Attenuation0; o[1] = l.Attenuation1; o[2] = l.Attenuation2; o[3] = l.Range;
+        o = spot + n * 4;
+        o[0] = std::cos(l.Theta * 0.5f); o[1] = std::cos(l.Phi * 0.5f); o[2] = l.Falloff; o[3] = 0;
+        ++n;
+    }
+    glUniform1i(u.numLights, n);
+    if (n > 0) {
+        glUniform4fv(u.lightPos, n, pos);
+        glUniform4fv(u.lightDir, n, dir);
+        glUniform4fv(u.lightDiffuse, n, dif);
+        glUniform4fv(u.lightAmbient, n, amb);
+        glUniform4fv(u.lightSpecular, n, spe);
+        glUniform4fv(u.lightAtten, n, att);
+        glUniform4fv(u.lightSpot, n, spot);
+    }
+}
+
+static void UploadMaterial(GfxState& s, const GfxUniforms& u) {
+    glUniform4fv(u.matDiffuse, 1, &s.material.Diffuse.r);
+    glUniform4fv(u.matAmbient, 1, &s.material.Ambient.r);
+    glUniform4fv(u.matSpecular, 1, &s.material.Specular.r);
+    glUniform4fv(u.matEmissive, 1, &s.material.Emissive.r);
+    glUniform1f(u.matPower, s.material.Power);
+    float amb[4];
+    GfxColorToFloats(s.rs[D3DRS_AMBIENT], amb);
+    glUniform4fv(u.globalAmbient, 1, amb);
+    // A source names a vertex colour; it falls back to the material where the vertex has none.
+    auto src = [&](DWORD rs) -> int {
+        DWORD v = s.rs[rs];
+        if (!s.rs[D3DRS_COLORVERTEX]) return 0;
+        if (v == D3DMCS_COLOR1 && (s.fvf & D3DFVF_DIFFUSE)) return 1;
+        if (v == D3DMCS_COLOR2 && (s.fvf & D3DFVF_SPECULAR)) return 2;
+        return 0;
+    };
+    glUniform4i(u.colorSource, src(D3DRS_DIFFUSEMATERIALSOURCE), src(D3DRS_AMBIENTMATERIALSOURCE),
+                src(D3DRS_SPECULARMATERIALSOURCE), src(D3DRS_EMISSIVEMATERIALSOURCE));
+    glUniform1i(u.specularOn, s.rs[D3DRS_SPECULARENABLE] ? 1 : 0);
+    glUniform1i(u.normalize, s.rs[D3DRS_NORMALIZENORMALS] ? 1 : 0);
+    glUniform1i(u.localViewer, s.rs[D3DRS_LOCALVIEWER] ? 1 : 0);
+}
+
+static void UploadFog(GfxState& s, const GfxUniforms& u) {
+    bool on = s.rs[D3DRS_FOGENABLE] != 0;
+    DWORD table = s.rs[D3DRS_FOGTABLEMODE], vertex = s.rs[D3DRS_FOGVERTEXMODE];
+    int vertexMode = 0, pixel = 0;
+    if (on) {
+        if (table != D3DFOG_NONE && table <= D3DFOG_LINEAR) {
+            pixel = table == D3DFOG_EXP ? 2 : (table == D3DFOG_EXP2 ? 3 : 4);
+        } else if (vertex != D3DFOG_NONE && vertex <= D3DFOG_LINEAR) {
+            vertexMode = static_cast<int>(vertex);
+            pixel = 1;
+        }
+    }
+    float params[3] = {FloatOf(s.rs[D3DRS_FOGSTART]), FloatOf(s.rs[D3DRS_FOGEND]), FloatOf(s.rs[D3DRS_FOGDENSITY])};
+    glUniform1i(u.fogVertexMode, vertexMode);
+    glUniform3fv(u.fogParams, 1, params);
+    glUniform1i(u.rangeFog, s.rs[D3DRS_RANGEFOGENABLE] ? 1 : 0);
+    glUniform1i(u.fogPixel, pixel);
+    glUniform3fv(u.fogParamsF, 1, params);
+    float c[4];
+    GfxColorToFloats(s.rs[D3DRS_FOGCOLOR], c);
+    glUniform3fv(u.fogColor, 1, c);
+}
+
+static void UploadStage(GfxState& s, const GfxUniforms& u) {
+    const DWORD* t = s.tss[0];
+    glUniform3i(u.colorOp, static_cast<GLint>(t[D3DTSS_COLOROP]), static_cast<GLint>(t[D3DTSS_COLORARG1]),
+                static_cast<GLint>(t[D3DTSS_COLORARG2]));
+    glUniform3i(u.alphaOp, static_cast<GLint>(t[D3DTSS_ALPHAOP]), static_cast<GLint>(t[D3DTSS_ALPHAARG1]),
+                static_cast<GLint>(t[D3DTSS_ALPHAARG2]));
+    float tf[4];
+    GfxColorToFloats(s.rs[D3DRS_TEXTUREFACTOR], tf);
+    glUniform4fv(u.tfactor, 1, tf);
+    // D3DCMP_NEVER..ALWAYS minus one is the set of outcomes that pass: bit 0 less, 1 equal, 2 greater.
+    DWORD func = s.rs[D3DRS_ALPHAFUNC];
+    glUniform1i(u.alphaFunc, func >= D3DCMP_NEVER && func <= D3DCMP_ALWAYS ? static_cast<GLint>(func - 1) : 0);
+    glUniform1f(u.alphaRef, static_cast<float>(s.rs[D3DRS_ALPHAREF] & 0xFF));
+}
+
+static void UploadTexCoord(GfxState& s, const GfxUniforms& u) {
+    const DWORD* t = s.tss[0];
+    DWORD tci = t[D3DTSS_TEXCOORDINDEX];
+    int gen = 0;
+    switch (tci & 0xFFFF0000u) {
+        case D3DTSS_TCI_CAMERASPACENORMAL: gen = 2; break;
+        case D3DTSS_TCI_CAMERASPACEPOSITION: gen = 3; break;
+        case D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR: gen = 4; break;
+        default: gen = (tci & 0xFFFF) == 1 ? 1 : 0; break;
+    }
+    glUniform1i(u.texGen, gen);
+    DWORD flags = t[D3DTSS_TEXTURETRANSFORMFLAGS];
+    glUniform1i(u.texTransform, static_cast<GLint>(flags & (0xFF | D3DTTFF_PROJECTED)));
+    glUniformMatrix4fv(u.texMatrix, 1, GL_FALSE, &s.texMat[0].m[0][0]);
+}
+
+static void UploadSampler(GfxState& s) {
+    const DWORD* t = s.tss[0];
+    GLint mag = t[D3DTSS_MAGFILTER] == D3DTEXF_POINT || t[D3DTSS_MAGFILTER] == D3DTEXF_NONE ? GL_NEAREST : GL_LINEAR;
+    bool minLinear = !(t[D3DTSS_MINFILTER] == D3DTEXF_POINT || t[D3DTSS_MINFILTER] == D3DTEXF_NONE);
+    GLint min;
+    switch (t[D3DTSS_MIPFILTER]) {
+        case D3DTEXF_POINT: min = minLinear ? GL_LINEAR_MIPMAP_NEAREST : GL_NEAREST_MIPMAP_NEAREST; break;
+        case D3DTEXF_LINEAR:
+        case D3DTEXF_ANISOTROPIC: min = minLinear ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST_MIPMAP_LINEAR; break;
+        default: min = minLinear ? GL_LINEAR : GL_NEAREST; break;
+    }
+    glSamplerParameteri(s.sampler, GL_TEXTURE_MAG_FILTER, mag);
+    glSamplerParameteri(s.sampler, GL_TEXTURE_MIN_FILTER, min);
+    glSamplerParameteri(s.sampler, GL_TEXTURE_WRAP_S, GlAddress(t[D3DTSS_ADDRESSU]));
+    glSamplerParameteri(s.sampler, GL_TEXTURE_WRAP_T, GlAddress(t[D3DTSS_ADDRESSV]));
+    float border[4];
+    GfxColorToFloats(t[D3DTSS_BORDERCOLOR], border);
+    glSamplerParameterfv(s.sampler, GL_TEXTURE_BORDER_COLOR, border);
+}
+
+static void ApplyRaster(GfxState& s) {
+    const DWORD* rs = s.rs;
+    if (rs[D3DRS_ZENABLE]) {
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(GlCompare(rs[D3DRS_ZFUNC]));
+    } else {
+        glDisable(GL_DEPTH_TEST);
+    }
+    glDepthMask(rs[D3DRS_ZWRITEENABLE] && rs[D3DRS_ZENABLE] ? GL_TRUE : GL_FALSE);
+    if (rs[D3DRS_ALPHABLENDENABLE]) {
+        GLenum src = GlBlend(rs[D3DRS_SRCBLEND]), dst = GlBlend(rs[D3DRS_DESTBLEND]);
+        if (rs[D3DRS_SRCBLEND] == D3DBLEND_BOTHSRCALPHA) {
+            src = GL_SRC_ALPHA;
+            dst = GL_ONE_MINUS_SRC_ALPHA;
+        } else if (rs[D3DRS_SRCBLEND] == D3DBLEND_BOTHINVSRCALPHA) {
+            src = GL_ONE_MINUS_SRC_ALPHA;
+            dst = GL_SRC_ALPHA;
+        }
+        glBlendFunc(src, dst);
+        switch (rs[D3DRS_BLENDOP]) {
+            case D3DBLENDOP_SUBTRACT: glBlendEquation(GL_FUNC_SUBTRACT); break;
+            case D3DBLENDOP_REVSUBTRACT: glBlendEquation(GL_FUNC_REVERSE_SUBTRACT); break;
+            case D3DBLENDOP_MIN: glBlendEquation(GL_MIN); break;
+            case D3DBLENDOP_MAX: glBlendEquation(GL_MAX); break;
+            default: glBlendEquation(GL_FUNC_ADD); break;
+        }
+    }
+    // The target's y runs down like D3D's screen but GL measures winding with y up, so a
+    // triangle counter-clockwise on the D3D screen is clockwise to GL: D3DCULL_CCW culls GL's
+    // back faces (front = counter-clockwise).
+    switch (rs[D3DRS_CULLMODE]) {
+        case D3DCULL_CCW: glEnable(GL_CULL_FACE); glCullFace(GL_BACK); break;
+        case D3DCULL_CW: glEnable(GL_CULL_FACE); glCullFace(GL_FRONT); break;
+        default: glDisable(GL_CULL_FACE); break;
+    }
+    DWORD cw = rs[D3DRS_COLORWRITEENABLE];
+    glColorMask((cw & 1) != 0, (cw & 2) != 0, (cw & 4) != 0, (cw & 8) != 0);
+    switch (rs[D3DRS_FILLMODE]) {
+        case D3DFILL_POINT: glPolygonMode(GL_FRONT_AND_BACK, GL_POINT); break;
+        case D3DFILL_WIREFRAME: glPolygonMode(GL_FRONT_AND_BACK, GL_LINE); break;
+        default: glPolygonMode(GL_FRONT_AND_BACK, GL_FILL); break;
+    }
+    glPointSize(std::max(1.0f, FloatOf(rs[D3DRS_POINTSIZE])));
+}
+
+// Whether stage 0 is the game's usual texture x diffuse for colour and alpha (or just the diffuse
+// when no texture is bound), which the fast variants compute directly.
+static bool StageIsModulate(const DWORD* t) {
+    auto modulate = [](DWORD op, DWORD a1, DWORD a2) {
+        bool diffuse2 = a2 == D3DTA_DIFFUSE || a2 == D3DTA_CURRENT;
+        bool diffuse1 = a1 == D3DTA_DIFFUSE || a1 == D3DTA_CURRENT;
+        return op == D3DTOP_MODULATE && ((a1 == D3DTA_TEXTURE && diffuse2) || (a2 == D3DTA_TEXTURE && diffuse1));
+    };
+    return modulate(t[D3DTSS_COLOROP], t[D3DTSS_COLORARG1], t[D3DTSS_COLORARG2]) &&
+           modulate(t[D3DTSS_ALPHAOP], t[D3DTSS_ALPHAARG1], t[D3DTSS_ALPHAARG2]);
+}
+
+// Whether stage 0's alpha is exactly 1 for every pixel of this draw: the usual texture x diffuse
+// stage with an opaque texture (or none, read without a border) and a diffuse alpha of 1, from the
+// vertices (diffuseOpaque) or, when lit, from the material.
+static bool AlphaIsOne(const GfxState& s, bool rhw, bool diffuseOpaque) {
+    const DWORD* t = s.tss[0];
+    if (!StageIsModulate(t)) return false;
+    if (const GfxTexture* tex = s.textures[0]) {
+        if (!tex->Opaque() || t[D3DTSS_ADDRESSU] == D3DTADDRESS_BORDER || t[D3DTSS_ADDRESSV] == D3DTADDRESS_BORDER) {
+            return false;
+        }
+    }
+    if (rhw || !s.rs[D3DRS_LIGHTING]) return diffuseOpaque;
+    const bool fromVertex = s.rs[D3DRS_COLORVERTEX] &&
+                            ((s.rs[D3DRS_DIFFUSEMATERIALSOURCE] == D3DMCS_COLOR1 && (s.fvf & D3DFVF_DIFFUSE)) ||
+                             (s.rs[D3DRS_DIFFUSEMATERIALSOURCE] == D3DMCS_COLOR2 && (s.fvf & D3DFVF_SPECULAR)));
+    if (fromVertex) return s.rs[D3DRS_DIFFUSEMATERIALSOURCE] == D3DMCS_COLOR1 && diffuseOpaque;
+    return s.material.Diffuse.a == 1.0f;
+}
+
+// Whether the alpha test lets a pixel of alpha 255 through.
+static bool AlphaTestPassesOpaque(const GfxState& s) {
+    DWORD func = s.rs[D3DRS_ALPHAFUNC], ref = s.rs[D3DRS_ALPHAREF] & 0xFF;
+    if (func < D3DCMP_NEVER || func > D3DCMP_ALWAYS) return false;
+    const DWORD outcome = ref < 255 ? 4u : 2u;  // 255 against the reference: greater, or equal
+    return ((func - 1) & outcome) != 0;
+}
+
+// Whether blending a pixel of alpha 1 leaves exactly the pixel itself.
+static bool BlendIsReplaceForOpaque(const GfxState& s) {
+    const DWORD* rs = s.rs;
+    if (rs[D3DRS_BLENDOP] != D3DBLENDOP_ADD) return false;
+    DWORD src = rs[D3DRS_SRCBLEND], dst = rs[D3DRS_DESTBLEND];
+    if (src == D3DBLEND_BOTHSRCALPHA) return true;
+    return (src == D3DBLEND_ONE || src == D3DBLEND_SRCALPHA) && (dst == D3DBLEND_ZERO || dst == D3DBLEND_INVSRCALPHA);
+}
+
+static uint32_t ProgramKeyOf(const GfxState& s, bool rhw, bool alphaOne) {
+    const DWORD* rs = s.rs;
+    const DWORD* t = s.tss[0];
+    uint32_t key = 0;
+    if (rhw) {
+        key |= kKeyRhw;  // no transform, lighting, fog or coordinate processing for screen pixels
+    } else {
+        if (rs[D3DRS_LIGHTING]) key |= kKeyLighting;
+        if (rs[D3DRS_FOGENABLE]) {
+            DWORD table = rs[D3DRS_FOGTABLEMODE], vertex = rs[D3DRS_FOGVERTEXMODE];
+            if (table == D3DFOG_LINEAR) key |= kKeyFogTableLinear;
+            else if (table != D3DFOG_NONE && table < D3DFOG_LINEAR) key |= kKeyFogTable;
+            else if (vertex != D3DFOG_NONE && vertex <= D3DFOG_LINEAR) key |= kKeyFogVertex;
+        }
+        if (t[D3DTSS_TEXCOORDINDEX] != 0 || t[D3DTSS_TEXTURETRANSFORMFLAGS] != D3DTTFF_DISABLE) {
+            key |= kKeyTexCoordGeneric;
+        }
+    }
+    if (s.textures[0]) key |= kKeyTexture;
+    if (!StageIsModulate(t)) key |= kKeyStageGeneric;
+    if (rs[D3DRS_ALPHATESTENABLE] && rs[D3DRS_ALPHAFUNC] != D3DCMP_ALWAYS &&
+        !(alphaOne && AlphaTestPassesOpaque(s))) {
+        key |= kKeyAlphaTest;
+    }
+    if (rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT) key |= kKeyFlat;
+    if (rs[D3DRS_SPECULARENABLE]) key |= kKeySpecular;
+    return key;
+}
+
+constexpr uint32_t kUniformGroups = kDirtyTransform | kDirtyLights | kDirtyMaterial | kDirtyFog | kDirtyStage |
+                                    kDirtyTexCoord;
+
+// Picks the program variant and sends what changed since it last drew; false when the variant
+// cannot be built (the draw is then skipped). rhw: the draw's vertices are pre-transformed.
+// diffuseOpaque: every vertex of the draw has a diffuse alpha of 255. Where the pixels' alpha is
+// then exactly 1, an alpha test that 255 passes and a blend that reduces to the source colour are
+// left out: the picture is the same, and the rasteriser can test depth before shading.
+bool GfxPrepareDraw(GfxState& s, bool rhw, bool diffuseOpaque) {
+    uint32_t d = s.dirty;
+    if (d & kUniformGroups) {
+        for (uint32_t i = 0; i < s.builtCount; ++i) s.built[i]->stale |= d & kUniformGroups;
+    }
+    const bool alphaOne = AlphaIsOne(s, rhw, diffuseOpaque);
+    const uint32_t key = ProgramKeyOf(s, rhw, alphaOne);
+    GfxProgram* p = s.programs[key];
+    if (!p) {
+        char error[1024];
+        p = GfxGetProgram(s, key, error, sizeof(error));
+        if (!p) {
+            PlatformLog("graphics device: %s\n", error);
+            return false;
+        }
+    }
+    if (p != s.current) {
+        glUseProgram(p->program);
+        s.current = p;
+    }
+    if (uint32_t st = p->stale) {
+        if (st & kDirtyTransform) UploadTransforms(s, p->u);
+        if (st & kDirtyLights) UploadLights(s, p->u);
+        if (st & kDirtyMaterial) UploadMaterial(s, p->u);
+        if (st & kDirtyFog) UploadFog(s, p->u);
+        if (st & kDirtyStage) UploadStage(s, p->u);
+        if (st & kDirtyTexCoord) UploadTexCoord(s, p->u);
+        p->stale = 0;
+    }
+    if (d & kDirtySampler) UploadSampler(s);
+    if (d & kDirtyRaster) ApplyRaster(s);
+    const bool blend = s.rs[D3DRS_ALPHABLENDENABLE] && !(alphaOne && BlendIsReplaceForOpaque(s));
+    if (blend != s.blendOn || (d & kDirtyRaster)) {
+        if (blend) glEnable(GL_BLEND);
+        else glDisable(GL_BLEND);
+        s.blendOn = blend;
+    }
+    if (d & kDirtyTexture) {
+        GfxTexture* t = s.textures[0];
+        glActiveTexture(GL_TEXTURE0);
+        glBindTexture(GL_TEXTURE_2D, t ? t->glName() : 0);
+    }
+    s.dirty = 0;
+    return true;
+}
+
+UINT GfxDevice::PipelineCount() const { return state_->builtCount; }

@@ -1,0 +1,27 @@
+#include "tests/support/headless_device.h"
+
+#include "framework/debug_log.h"
+#include "framework/graphics_device.h"
+#include "platform/system.h"
+#include "platform/text.h"
+#include "tests/support/run_game.h"
+
+namespace {
+std::string logPath;
+}  // namespace
+
+bool StartHeadlessDevice(const std::string& path) {
+    logPath = path.empty() ? MakeTempDir() + "/debug.txt" : path;
+    SetLogFilePath(logPath.c_str());
+    return SysInit(true) && SysCreateWindow("headless device test", 640, 480) && InitDirect3D();
+}
+
+void StopHeadlessDevice() {
+    FreeDirect3D();
+    TextShutdown();
+    SysDestroyWindow();
+    SysShutdown();
+    SetLogFilePath("");
+}
+
+const std::string& HeadlessDeviceLogPath() { return logPath; }

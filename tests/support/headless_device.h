@@ -1,0 +1,15 @@
+// The game's graphics device off-screen, for suites that draw: SDL on its off-screen driver, the
+// hidden 640 x 480 window and the device set-up the game itself runs (InitDirect3D). Call
+// StartHeadlessDevice from SetUpTestSuite and StopHeadlessDevice from TearDownTestSuite.
+#pragma once
+#include <string>
+
+// Points the debug log at logPath (debug.txt in a fresh temporary directory when empty), then
+// starts SDL off-screen, makes the window and the device. False when any step fails; what did
+// start is still stopped by StopHeadlessDevice.
+bool StartHeadlessDevice(const std::string& logPath = "");
+// Frees the device, the fonts the text drawing opened, the window and SDL, and sends the log back
+// to stderr. Safe after a failed start and safe twice.
+void StopHeadlessDevice();
+// The debug log the device reports to.
+const std::string& HeadlessDeviceLogPath();
