@@ -22,6 +22,7 @@
 #include "game/asset_tables.h"
 #include "game/data_dir.h"
 #include "game/settings.h"
+#include "tests/support/headless_device.h"
 #include "tests/support/course_view.h"
 
 namespace {
@@ -99,9 +100,12 @@ TEST(AmbientSound, OnlyOnMultiplesOf300AndNeverWithoutSounds) {
 class CourseRenderTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        ready = SysInit(true) && SysCreateWindow("course draw test", 640, 480) && InitDirect3D();
+        ready = StartHeadlessDevice();
     }
-    static void TearDownTestSuite() { FreeDirect3D(); }
+    static void TearDownTestSuite() {
+        ReleaseAssetTables();
+        StopHeadlessDevice();
+    }
     void SetUp() override {
         if (!ready) GTEST_SKIP() << "no off-screen device";
     }

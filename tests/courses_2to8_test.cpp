@@ -23,6 +23,7 @@
 #include "platform/system.h"
 #include "race/player_vehicle.h"
 #include "race/race_state.h"
+#include "tests/support/headless_device.h"
 #include "tests/support/course_view.h"
 #include "game/asset_tables.h"
 #include "game/data_dir.h"
@@ -184,7 +185,7 @@ TEST(Courses2To8, AutomaticDriverLapsWithinTheLimit) {
 class Courses2To8Render : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        ready = SysInit(true) && SysCreateWindow("courses 2 to 8", 640, 480) && InitDirect3D();
+        ready = StartHeadlessDevice();
         if (!ready || chdir(KORVAN_BUILD_DIR) != 0 || !EnterDataDirectory()) {
             ready = false;
             return;
@@ -194,7 +195,10 @@ protected:
         LoadWorld();
         LeaveDataDirectory();
     }
-    static void TearDownTestSuite() { FreeDirect3D(); }
+    static void TearDownTestSuite() {
+        ReleaseAssetTables();
+        StopHeadlessDevice();
+    }
     void SetUp() override {
         if (!ready) GTEST_SKIP() << "no off-screen device";
     }

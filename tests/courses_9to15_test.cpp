@@ -20,6 +20,7 @@
 #include "framework/screenshot.h"
 #include "platform/system.h"
 #include "support/auto_lap.h"
+#include "tests/support/headless_device.h"
 #include "tests/support/course_view.h"
 #include "game/asset_tables.h"
 #include "game/data_dir.h"
@@ -193,7 +194,7 @@ TEST(CourseEleven, GridTakesEightCarsAbreast) {
 class CoursePictures : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        ready = SysInit(true) && SysCreateWindow("courses 9 to 15", 640, 480) && InitDirect3D();
+        ready = StartHeadlessDevice();
         if (!ready) return;
         loaded = chdir(KORVAN_BUILD_DIR) == 0 && EnterDataDirectory();
         if (!loaded) return;
@@ -201,7 +202,10 @@ protected:
         LoadWorld();
         LeaveDataDirectory();
     }
-    static void TearDownTestSuite() { FreeDirect3D(); }
+    static void TearDownTestSuite() {
+        ReleaseAssetTables();
+        StopHeadlessDevice();
+    }
     void SetUp() override {
         if (!ready) GTEST_SKIP() << "no off-screen device";
         ASSERT_TRUE(loaded);

@@ -25,6 +25,7 @@
 #include "game/asset_tables.h"
 #include "game/scene_flow.h"
 #include "game/settings.h"
+#include "tests/support/headless_device.h"
 #include "support/run_game.h"
 
 namespace {
@@ -34,18 +35,12 @@ constexpr uint32_t kGrey = 0xff404040u;
 class RaceHud : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        SetLogFilePath((MakeTempDir() + "/debug.txt").c_str());
-        ASSERT_TRUE(SysInit(true));
-        ASSERT_TRUE(SysCreateWindow("race hud test", 640, 480));
-        ASSERT_TRUE(InitDirect3D());
+        ASSERT_TRUE(StartHeadlessDevice());
         LoadTextTextures();
     }
     static void TearDownTestSuite() {
         ReleaseAssetTables();
-        FreeDirect3D();
-        SysDestroyWindow();
-        SysShutdown();
-        SetLogFilePath("");
+        StopHeadlessDevice();
     }
     void SetUp() override {
         ASSERT_NE(device, nullptr);
