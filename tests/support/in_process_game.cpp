@@ -9,7 +9,7 @@
 #include "framework/switches.h"
 #include "tests/support/run_game.h"
 
-bool StartGameInProcess(int course, unsigned seed, const std::string& logPath) {
+bool StartGameInProcess(int course, unsigned seed, const std::string& logPath, const std::string& inputFile) {
     // The single-instance lock lives in the runtime directory: a private one, so other runs of
     // the game on this machine do not count.
     setenv("XDG_RUNTIME_DIR", MakeTempDir().c_str(), 1);
@@ -24,6 +24,7 @@ bool StartGameInProcess(int course, unsigned seed, const std::string& logPath) {
     programOptions.course = course;
     programOptions.seedGiven = true;
     programOptions.seed = seed;
+    programOptions.inputFile = inputFile;
     if (!InitApplication()) return false;
     GameBoot();
     return true;
