@@ -232,11 +232,7 @@ TEST_F(CourseRenderTest, FogModeFollowsFogTypeWithTheSameColourAndRange) {
 }
 
 TEST_F(CourseRenderTest, CourseOneFromItsGridAndFromAbove) {
-    ASSERT_EQ(chdir(KORVAN_BUILD_DIR), 0);
-    ASSERT_TRUE(EnterDataDirectory());
-    LoadTextures();
-    LoadWorld();
-    LeaveDataDirectory();
+    ASSERT_TRUE(LoadWorldAssets(false));
     renderLevel = 2;
     ASSERT_TRUE(SetUpCourse(1));
     ASSERT_NE(courseFrameProc, nullptr);

@@ -185,15 +185,7 @@ TEST(Courses2To8, AutomaticDriverLapsWithinTheLimit) {
 class Courses2To8Render : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        ready = StartHeadlessDevice();
-        if (!ready || chdir(KORVAN_BUILD_DIR) != 0 || !EnterDataDirectory()) {
-            ready = false;
-            return;
-        }
-        LoadSounds();
-        LoadTextures();
-        LoadWorld();
-        LeaveDataDirectory();
+        ready = StartHeadlessDevice() && LoadWorldAssets(true);
     }
     static void TearDownTestSuite() {
         ReleaseAssetTables();

@@ -195,12 +195,7 @@ class CoursePictures : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         ready = StartHeadlessDevice();
-        if (!ready) return;
-        loaded = chdir(KORVAN_BUILD_DIR) == 0 && EnterDataDirectory();
-        if (!loaded) return;
-        LoadTextures();
-        LoadWorld();
-        LeaveDataDirectory();
+        loaded = ready && LoadWorldAssets(false);
     }
     static void TearDownTestSuite() {
         ReleaseAssetTables();

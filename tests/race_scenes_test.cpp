@@ -26,6 +26,7 @@
 #include "race/race_hud.h"
 #include "race/race_scenes.h"
 #include "race/race_state.h"
+#include "tests/support/auto_lap.h"
 #include "tests/support/in_process_game.h"
 #include "tests/support/run_game.h"
 
@@ -37,24 +38,13 @@ class RaceScenes : public ::testing::Test {
 protected:
     void SetUp() override {
         std::srand(5);
-        course01Routines.writeBoundaryPoints();
-        DeriveCourseSurfaces();
-        currentCourse = 1;
-        courseFrameProc = nullptr;
-        courseStepProc = nullptr;
         ResetRecords();
-        ResetRace();
-        ReleaseKeys();
-        RaceState& r = raceState;
-        r.enemyCount = 0;
-        r.section = courseGeometry.sectionCount - 1;
-        r.half = 0;
-        r.lapCounter = r.lapsDone = -1;
-        r.limitTime = 100000;
-        r.crystalRange = 10;
-        r.supplyCrystalCount = r.boostCrystalCount = 0;
+        ASSERT_TRUE(StartAloneBeforeTheLine(1));
+        courseFrameProc = nullptr;
+        raceState.limitTime = 100000;
+        raceState.pose.body = raceState.placement;
         viewType = 0;
-        PutCar(100.0f, 0.0f);
+        ReleaseKeys();
         raceExits = RaceExits{};
     }
     void TearDown() override { ReleaseKeys(); }

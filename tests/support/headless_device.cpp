@@ -1,7 +1,11 @@
 #include "tests/support/headless_device.h"
 
+#include <unistd.h>
+
 #include "framework/debug_log.h"
 #include "framework/graphics_device.h"
+#include "game/asset_tables.h"
+#include "game/data_dir.h"
 #include "platform/system.h"
 #include "platform/text.h"
 #include "tests/support/run_game.h"
@@ -25,3 +29,12 @@ void StopHeadlessDevice() {
 }
 
 const std::string& HeadlessDeviceLogPath() { return logPath; }
+
+bool LoadWorldAssets(bool withSounds) {
+    if (chdir(KORVAN_BUILD_DIR) != 0 || !EnterDataDirectory()) return false;
+    if (withSounds) LoadSounds();
+    LoadTextures();
+    LoadWorld();
+    LeaveDataDirectory();
+    return true;
+}

@@ -13,3 +13,7 @@ bool StartHeadlessDevice(const std::string& logPath = "");
 void StopHeadlessDevice();
 // The debug log the device reports to.
 const std::string& HeadlessDeviceLogPath();
+// Moves into the build directory and loads, as the boot does, the asset tables' textures and text
+// images and the world's models (and the sounds when asked) from its data directory. False when
+// the data directory cannot be entered.
+bool LoadWorldAssets(bool withSounds);
