@@ -4,9 +4,6 @@
 // sparks, camera, texts and the scene chain, with a pause, a resume and both views on the way.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -66,33 +63,39 @@ uint64_t RaceDigest() {
 // The race's states frame by frame, drawn or with the device lost from the first frame on. Each run
 // is a child process of its own, so both start from the program's first state (the race keeps
 // things from one race to the next, such as the opponents' lanes).
-std::vector<uint64_t> RunRace(int course, unsigned seed, uint32_t frames, bool lost, const std::string& input) {
-    const std::string out = MakeTempDir() + "/states.bin";
-    const pid_t child = fork();
-    if (child == 0) {
-        std::vector<uint64_t> states;
-        const bool started = StartGameInProcess(course, seed, MakeTempDir() + "/debug.txt", input);
-        if (started) {
-            if (lost) device->SetCooperativeLevelForTest(D3DERR_DEVICELOST);
-            while (frameNumber < frames && PumpMessages()) {
-                RunFrame();
-                states.push_back(RaceDigest());
-            }
-            if (lost) device->SetCooperativeLevelForTest(D3D_OK);
-        }
-        StopGameInProcess(started);
-        FILE* f = std::fopen(out.c_str(), "wb");
-        if (f) {
-            std::fwrite(states.data(), sizeof(uint64_t), states.size(), f);
-            std::fclose(f);
-        }
-        _exit(started && f ? 0 : 1);
-    }
-    int status = -1;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the game did not run";
+struct RaceRun {
+    int course;
+    unsigned seed;
+    uint32_t frames;
+    bool lost;
+    std::string input, out;
+};
+
+int RunRaceInChild(void* context) {
+    const RaceRun& run = *static_cast<RaceRun*>(context);
     std::vector<uint64_t> states;
-    FILE* f = std::fopen(out.c_str(), "rb");
+    const bool started = StartGameInProcess(run.course, run.seed, MakeTempDir() + "/debug.txt", run.input);
+    if (started) {
+        if (run.lost) device->SetCooperativeLevelForTest(D3DERR_DEVICELOST);
+        while (frameNumber < run.frames && PumpMessages()) {
+            RunFrame();
+            states.push_back(RaceDigest());
+        }
+        if (run.lost) device->SetCooperativeLevelForTest(D3D_OK);
+    }
+    StopGameInProcess(started);
+    FILE* f = std::fopen(run.out.c_str(), "wb");
+    if (!f) return 1;
+    std::fwrite(states.data(), sizeof(uint64_t), states.size(), f);
+    std::fclose(f);
+    return started ? 0 : 1;
+}
+
+std::vector<uint64_t> RunRace(int course, unsigned seed, uint32_t frames, bool lost, const std::string& input) {
+    RaceRun run{course, seed, frames, lost, input, MakeTempDir() + "/states.bin"};
+    EXPECT_EQ(RunInChildProcess(RunRaceInChild, &run), 0) << "the game did not run";
+    std::vector<uint64_t> states;
+    FILE* f = std::fopen(run.out.c_str(), "rb");
     if (!f) return states;
     uint64_t v;
     while (std::fread(&v, sizeof v, 1, f) == 1) states.push_back(v);

@@ -19,11 +19,16 @@
 #include "courses/course_list.h"
 #include "courses/course_table.h"
 #include "framework/input.h"
+#include "race/race_scenes.h"
+#include "framework/switches.h"
+#include "framework/graphics_device.h"
+#include "framework/application.h"
 #include "framework/placement.h"
 #include "race/player_vehicle.h"
 #include "race/race_state.h"
 #include "game/asset_tables.h"
 #include "tests/support/auto_lap.h"
+#include "tests/support/in_process_game.h"
 #include "tests/support/run_game.h"
 
 namespace {
@@ -117,10 +122,65 @@ TEST_P(AutopilotRace, FinishesWithinTheLimitTime) {
     std::printf("course %d: %s", course, stats.c_str());
 }
 
-// A whole race renders thousands of frames; four courses stand for the rest (the first, the
-// longest, the ten-lap secret course and the one-lap space course). Every course's lap by the
-// same driver is checked without rendering in the course tests.
-INSTANTIATE_TEST_SUITE_P(Courses, AutopilotRace, ::testing::Values(1, 7, 11, 14));
+// A whole race renders thousands of frames: two courses run drawn by the real program (the first
+// and the one-lap space course); every course's whole race runs in the test process below.
+INSTANTIATE_TEST_SUITE_P(Courses, AutopilotRace, ::testing::Values(1, 14));
+
+// One course's whole race in the test process with the device lost: the race's steps alone, which
+// drawing never changes (see the race drawing test), so thousands of frames take a second.
+struct WholeRace {
+    int course = 0;
+    int finished = 0, lapsDone = 0, rank = 0, limitLeft = 0, raceFrames = 0;
+    std::string out;
+};
+
+int RunWholeRace(void* context) {
+    WholeRace& w = *static_cast<WholeRace*>(context);
+    const bool started = StartGameInProcess(w.course, 7, MakeTempDir() + "/debug.txt");
+    if (started) {
+        programOptions.exitAfterRace = true;
+        device->SetCooperativeLevelForTest(D3DERR_DEVICELOST);
+        while (PumpMessages() && frameNumber < 60000) {
+            const bool racing = frameProc == RaceFrame;
+            RunFrame();
+            if (racing && !raceState.finished) ++w.raceFrames;
+            if (raceState.finished && !w.finished) {
+                w.finished = 1;
+                w.lapsDone = raceState.lapsDone;
+                w.rank = raceState.finalRank;
+                w.limitLeft = raceState.limitTime;
+            }
+        }
+        device->SetCooperativeLevelForTest(D3D_OK);
+    }
+    StopGameInProcess(started);
+    FILE* f = std::fopen(w.out.c_str(), "w");
+    if (!f) return 1;
+    std::fprintf(f, "%d %d %d %d %d\n", w.finished, w.lapsDone, w.rank, w.limitLeft, w.raceFrames);
+    std::fclose(f);
+    return started ? 0 : 1;
+}
+
+class WholeRaceInProcess : public ::testing::TestWithParam<int> {};
+
+TEST_P(WholeRaceInProcess, AutomaticDriverFinishesInTheFirstFourWithinTheLimit) {
+    WholeRace w;
+    w.course = GetParam();
+    w.out = MakeTempDir() + "/race.txt";
+    ASSERT_EQ(RunInChildProcess(RunWholeRace, &w), 0);
+    const std::string result = ReadFile(w.out);
+    ASSERT_EQ(std::sscanf(result.c_str(), "%d %d %d %d %d", &w.finished, &w.lapsDone, &w.rank, &w.limitLeft,
+                          &w.raceFrames),
+              5);
+    EXPECT_EQ(w.finished, 1);
+    EXPECT_EQ(w.lapsDone, CourseLaps(w.course));
+    EXPECT_GE(w.rank, 1);
+    EXPECT_LE(w.rank, 4);
+    EXPECT_GT(w.limitLeft, 0);
+    std::printf("course %d: rank %d, %d race frames, %d ms left\n", w.course, w.rank, w.raceFrames, w.limitLeft);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryCourse, WholeRaceInProcess, ::testing::Range(1, CourseCount + 1));
 
 // A driver at the keyboard, played out here on course 1's real geometry with the game's own
 // driving routines: gas held from the countdown on, Left and Right pressed and released to keep to

@@ -1,5 +1,6 @@
 #include "tests/support/in_process_game.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -38,4 +39,13 @@ void StopGameInProcess(bool started) {
     if (started) GameQuit();
     FreeApplication();
     SetLogFilePath("");
+}
+
+int RunInChildProcess(int (*body)(void* context), void* context) {
+    const pid_t child = fork();
+    if (child == 0) _exit(body(context));
+    if (child < 0) return -1;
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
 }

@@ -12,3 +12,8 @@ bool StartGameInProcess(int course, unsigned seed, const std::string& logPath, c
 void RunFramesUntil(uint32_t until);
 // The game's quit routine (when it had started), the services' teardown, the log closed.
 void StopGameInProcess(bool started);
+
+// Runs `body` in a child process of its own, which starts from the program's first state (the
+// game keeps things from one race to the next); returns what `body` returned, or -1 when the child
+// did not end normally.
+int RunInChildProcess(int (*body)(void* context), void* context);
