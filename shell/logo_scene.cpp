@@ -56,7 +56,11 @@ void LogoFrame() {
             device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_NOTEQUAL);
             SetAlphaBlend(true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
             DrawPicture(logoCreditTexture, l.creditX1, l.creditY1, l.creditX2, l.creditY2);
+            // The streak is light: it adds to the card under it, so its dim halo never darkens the
+            // card, and where it is black (keyed out) the card shows through unchanged.
+            SetAlphaBlend(true, D3DBLEND_ONE, D3DBLEND_ONE);
             DrawPicture(logoStreamTexture, l.streamX1, l.streamY1, l.streamX2, l.streamY2);
+            SetAlphaBlend(true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
             device->SetTexture(0, nullptr);
             BeginText();
             if (l.madeInJapan) DrawText(480, 288, "Made In Japan. ");

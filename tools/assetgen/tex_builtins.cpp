@@ -29,8 +29,10 @@ Image Streak() {
             float tail = std::pow(along, 2.2f);
             float core = std::exp(-dy * dy / (4.0f + 30.0f * along)) * tail;
             float glow = std::exp(-dy * dy / (40.0f + 160.0f * along)) * tail * 0.5f;
-            float head = std::exp(-std::pow((x - 236.0f) / 14.0f, 2.0f) - dy * dy / 150.0f);
+            float head = std::exp(-std::pow((x - 226.0f) / 12.0f, 2.0f) - dy * dy / 150.0f);
             Rgb c = Add(Add(Scaled(Hex(0xffffff), core), Scaled(Hex(0x3a8cff), glow)), Scaled(Hex(0xc8f0ff), head));
+            // The head's light dies out before the picture's right edge, so no straight cut shows.
+            c = Scaled(c, std::min(1.0f, (256.0f - x) / 26.0f));
             // The logo draws the streak over the credit card with black keyed out: a dim halo would
             // hide the card as an opaque dark box, so what is too dim to see becomes pure black.
             if (c.r + c.g + c.b < 48.0f) c = Rgb{0.0f, 0.0f, 0.0f};
