@@ -82,6 +82,31 @@ void DrawTriangleRight(int cx, int cy, int r, uint32_t color) {
     DrawScreenTriangle(v);
 }
 
+void DrawTriangleDown(int cx, int cy, int r, uint32_t color) {
+    const float h = static_cast<float>(r) * std::sqrt(3.0f) / 2.0f;
+    const float fx = static_cast<float>(cx), fy = static_cast<float>(cy);
+    const float base = static_cast<float>(cy - r / 2);
+    // Up's triangle mirrored top to bottom, its base corners swapped to keep the winding.
+    const ScreenVertex v[3] = {
+        {fx, fy + static_cast<float>(r), 0.0f, 1.0f, color},
+        {fx + h, base, 0.0f, 1.0f, color},
+        {fx - h, base, 0.0f, 1.0f, color},
+    };
+    DrawScreenTriangle(v);
+}
+
+void DrawTriangleLeft(int cx, int cy, int r, uint32_t color) {
+    const float h = static_cast<float>(r) * std::sqrt(3.0f) / 2.0f;
+    const float fy = static_cast<float>(cy);
+    const float back = static_cast<float>(cx + r / 2);
+    const ScreenVertex v[3] = {
+        {back, fy + h, 0.0f, 1.0f, color},
+        {static_cast<float>(cx - r), fy, 0.0f, 1.0f, color},
+        {back, fy - h, 0.0f, 1.0f, color},
+    };
+    DrawScreenTriangle(v);
+}
+
 void DrawRect(int x1, int y1, int x2, int y2, uint32_t color) {
     if (!device) return;
     const float l = static_cast<float>(x1), t = static_cast<float>(y1);

@@ -35,6 +35,9 @@ constexpr uint32_t kTexturedVertexFvf = 0x142;
 void DrawTriangleUp(int cx, int cy, int r, uint32_t color);
 // The same triangle pointing right.
 void DrawTriangleRight(int cx, int cy, int r, uint32_t color);
+// The same two turned the other way: pointing down, pointing left.
+void DrawTriangleDown(int cx, int cy, int r, uint32_t color);
+void DrawTriangleLeft(int cx, int cy, int r, uint32_t color);
 // Rectangle from (x1, y1) to (x2, y2); with an alpha below 255 the game's fade and tint tool.
 void DrawRect(int x1, int y1, int x2, int y2, uint32_t color);
 // As DrawRect, with the whole stage-0 texture stretched over it.

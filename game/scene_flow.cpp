@@ -11,8 +11,3 @@ void BlackFrame() {
     if (!BeginFrame(0xff000000)) return;
     EndFrame();
 }
-
-void StartAttractSequence() {
-    frameCount = 0;
-    frameProc = BlackFrame;
-}

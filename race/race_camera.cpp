@@ -60,7 +60,7 @@ void ResetRaceCamera() {
     raceCamera.target = D3DXVECTOR3(0.0f, 0.0f, 1.0f);
 }
 
-void UpdateRaceCamera(const D3DXMATRIX& pose, float lift) {
+void UpdateRaceCamera(const D3DXMATRIX& pose, float lift, int view) {
     const RaceState& r = raceState;
     D3DXVECTOR3& cameraEye = raceCamera.eye;
     D3DXVECTOR3& cameraTarget = raceCamera.target;
@@ -74,7 +74,7 @@ void UpdateRaceCamera(const D3DXMATRIX& pose, float lift) {
         Look(cameraEye, cameraTarget, D3DXVECTOR3(0.0f, 1.0f, 0.0f));
         return;
     }
-    if (viewType == 0) {
+    if (view == 0) {
         const Axes a = BackViewAxes(pose);
         cameraEye += (BackEye(a, lift) - cameraEye) * kBackEyeFollow;
         cameraTarget += (BackTarget(a, lift) - cameraTarget) * kBackTargetFollow;

@@ -16,8 +16,9 @@ extern RaceCamera raceCamera;
 
 // Eye at the origin looking along +z.
 void ResetRaceCamera();
-// Step 10 of the race frame: the view of this frame from the car's pose (lift = its shake).
-void UpdateRaceCamera(const D3DXMATRIX& pose, float lift);
+// Step 10 of the race frame: the view of this frame from the car's pose (lift = its shake), from
+// behind the car (view 0) or from its cockpit (1).
+void UpdateRaceCamera(const D3DXMATRIX& pose, float lift, int view);
 // The countdown: the back-view eye displaced sideways by 2 x (180 - frame) until frame 180.
 void CountdownCamera(const D3DXMATRIX& pose, int frame, float lift);
 // Time up and out of rank: 35 above the car and (95 - 4 x frame) behind it, looking at it.

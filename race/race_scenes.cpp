@@ -43,7 +43,7 @@ constexpr int kCrystalTextFrom = 1201, kCrystalTextTo = 1799;
 constexpr int kSkipFrom = 350, kCurtainsFrom = 2100, kCurtainsTo = 2180;
 
 // The world as this frame's step left it for drawing.
-RaceWorldView world;
+RaceWorldView& world = raceWorld;
 // The race frame's step found the finish sequence over: the frame is black and the race hands over.
 bool finishOver = false;
 
@@ -290,7 +290,7 @@ void RaceStep() {
 
     UpdateOpponents();
 
-    if (r.lapsDone >= laps) {
+    if (r.lapsDone >= laps && !r.demonstration) {
         FinishBookkeeping(laps);
         if (r.finished && frameCount > kCurtainsTo) {
             finishOver = true;
@@ -317,13 +317,13 @@ void RaceStep() {
 
     r.rank = CurrentRank();
 
-    UpdateRaceCamera(r.pose.body, r.lift);
+    UpdateRaceCamera(r.pose.body, r.lift, r.demonstration ? 0 : viewType);
 
     ThrowDriftSparks(r.pose.body);
 
     world.course = RaceCourseView(frameCount);
     world.crystals = true;
-    world.player = viewType == 0 || r.finished;
+    world.player = viewType == 0 || r.finished || r.demonstration;
     world.playerPose = r.pose;
     world.playerEffects = PlayerCarEffects(r.gasHeld != 0, frameCount);
     if (courseStepProc) courseStepProc(world.course);
@@ -336,12 +336,14 @@ void RaceStep() {
         frameProc = TimeUpFrame;
     }
 
-    if (!r.finished) {
-        RecordFrame(frameCount, r.gasHeld, r.steerInput);
-    } else if (r.replayEnd < kLastReplayFrame) {
-        RecordFrame(frameCount + r.replayEnd - kReplayLeadOut, r.gasHeld, r.steerInput);
+    if (!r.demonstration) {
+        if (!r.finished) {
+            RecordFrame(frameCount, r.gasHeld, r.steerInput);
+        } else if (r.replayEnd < kLastReplayFrame) {
+            RecordFrame(frameCount + r.replayEnd - kReplayLeadOut, r.gasHeld, r.steerInput);
+        }
+        ReportRaceStats();
     }
-    ReportRaceStats();
 
     AdvanceBigText();
 }
@@ -437,22 +439,36 @@ bool PrepareRace(int course) {
     return true;
 }
 
+bool PrepareDemonstration(int course) {
+    if (!PrepareRace(course)) return false;
+    RaceState& r = raceState;
+    r.demonstration = 1;
+    playerControl = DriveAuto;
+    // The camera starts where it follows from: behind the car.
+    CountdownCamera(PlayerPose(0.0f).body, 180, 0.0f);
+    return true;
+}
+
 void SetUpFirstCourse() {
     if (!SetUpCourse(1)) return;
     ApplyCourseStart();
     ShowBestLapRecord(1);
 }
 
-void StartCourseFromSwitch(int course) {
+void StartCourse(int course) {
     if (!PrepareRace(course)) {
         Log("race: course %d cannot be raced; going to the title\n", course);
         RaceOver();
         GoToTitle();
         return;
     }
-    Log("race: course %d from the command line\n", course);
     frameCount = 1;
     frameProc = CountdownFrame;
+}
+
+void StartCourseFromSwitch(int course) {
+    Log("race: course %d from the command line\n", course);
+    StartCourse(course);
 }
 
 void ReportRaceStats() {

@@ -34,8 +34,14 @@ void GoToTitle();
 // Makes a course ready to race: the race reset, the course's set-up, the car facing world +z.
 // False (logged, nothing started) for a course that cannot be set up.
 bool PrepareRace(int course);
+// A course made ready for the attract mode's drive (see RaceState::demonstration), the automatic
+// driver at the wheel and the camera behind the car. False (logged) when it cannot be set up.
+bool PrepareDemonstration(int course);
 // The boot's first course: the race's records connected to the course set-up, then course 1.
 void SetUpFirstCourse();
+// Course Select's hand-over: the course made ready and its countdown. A course that cannot be set
+// up leads back to the title.
+void StartCourse(int course);
 // The --course switch: course N's set-up and straight into the countdown. Falls back to the
 // title when the course cannot be set up.
 void StartCourseFromSwitch(int course);

@@ -72,6 +72,7 @@ void ResetRace() {
     r.crystalsTaken = 0;
     r.pauseCursor = 0;
     r.replayEnd = -1;
+    r.demonstration = 0;
     StopTune();
 }
 
@@ -101,6 +102,10 @@ void UpdateProgress() {
 void CrossLineForward() {
     RaceState& r = raceState;
     r.lapCounter += 1;
+    if (r.demonstration) {
+        r.lapsDone = std::max(r.lapsDone, r.lapCounter);
+        return;
+    }
     if (r.lapCounter > r.lapsDone && !r.finished) {
         if (r.lapCounter > 0) PlaySound(kSoundSignal2);
         r.lapsDone = r.lapCounter;
@@ -138,7 +143,7 @@ int CurrentRank() {
 
 bool UpdateTimers() {
     RaceState& r = raceState;
-    if (r.finished) return false;
+    if (r.finished || r.demonstration) return false;
     if (r.lapCounter >= 0 || r.lapMinutes != 0 || r.lapMillis != 0) {
         r.lapMillis += kMillisPerFrame;
         if (r.lapMillis >= kMillisPerMinute) {

@@ -37,6 +37,10 @@ struct RaceState {
     uint8_t startTry;       // the rocket start may still be tried
     uint8_t gasHeld;        // the controller's flags of this frame (exhaust flames, replay)
     uint8_t brakeHeld;
+    // The attract mode's drive: laps count for the car's progress only (no records, texts, clock
+    // extension or music), the clock never runs out, nothing is recorded for a replay, and the
+    // camera follows from behind whatever the View Type.
+    uint8_t demonstration;
     int crystalsTaken;
     int enemyCount;
     int lapMinutes, lapMillis;  // the lap in progress

@@ -8,6 +8,8 @@
 #include "race/race_scenes.h"
 #include "race/race_state.h"
 
+RaceWorldView raceWorld;
+
 CourseView RaceCourseView(int frame) {
     const RaceState& r = raceState;
     CourseView v;

@@ -14,6 +14,9 @@ struct RaceWorldView {
     VehicleEffects playerEffects;
 };
 
+// The world as the last race step left it for drawing.
+extern RaceWorldView raceWorld;
+
 // The view of the race world as the race state stands: camera, draw window, scene frame, pause.
 CourseView RaceCourseView(int frame);
 // The player's car as the race shows it: gloss by render level, the exhaust when the gas is down,

@@ -23,6 +23,9 @@
 #include "game/data_dir.h"
 #include "shell/logo_scene.h"
 #include "game/pad_config.h"
+#include "game/progress.h"
+#include "shell/title_background.h"
+#include "shell/title_scene.h"
 #include "game/scene_flow.h"
 #include "game/settings.h"
 
@@ -114,6 +117,7 @@ void GameBoot() {
     ResetLapHistory();
     BuildHudPanels();
     ResetRecords();
+    ResetProgress();
     ResetRace();
     playerControl = DriveByInput;
 
@@ -123,6 +127,10 @@ void GameBoot() {
 
     // 18. Without table fog the pixel fog setting cannot work.
     if (!fogTableCap) fogType = 0;
+
+    // A race that ends without a finish (or any race, until its results exist) leads to the title.
+    raceExits.titleSetUp = TitleSetUp;
+    raceExits.titleFrame = TitleFrame;
 
     // 19. The logo; or, with --course, straight into that course's countdown.
     frameCount = 0;

@@ -5,6 +5,7 @@
 #include "framework/text_draw.h"
 #include "game/asset_tables.h"
 #include "game/scene_flow.h"
+#include "shell/demonstration.h"
 
 namespace {
 constexpr int kLogoFrames = 600;

@@ -138,17 +138,17 @@ TEST_F(RaceScenes, RocketStartWindowsGiveTenThreeOrNothing) {
 TEST_F(RaceScenes, BackViewFollowsEightTenthsOfTheWayAndLooksThreeTenths) {
     ResetRaceCamera();
     const D3DXVECTOR3 eye(100.0f, kRoadY + 35.0f, -95.0f), target(100.0f, kRoadY, 300.0f);
-    UpdateRaceCamera(raceState.placement, 0.0f);
+    UpdateRaceCamera(raceState.placement, 0.0f, 0);
     EXPECT_NEAR(raceCamera.eye.x, 0.8f * eye.x, 1e-3f);
     EXPECT_NEAR(raceCamera.eye.y, 0.8f * eye.y, 1e-3f);
     EXPECT_NEAR(raceCamera.eye.z, 0.8f * eye.z, 1e-3f);
     // The target starts one unit ahead of the origin.
     const float target1 = 1.0f + 0.3f * (target.z - 1.0f);
     EXPECT_NEAR(raceCamera.target.z, target1, 1e-3f);
-    UpdateRaceCamera(raceState.placement, 0.0f);
+    UpdateRaceCamera(raceState.placement, 0.0f, 0);
     EXPECT_NEAR(raceCamera.eye.y, 0.96f * eye.y, 1e-3f);
     EXPECT_NEAR(raceCamera.target.z, target1 + 0.3f * (target.z - target1), 1e-3f);
-    for (int k = 0; k < 60; ++k) UpdateRaceCamera(raceState.placement, 0.0f);
+    for (int k = 0; k < 60; ++k) UpdateRaceCamera(raceState.placement, 0.0f, 0);
     EXPECT_NEAR(raceCamera.eye.z, eye.z, 1e-2f);
     EXPECT_NEAR(raceCamera.target.z, target.z, 1e-2f);
     // The view looks from the eye at the target: the car straight ahead of the camera, below it.
@@ -162,26 +162,25 @@ TEST_F(RaceScenes, BackViewFollowsEightTenthsOfTheWayAndLooksThreeTenths) {
     // Drifting, the camera swings behind the way the car travels.
     raceState.driftAngle = 0.3f;
     raceState.gripState = -1;
-    for (int k = 0; k < 60; ++k) UpdateRaceCamera(raceState.placement, 0.0f);
+    for (int k = 0; k < 60; ++k) UpdateRaceCamera(raceState.placement, 0.0f, 0);
     // (95 back along the travel, 35 up the body rolled a sixth of the drift against it.)
     EXPECT_NEAR(raceCamera.eye.x, 100.0f - 95.0f * std::sin(0.3f) + 35.0f * std::sin(0.05f), 0.2f);
 }
 
 TEST_F(RaceScenes, CockpitViewFollowsHalfTheWayFromAboveTheSeat) {
-    viewType = 1;
     ResetRaceCamera();
-    UpdateRaceCamera(raceState.placement, 0.0f);
+    UpdateRaceCamera(raceState.placement, 0.0f, 1);
     EXPECT_NEAR(raceCamera.eye.x, 0.5f * 100.0f, 1e-3f);
     EXPECT_NEAR(raceCamera.eye.y, 0.5f * (kRoadY + 10.0f), 1e-3f);
     EXPECT_NEAR(raceCamera.eye.z, 0.5f * 3.0f, 1e-3f);
     EXPECT_NEAR(raceCamera.target.z, 1.0f + 0.5f * (50.0f - 1.0f), 1e-3f);
-    for (int k = 0; k < 40; ++k) UpdateRaceCamera(raceState.placement, 0.0f);
+    for (int k = 0; k < 40; ++k) UpdateRaceCamera(raceState.placement, 0.0f, 1);
     EXPECT_NEAR(raceCamera.eye.y, kRoadY + 10.0f, 1e-3f);
     EXPECT_NEAR(raceCamera.eye.z, 3.0f, 1e-3f);
 
     // After the finish: a fixed look at the car from 50 units toward the course centre.
     raceState.finished = 1;
-    UpdateRaceCamera(raceState.placement, 0.0f);
+    UpdateRaceCamera(raceState.placement, 0.0f, 1);
     const D3DXVECTOR3 pos = PlacementPosition(raceState.placement);
     D3DXVECTOR3 toCentre = courseGeometry.courseCentre - pos;
     D3DXVec3Normalize(&toCentre, &toCentre);

@@ -1,0 +1,3 @@
+#include "game/save_file.h"
+bool WriteSaveFile() { return false; }
+bool ReadSaveFile() { return false; }

@@ -1,0 +1,76 @@
+#include "shell/demonstration.h"
+
+#include "framework/application.h"
+#include "framework/debug_log.h"
+#include "framework/draw2d.h"
+#include "framework/graphics_device.h"
+#include "game/asset_tables.h"
+#include "game/controls.h"
+#include "game/scene_flow.h"
+#include "game/tunes.h"
+#include "race/race_scenes.h"
+#include "race/race_state.h"
+#include "race/race_world.h"
+#include "shell/title_scene.h"
+
+namespace {
+constexpr int kDemoCourse = 15;
+constexpr int kFadeInFrames = 255;
+constexpr int kFadeOutFrom = 906, kFadeOutTo = 1160;
+constexpr int kTuneFade = 950;
+constexpr int kDemoFrames = 1200;
+
+// The black over the picture: fading in over the first 255 frames, out from 906 to 1160.
+uint32_t DemoOverlayAlpha(int t) {
+    if (t < kFadeInFrames) return static_cast<uint32_t>(255 - t);
+    if (t < kFadeOutFrom) return 0;
+    if (t <= kFadeOutTo) return static_cast<uint32_t>(t - kFadeOutFrom + 1);
+    return 255;
+}
+}  // namespace
+
+void DemonstrationSetUp() {
+    frameCount = 0;
+    if (!PrepareDemonstration(kDemoCourse)) {
+        Log("demonstration: course %d cannot be set up\n", kDemoCourse);
+    }
+    frameCount = 0;
+    EnableLight(false);
+    PlayTune();
+}
+
+void DemonstrationFrame() {
+    ReadControls();
+    RaceStep();
+    const int t = frameCount;
+    if (t == kTuneFade) FadeOutTune(5);
+
+    if (BeginFrame(0xff000000u)) {
+        DrawRaceWorld(raceWorld);
+        device->SetRenderState(D3DRS_LIGHTING, 0);
+        device->SetRenderState(D3DRS_FOGENABLE, 0);
+        device->SetTexture(0, nullptr);
+        skipTexts[1].DrawAt(282, 422);
+        skipTexts[0].DrawAt(280, 420);
+        device->SetTexture(0, nullptr);
+        const uint32_t alpha = DemoOverlayAlpha(t);
+        if (alpha > 0) DrawRect(0, 0, 640, 480, alpha << 24);
+        EndFrame();
+    }
+
+    if (t < kTuneFade && (controls.accept.pressed || controls.back.pressed)) {
+        frameCount = kTuneFade;
+        FadeOutTune(5);
+        PlaySound(kSoundAccept);
+    }
+    frameCount += 1;
+    if (frameCount >= kDemoFrames) {
+        ResetRace();
+        GoToTitleScreen();
+    }
+}
+
+void StartAttractSequence() {
+    DemonstrationSetUp();
+    frameProc = DemonstrationFrame;
+}

@@ -1,0 +1,84 @@
+#include "shell/title_scene.h"
+
+#include "framework/application.h"
+#include "framework/draw2d.h"
+#include "framework/graphics_device.h"
+#include "game/asset_tables.h"
+#include "game/controls.h"
+#include "game/scene_flow.h"
+#include "game/tunes.h"
+#include "shell/course_select.h"
+#include "shell/demonstration.h"
+#include "shell/menu_frame.h"
+#include "shell/save_screens.h"
+#include "shell/title_background.h"
+
+namespace {
+constexpr int kRows = 6;
+const char* const kTitleRows[kRows] = {"Rash Into Races ", "Records ", "Option ", "Save ", "Load ", "Quit "};
+enum { kRowRace, kRowRecords, kRowOption, kRowSave, kRowLoad, kRowQuit };
+constexpr int kKeysUntil = 1750;
+constexpr int kAttractAfter = 1800;
+constexpr int kFadeInFrames = 30;
+
+void AcceptRow() {
+    PlaySound(kSoundAccept);
+    switch (menuCursor) {
+        case kRowRace:
+        case kRowRecords:
+        case kRowOption: {
+            const int row = menuCursor;
+            HoldIdleCounter();
+            menuCursor = 0;
+            if (row == kRowRace) frameProc = CourseSelectFrame;
+            break;
+        }
+        case kRowSave:
+            autoSaveResult = 0;
+            frameProc = SaveFrame;
+            break;
+        case kRowLoad:
+            autoSaveResult = 0;
+            frameProc = LoadFrame;
+            break;
+        case kRowQuit:
+            CloseMainWindow();
+            break;
+    }
+}
+}  // namespace
+
+void TitleFrame() {
+    ReadControls();
+    const int t = frameCount;
+    if (BeginMenuFrame()) {
+        DrawMenuBar(menuCursor, 280);
+        DrawMenuTexts(nullptr, kTitleRows, kRows);
+        DrawMenuHelp(true, false);
+        if (t < kFadeInFrames) DrawRect(0, 240, 640, 480, static_cast<uint32_t>(240 - 8 * t) << 24);
+        EndMenuFrame();
+    }
+
+    if (t < kKeysUntil) {
+        if (controls.up.pressed) {
+            menuCursor = MoveMenuCursor(menuCursor, -1, kRows);
+        } else if (controls.down.pressed) {
+            menuCursor = MoveMenuCursor(menuCursor, 1, kRows);
+        } else if (controls.accept.pressed) {
+            AcceptRow();
+        }
+    }
+    if (t == kKeysUntil) FadeOutTune(1);
+
+    frameCount += 1;
+    if (frameProc == TitleFrame && frameCount > kAttractAfter) {
+        ReloadTitleTune();
+        StartAttractSequence();
+    }
+}
+
+void GoToTitleScreen() {
+    TitleSetUp();
+    frameCount = 0;
+    frameProc = TitleFrame;
+}

@@ -1,0 +1,163 @@
+// The game's start as a player meets it, run in the test process with scripted keys and the device
+// lost (the scenes' rules alone, frames in microseconds): the logo, the demonstration, the title
+// with its idle timer, Course Select's cursor and its hand-over to the race.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "framework/application.h"
+#include "framework/graphics_device.h"
+#include "game/progress.h"
+#include "game/scene_flow.h"
+#include "race/race_scenes.h"
+#include "race/race_state.h"
+#include "courses/course_geometry.h"
+#include "shell/course_select.h"
+#include "shell/demonstration.h"
+#include "shell/logo_scene.h"
+#include "shell/title_scene.h"
+#include "tests/support/in_process_game.h"
+#include "tests/support/run_game.h"
+
+namespace {
+
+// The logo's frames 0 to 600 (the last hands over) and the demonstration's 1200: the title's first
+// frame is this game frame.
+constexpr uint32_t kTitleStart = 1801;
+
+std::string WriteKeys(const std::string& text) {
+    const std::string path = MakeTempDir() + "/keys.txt";
+    FILE* f = std::fopen(path.c_str(), "w");
+    if (f) {
+        std::fputs(text.c_str(), f);
+        std::fclose(f);
+    }
+    return path;
+}
+
+// A key pressed on the given game frame and let go on the next.
+std::string Press(uint32_t frame, const char* key) {
+    return std::to_string(frame) + " down " + key + "\n" + std::to_string(frame + 1) + " up " + key + "\n";
+}
+
+// The game from its start in a child process, device lost, with these keys: runs `until` frames
+// and answers what `check` makes of the game then (0 for as expected).
+struct Session {
+    std::string keys;
+    uint32_t until;
+    int (*check)();
+    void (*prepare)() = nullptr;  // after the boot, before the first frame
+};
+
+int RunSession(void* context) {
+    const Session& s = *static_cast<Session*>(context);
+    const bool started = StartGameInProcess(0, 9, MakeTempDir() + "/debug.txt", WriteKeys(s.keys));
+    if (!started) return 100;
+    device->SetCooperativeLevelForTest(D3DERR_DEVICELOST);
+    if (s.prepare) s.prepare();
+    RunFramesUntil(s.until);
+    const int verdict = s.check();
+    device->SetCooperativeLevelForTest(D3D_OK);
+    StopGameInProcess(started);
+    return verdict;
+}
+
+int RunGameAfter(const std::string& keys, uint32_t until, int (*check)(), void (*prepare)() = nullptr) {
+    Session s{keys, until, check, prepare};
+    return RunInChildProcess(RunSession, &s);
+}
+
+TEST(GameStart, LogoThenDemonstrationThenTheTitle) {
+    EXPECT_EQ(RunGameAfter("", 599, [] { return frameProc == LogoFrame ? 0 : 1; }), 0);
+    EXPECT_EQ(RunGameAfter("", 601, [] { return frameProc == DemonstrationFrame ? 0 : 1; }), 0);
+    EXPECT_EQ(RunGameAfter("", kTitleStart + 1, [] { return frameProc == TitleFrame && frameCount == 1 ? 0 : 1; }), 0);
+}
+
+TEST(GameStart, AKeyInTheDemonstrationJumpsToItsFadeOut) {
+    // The demonstration's frame 100 is game frame 700: it jumps to 950, ending 250 frames later.
+    const std::string keys = Press(700, "X");
+    EXPECT_EQ(RunGameAfter(keys, 702, [] { return frameCount == 952 ? 0 : 1; }), 0);
+    EXPECT_EQ(RunGameAfter(keys, 951, [] { return frameProc == TitleFrame ? 0 : 1; }), 0);
+}
+
+TEST(GameStart, FirstStartGoesFromRashIntoRacesStraightToCourse1) {
+    const std::string keys = Press(kTitleStart + 100, "Z");
+    EXPECT_EQ(RunGameAfter(keys, kTitleStart + 101, [] { return frameProc == CourseSelectFrame ? 0 : 1; }), 0);
+    // Course Select draws its frame and, with only course 1 open, goes on at once.
+    EXPECT_EQ(RunGameAfter(keys, kTitleStart + 102, [] {
+                  return frameProc == CountdownFrame && currentCourse == 1 && startedFromCourse1 ? 0 : 1;
+              }),
+              0);
+}
+
+TEST(GameStart, TheIdleTitleStartsTheAttractSequenceAfter1800Frames) {
+    EXPECT_EQ(RunGameAfter("", kTitleStart + 1800, [] { return frameProc == TitleFrame ? 0 : 1; }), 0);
+    EXPECT_EQ(RunGameAfter("", kTitleStart + 1801, [] { return frameProc == DemonstrationFrame ? 0 : 1; }), 0);
+}
+
+TEST(GameStart, AKeyAtFrame1000PutsTheAttractSequence1260FramesLater) {
+    const std::string keys = Press(kTitleStart + 1000, "DOWN");
+    EXPECT_EQ(RunGameAfter(keys, kTitleStart + 1001, [] { return menuCursor == 1 && frameCount == 541 ? 0 : 1; }), 0);
+    EXPECT_EQ(RunGameAfter(keys, kTitleStart + 1000 + 1260, [] { return frameProc == TitleFrame ? 0 : 1; }), 0);
+    EXPECT_EQ(RunGameAfter(keys, kTitleStart + 1000 + 1261, [] { return frameProc == DemonstrationFrame ? 0 : 1; }), 0);
+}
+
+TEST(GameStart, FromFrame1750TheTitleIgnoresEveryKey) {
+    const std::string keys = Press(kTitleStart + 1750, "DOWN") + Press(kTitleStart + 1760, "UP") +
+                             Press(kTitleStart + 1770, "Z");
+    EXPECT_EQ(RunGameAfter(keys, kTitleStart + 1780,
+                           [] { return menuCursor == 0 && frameProc == TitleFrame && frameCount == 1780 ? 0 : 1; }),
+              0);
+    EXPECT_EQ(RunGameAfter(keys, kTitleStart + 1801, [] { return frameProc == DemonstrationFrame ? 0 : 1; }), 0);
+}
+
+TEST(GameStart, GoingBackFromCourseSelectKeepsTheIdleTimerRunning) {
+    const std::string keys = Press(kTitleStart + 10, "DOWN") + Press(kTitleStart + 12, "UP") +
+                             Press(kTitleStart + 14, "Z") + Press(kTitleStart + 20, "X");
+    // With two courses open Course Select waits for a key; Go Back returns with the counter + 1.
+    EXPECT_EQ(RunGameAfter(
+                  keys, kTitleStart + 21, [] { return frameProc == TitleFrame && frameCount == 21 ? 0 : 1; },
+                  [] { coursesOpen = 2; }),
+              0);
+}
+
+// Course Select's cursor rules.
+class CourseSelectCursor : public ::testing::Test {
+protected:
+    void SetUp() override { ResetProgress(); }
+    void TearDown() override { ResetProgress(); }
+};
+
+TEST_F(CourseSelectCursor, FourOpenWithSecretsOneAndThreeFound) {
+    coursesOpen = 4;
+    secretFound[0] = secretFound[2] = true;
+    EXPECT_EQ(CourseSelectDown(3), 0);   // Down from course 4 goes to course 1
+    EXPECT_EQ(CourseSelectUp(0), 3);     // Up from course 1 goes to course 4
+    EXPECT_EQ(CourseSelectDown(0), 1);
+    EXPECT_EQ(CourseSelectUp(2), 1);
+}
+
+TEST_F(CourseSelectCursor, AllTenOpenVisitTheSecretsFound) {
+    coursesOpen = 11;
+    secretFound[0] = secretFound[2] = true;
+    EXPECT_EQ(CourseSelectDown(9), 10);   // course 10 to secret 1
+    EXPECT_EQ(CourseSelectDown(10), 12);  // secret 1 to secret 3
+    EXPECT_EQ(CourseSelectDown(12), 0);   // secret 3 to course 1
+    EXPECT_EQ(CourseSelectUp(0), 12);     // and back up the same way
+    EXPECT_EQ(CourseSelectUp(12), 10);
+    EXPECT_EQ(CourseSelectUp(10), 9);
+    // No secret found: round the ten courses only.
+    secretFound[0] = secretFound[2] = false;
+    EXPECT_EQ(CourseSelectDown(9), 0);
+    EXPECT_EQ(CourseSelectUp(0), 9);
+}
+
+TEST_F(CourseSelectCursor, LinesNameEachCourse) {
+    EXPECT_STREQ(CourseSelectLine(1), "Course  1 Blue Surf And Wind ");
+    EXPECT_STREQ(CourseSelectLine(10), "Course 10 Far From The Globe ");
+    EXPECT_STREQ(CourseSelectLine(14), "Secret  4 Can You Pick Up All Crystals ? ");
+    EXPECT_STREQ(CourseSelectLine(15), "Secret  5 Demonstration ");
+}
+
+}  // namespace
