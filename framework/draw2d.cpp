@@ -1,6 +1,7 @@
 #include "framework/draw2d.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -18,6 +19,9 @@ constexpr float kFlareCosine = 0.76f;
 constexpr float kFlareFullCosine = 0.9f;
 constexpr float kGlareCosine = 0.85f;
 constexpr int kFlareMaxAlpha = 220;
+// The flare's strength straight at the sun, before the angle scales it (by at most 0.1).
+constexpr int64_t kFlareMinStrength = 1400;
+constexpr int64_t kFlareMaxStrength = 2200;
 constexpr int kGlareMaxAlpha = 100;
 
 void DrawScreenTriangle(const ScreenVertex (&v)[3]) {
@@ -186,11 +190,14 @@ void DrawSunFlare(float x, float y, float z, float s, bool glare) {
     }
 
     // Intensity: 140..220 looking straight at the sun, fading to nothing at the full-strength edge.
+    // The strength is 1400..2200 over the whole range of rand() (the flare was tuned on a 15-bit
+    // generator; glibc's gives 31 bits, so the scaling is done in 64 bits on RAND_MAX).
     std::rand();  // drawn and unused, as the game always has: seeded runs keep their sequence
     float intensity = 0.0f;
     if (cosine >= kFlareFullCosine) {
-        const int r = std::rand();
-        intensity = static_cast<float>(1400 + 800 * r / 32767) * (cosine - kFlareFullCosine);
+        const int64_t r = std::rand();
+        const int64_t strength = kFlareMinStrength + (kFlareMaxStrength - kFlareMinStrength) * r / RAND_MAX;
+        intensity = static_cast<float>(strength) * (cosine - kFlareFullCosine);
     }
     int alpha = static_cast<int>(intensity);
     if (alpha < 0) alpha = 0;

@@ -24,6 +24,9 @@ float sineTable[kSineSize + 1];
 
 inline float Sine(float phase) {
     phase -= std::floor(phase);
+    // A phase just below a whole number rounds up to 1.0 here: that is the table's start again,
+    // not a step past its end.
+    if (phase >= 1.0f) phase = 0.0f;
     const float x = phase * kSineSize;
     const int i = static_cast<int>(x);
     const float f = x - static_cast<float>(i);

@@ -147,6 +147,10 @@ bool TextInit() {
         return false;
     }
     libraryStarted = true;
+    // The library opens on the first text drawn, wherever that is: whatever is still open when the
+    // program ends (the fonts, their shaping data, the library) is closed then, once.
+    static bool closedAtExit = std::atexit(TextShutdown) == 0;
+    (void)closedAtExit;
     return true;
 }
 

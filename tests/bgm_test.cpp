@@ -13,56 +13,22 @@
 #include "framework/kbgm.h"
 #include "platform/audio.h"
 #include "platform/bgm.h"
+#include "tests/support/midi_bytes.h"
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
 
 // CTest runs the cases side by side in separate processes: each keeps its own files.
 std::string TempPath(const std::string& name) {
     return ::testing::TempDir() + "korvan_bgm_" + std::to_string(getpid()) + "_" + name;
 }
 
-void Vlq(Bytes& out, uint32_t v) {
-    uint8_t tmp[5];
-    int n = 0;
-    do {
-        tmp[n++] = v & 0x7f;
-        v >>= 7;
-    } while (v);
-    while (n > 1) out.push_back(tmp[--n] | 0x80);
-    out.push_back(tmp[0]);
-}
-
-// A one-track song at 480 ticks a quarter; 120 beats a minute unless the events say otherwise.
-struct Song {
-    std::vector<std::pair<uint32_t, Bytes>> ev;
-    uint32_t end = 1920;
-    Song& At(uint32_t t, Bytes b) {
-        ev.push_back({t, std::move(b)});
-        return *this;
-    }
-    Song& Note(int ch, uint32_t t, uint32_t length, int key, int velocity = 110) {
-        At(t, {uint8_t(0x90 | ch), uint8_t(key), uint8_t(velocity)});
-        return At(t + length, {uint8_t(0x80 | ch), uint8_t(key), 0});
-    }
-    std::string Write(const std::string& name) {
-        std::stable_sort(ev.begin(), ev.end(), [](auto& a, auto& b) { return a.first < b.first; });
-        Bytes body;
-        uint32_t last = 0;
-        for (auto& [tick, b] : ev) {
-            Vlq(body, tick - last);
-            body.insert(body.end(), b.begin(), b.end());
-            last = tick;
-        }
-        Vlq(body, std::max(end, last) - last);
-        body.insert(body.end(), {0xff, 0x2f, 0x00});
-        Bytes file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xe0, 'M', 'T', 'r', 'k'};
-        const uint32_t n = static_cast<uint32_t>(body.size());
-        file.insert(file.end(), {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)});
-        file.insert(file.end(), body.begin(), body.end());
+// A one-track song at 480 ticks a quarter, two seconds long; 120 beats a minute unless the events
+// say otherwise.
+struct Song : MidiTrack {
+    Song() { end = 1920; }
+    std::string Write(const std::string& name) const {
         const std::string path = TempPath(name);
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
+        EXPECT_TRUE(WriteBytesToFile(path, MidiFileBytes(0, 480, {*this}))) << path;
         return path;
     }
 };

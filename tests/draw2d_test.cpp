@@ -313,6 +313,38 @@ TEST_F(SunFlare, StraightAheadDrawsAllSixElementsAndTheGlare) {
     EXPECT_EQ(RandomsTaken(11, 0.0f, 0.0f, 100.0f, false), 3);
 }
 
+// Straight at the sun the flare's alpha is 140..220, spread over the whole range of rand(). At the
+// screen's centre only the sun quad (colour 0xFFE080, alpha 192 + the first number % 64) and the
+// small disc's centre (colour 0x008040, the flare's alpha) add blue: the flare's alpha is read back
+// from that pixel's blue.
+TEST_F(SunFlare, StraightAheadTheFlareAlphaIsBetween140And220) {
+    int lowest = RAND_MAX, highest = 0;
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        std::srand(seed);
+        const int sunAlpha = 192 + std::rand() % 64;
+        std::rand();
+        const int r = std::rand();
+        lowest = std::min(lowest, r);
+        highest = std::max(highest, r);
+        const int expected = 140 + static_cast<int>(80LL * r / RAND_MAX);
+        const int sunBlue = (0x80 * sunAlpha + 127) / 255;
+
+        NextFrame();
+        std::srand(seed);
+        DrawSunFlare(0.0f, 0.0f, 100.0f, 40.0f, false);
+        Read();
+        const Pixel centre = At(320, 240);
+        EXPECT_NEAR(centre.r, sunAlpha, 2) << "seed " << seed;
+        const int alpha = (centre.b - sunBlue) * 255 / 0x40;
+        EXPECT_GE(alpha, 140 - 4) << "seed " << seed << ", rand " << r;
+        EXPECT_LE(alpha, 220 + 4) << "seed " << seed << ", rand " << r;
+        EXPECT_NEAR(alpha, expected, 4) << "seed " << seed << ", rand " << r;
+    }
+    // The seeds spread over rand()'s range, far past the 15 bits the flare was first scaled for.
+    EXPECT_LT(lowest, RAND_MAX / 4);
+    EXPECT_GT(highest, RAND_MAX / 4 * 3);
+}
+
 TEST_F(SunFlare, BetweenTheEdgeAndFullStrengthTheElementsAreInvisible) {
     // cos 35° = 0.82: the elements are drawn with alpha 0 and the glare rectangle is not.
     const float a = 35.0f * 3.14159265f / 180.0f;

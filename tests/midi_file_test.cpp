@@ -10,62 +10,11 @@
 
 #include "platform/audio.h"
 #include "platform/midi_file.h"
+#include "tests/support/midi_bytes.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
-
-struct TrackEvents {
-    std::vector<std::pair<uint32_t, Bytes>> events;
-    uint32_t end = 0;
-    void At(uint32_t tick, Bytes b) { events.push_back({tick, std::move(b)}); }
-};
-
-void Vlq(Bytes& out, uint32_t v) {
-    uint8_t tmp[5];
-    int n = 0;
-    do {
-        tmp[n++] = v & 0x7f;
-        v >>= 7;
-    } while (v);
-    while (n > 1) out.push_back(tmp[--n] | 0x80);
-    out.push_back(tmp[0]);
-}
-
-void Be(Bytes& out, uint32_t v, int bytes) {
-    for (int i = bytes - 1; i >= 0; --i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-Bytes TrackChunk(TrackEvents t) {
-    std::stable_sort(t.events.begin(), t.events.end(), [](auto& a, auto& b) { return a.first < b.first; });
-    Bytes body;
-    uint32_t last = 0;
-    for (auto& [tick, b] : t.events) {
-        Vlq(body, tick - last);
-        body.insert(body.end(), b.begin(), b.end());
-        last = tick;
-    }
-    Vlq(body, std::max(t.end, last) - last);
-    body.insert(body.end(), {0xff, 0x2f, 0x00});
-    Bytes chunk = {'M', 'T', 'r', 'k'};
-    Be(chunk, static_cast<uint32_t>(body.size()), 4);
-    chunk.insert(chunk.end(), body.begin(), body.end());
-    return chunk;
-}
-
-Bytes Smf(int format, uint16_t division, const std::vector<TrackEvents>& tracks) {
-    Bytes out = {'M', 'T', 'h', 'd', 0, 0, 0, 6};
-    Be(out, format, 2);
-    Be(out, static_cast<uint32_t>(tracks.size()), 2);
-    Be(out, division, 2);
-    for (const TrackEvents& t : tracks) {
-        Bytes c = TrackChunk(t);
-        out.insert(out.end(), c.begin(), c.end());
-    }
-    return out;
-}
-
-Bytes Tempo(uint32_t micros) { return {0xff, 0x51, 0x03, uint8_t(micros >> 16), uint8_t(micros >> 8), uint8_t(micros)}; }
+using Bytes = MidiBytes;
 
 // A sink that records what the sequencer sends, with the frame each message arrives at.
 struct Recorder {
@@ -91,11 +40,11 @@ bool Parse(const Bytes& b, MidiSong& song) {
 // A song that exercises most of the reader: two tracks, tempo change, running status, sysex,
 // pitch bend, programs and drums.
 Bytes RichSong() {
-    TrackEvents conductor;
-    conductor.At(0, Tempo(500000));
-    conductor.At(960, Tempo(250000));
+    MidiTrack conductor;
+    conductor.At(0, MidiTempo(500000));
+    conductor.At(960, MidiTempo(250000));
     conductor.At(0, {0xff, 0x03, 0x04, 'S', 'o', 'n', 'g'});
-    TrackEvents notes;
+    MidiTrack notes;
     notes.At(0, {0xc0, 81});
     notes.At(0, {0xb0, 7, 100});
     notes.At(0, {0xf0, 0x03, 0x7e, 0x7f, 0xf7});
@@ -107,18 +56,18 @@ Bytes RichSong() {
         notes.At(i * 240 + 100, {0xe0, 0, uint8_t(64 + i)});
     }
     notes.end = 3840;
-    return Smf(1, 480, {conductor, notes});
+    return MidiFileBytes(1, 480, {conductor, notes});
 }
 
 TEST(MidiFile, TimesFollowTheTempoMap) {
-    TrackEvents t;
-    t.At(0, Tempo(500000));    // 120 beats a minute: a quarter is half a second
-    t.At(960, Tempo(1000000)); // from beat 2 on, 60 beats a minute
+    MidiTrack t;
+    t.At(0, MidiTempo(500000));    // 120 beats a minute: a quarter is half a second
+    t.At(960, MidiTempo(1000000)); // from beat 2 on, 60 beats a minute
     t.At(480, {0x90, 60, 100});
     t.At(1440, {0x80, 60, 0});
     t.end = 1920;
     MidiSong song;
-    ASSERT_TRUE(Parse(Smf(0, 480, {t}), song));
+    ASSERT_TRUE(Parse(MidiFileBytes(0, 480, {t}), song));
     ASSERT_EQ(song.events.size(), 2u);
     EXPECT_EQ(song.events[0].frame, kAudioRate / 2);           // 0.5 s
     EXPECT_EQ(song.events[1].frame, kAudioRate * 2);           // 1.0 s + one slow beat
@@ -129,18 +78,12 @@ TEST(MidiFile, TimesFollowTheTempoMap) {
 
 TEST(MidiFile, RunningStatusNoteOffsAndTrackMerging) {
     // Running status: one status byte, three notes; velocity 0 ends a note.
-    Bytes body;
-    body.insert(body.end(), {0x00, 0x90, 60, 100, 0x10, 60, 0, 0x00, 64, 90});
-    body.insert(body.end(), {0x20, 0xff, 0x2f, 0x00});
-    Bytes file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 2, 0, 96};
-    Bytes chunk = {'M', 'T', 'r', 'k'};
-    Be(chunk, static_cast<uint32_t>(body.size()), 4);
-    chunk.insert(chunk.end(), body.begin(), body.end());
-    file.insert(file.end(), chunk.begin(), chunk.end());
-    TrackEvents second;
+    MidiTrack first;
+    first.At(0, {0x90, 60, 100}).At(16, {60, 0}).At(16, {64, 90});
+    first.end = 48;
+    MidiTrack second;
     second.At(8, {0xc1, 33});
-    Bytes c2 = TrackChunk(second);
-    file.insert(file.end(), c2.begin(), c2.end());
+    const Bytes file = MidiFileBytes(1, 96, {first, second});
 
     MidiSong song;
     ASSERT_TRUE(Parse(file, song));
@@ -154,22 +97,22 @@ TEST(MidiFile, RunningStatusNoteOffsAndTrackMerging) {
 }
 
 TEST(MidiFile, FormatTwoPlaysPatternsInTurnAndSmpteCountsRealTime) {
-    TrackEvents a, b;
+    MidiTrack a, b;
     a.At(0, {0x90, 60, 100});
     a.end = 100;
     b.At(0, {0x90, 62, 100});
     b.end = 100;
     MidiSong song;
-    ASSERT_TRUE(Parse(Smf(2, 96, {a, b}), song));
+    ASSERT_TRUE(Parse(MidiFileBytes(2, 96, {a, b}), song));
     ASSERT_EQ(song.events.size(), 2u);
     EXPECT_EQ(song.events[1].tick, 100u);
     EXPECT_EQ(song.endTick, 200u);
 
     // 25 frames a second, 40 ticks a frame: 1000 ticks a second whatever the tempo says.
-    TrackEvents s;
-    s.At(0, Tempo(100000));
+    MidiTrack s;
+    s.At(0, MidiTempo(100000));
     s.At(500, {0x90, 60, 100});
-    ASSERT_TRUE(Parse(Smf(0, 0xe728, {s}), song));
+    ASSERT_TRUE(Parse(MidiFileBytes(0, 0xe728, {s}), song));
     EXPECT_EQ(song.events[0].frame, kAudioRate / 2);
 }
 
@@ -187,16 +130,18 @@ TEST(MidiFile, MalformedFilesAreRefusedWithAReason) {
     Bytes noTracks(good.begin(), good.begin() + 14);
     bad.push_back(noTracks);
     // A data byte where a status must come first.
-    TrackEvents t;
+    MidiTrack t;
     t.At(0, {0x40, 0x40});
-    bad.push_back(Smf(0, 96, {t}));
+    bad.push_back(MidiFileBytes(0, 96, {t}));
     // A delta time of five bytes.
-    Bytes longDelta = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96, 'M', 'T', 'r', 'k', 0, 0, 0, 8,
-                       0x81, 0x81, 0x81, 0x81, 0x01, 0x90, 60, 100};
+    Bytes longDelta = MidiHeader(0, 1, 96);
+    const Bytes longDeltaTrack = MidiChunk("MTrk", {0x81, 0x81, 0x81, 0x81, 0x01, 0x90, 60, 100});
+    longDelta.insert(longDelta.end(), longDeltaTrack.begin(), longDeltaTrack.end());
     bad.push_back(longDelta);
     // A meta event longer than its track.
-    Bytes longMeta = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96, 'M', 'T', 'r', 'k', 0, 0, 0, 5,
-                      0x00, 0xff, 0x01, 0x7f, 'a'};
+    Bytes longMeta = MidiHeader(0, 1, 96);
+    const Bytes longMetaTrack = MidiChunk("MTrk", {0x00, 0xff, 0x01, 0x7f, 'a'});
+    longMeta.insert(longMeta.end(), longMetaTrack.begin(), longMetaTrack.end());
     bad.push_back(longMeta);
     for (size_t i = 0; i < bad.size(); ++i) {
         MidiSong song;
@@ -211,13 +156,13 @@ TEST(MidiFile, MalformedFilesAreRefusedWithAReason) {
 }
 
 TEST(MidiCursor, SendsEachEventAtItsFrameAndLoopsFromTheLoopStart) {
-    TrackEvents t;
+    MidiTrack t;
     t.At(0, {0xc0, 5});
     t.At(480, {0x90, 60, 100});
     t.At(960, {0x80, 60, 0});
     t.end = 1920;  // two seconds at 120 beats a minute
     MidiSong song;
-    ASSERT_TRUE(Parse(Smf(0, 480, {t}), song));
+    ASSERT_TRUE(Parse(MidiFileBytes(0, 480, {t}), song));
     Recorder rec;
     MidiCursor cursor;
     MidiCursorReset(cursor, &song);
@@ -262,10 +207,10 @@ TEST(MidiCursor, SeekReplaysSettingsButNoNotes) {
 }
 
 TEST(MidiCursor, ASongOfNoLengthLoopingDoesNotSpin) {
-    TrackEvents t;
+    MidiTrack t;
     t.At(0, {0x90, 60, 100});
     MidiSong song;
-    ASSERT_TRUE(Parse(Smf(0, 96, {t}), song));
+    ASSERT_TRUE(Parse(MidiFileBytes(0, 96, {t}), song));
     EXPECT_EQ(song.endFrame, 0);
     Recorder rec;
     MidiCursor cursor;
@@ -276,10 +221,10 @@ TEST(MidiCursor, ASongOfNoLengthLoopingDoesNotSpin) {
     EXPECT_FALSE(cursor.playing);  // it ends rather than loop on the spot
 
     // Nor can a loop that starts at or past the end.
-    TrackEvents t2;
+    MidiTrack t2;
     t2.At(0, {0x90, 60, 100});
     t2.end = 96;
-    ASSERT_TRUE(Parse(Smf(0, 96, {t2}), song));
+    ASSERT_TRUE(Parse(MidiFileBytes(0, 96, {t2}), song));
     MidiCursorReset(cursor, &song);
     cursor.playing = cursor.loop = true;
     cursor.loopStart = 5000;

@@ -16,56 +16,25 @@
 #include "framework/music.h"
 #include "platform/audio.h"
 #include "platform/midi.h"
+#include "tests/support/midi_bytes.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using Bytes = MidiBytes;
 
 // CTest runs the cases side by side in separate processes: each keeps its own files.
 std::string TempPath(const std::string& name) {
     return ::testing::TempDir() + "korvan_music_" + std::to_string(getpid()) + "_" + name;
 }
 
-void Vlq(Bytes& out, uint32_t v) {
-    uint8_t tmp[5];
-    int n = 0;
-    do {
-        tmp[n++] = v & 0x7f;
-        v >>= 7;
-    } while (v);
-    while (n > 1) out.push_back(tmp[--n] | 0x80);
-    out.push_back(tmp[0]);
-}
-
 // One track at 480 ticks a quarter and 120 beats a minute (a quarter is 0.5 s): an organ playing
 // eighth notes from beat 1 to the end of beat 3, the song ending after beat 4 (2 s).
 Bytes OrganSong() {
-    std::vector<std::pair<uint32_t, Bytes>> ev;
-    ev.push_back({0, {0xff, 0x51, 0x03, 0x07, 0xa1, 0x20}});
-    ev.push_back({0, {0xc0, 19}});
-    for (uint32_t t = 480; t < 1920; t += 240) {
-        ev.push_back({t, {0x90, 60, 110}});
-        ev.push_back({t + 200, {0x80, 60, 0}});
-    }
-    std::stable_sort(ev.begin(), ev.end(), [](auto& a, auto& b) { return a.first < b.first; });
-    Bytes body;
-    uint32_t last = 0;
-    for (auto& [tick, b] : ev) {
-        Vlq(body, tick - last);
-        body.insert(body.end(), b.begin(), b.end());
-        last = tick;
-    }
-    Vlq(body, 1920 - last);
-    body.insert(body.end(), {0xff, 0x2f, 0x00});
-    Bytes file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xe0, 'M', 'T', 'r', 'k'};
-    const uint32_t n = static_cast<uint32_t>(body.size());
-    file.insert(file.end(), {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)});
-    file.insert(file.end(), body.begin(), body.end());
-    return file;
-}
-
-void WriteFile(const std::string& path, const Bytes& b) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), b.size());
+    MidiTrack organ;
+    organ.At(0, MidiTempo(500000)).At(0, {0xc0, 19});
+    for (uint32_t t = 480; t < 1920; t += 240) organ.Note(0, t, 200, 60);
+    organ.end = 1920;
+    return MidiFileBytes(0, 480, {organ});
 }
 
 int Peak(double seconds) {
@@ -86,7 +55,7 @@ protected:
         std::remove(logPath.c_str());
         SetLogFilePath(logPath.c_str());
         songPath = TempPath("organ.mid");
-        WriteFile(songPath, OrganSong());
+        ASSERT_TRUE(WriteBytesToFile(songPath, OrganSong()));
         ASSERT_TRUE(AudioStart(AudioOutput::kPull));
         ASSERT_TRUE(InitDirectMusic());
         if (!MidiReady()) GTEST_SKIP() << "no General MIDI SoundFont installed";
@@ -166,7 +135,7 @@ TEST_F(MusicTest, BrokenOrMissingFilesLeaveNoPiece) {
     Bytes junk = OrganSong();
     junk.resize(30);
     junk[22] = 0x45;  // a data byte where the first status should be
-    WriteFile(broken, junk);
+    ASSERT_TRUE(WriteBytesToFile(broken, junk));
     EXPECT_FALSE(LoadMusic(broken.c_str()));
     EXPECT_NE(LogText().find("load(" + broken + ") ... can't load object.\n"), std::string::npos);
     PlayMusic(true);
@@ -181,7 +150,7 @@ TEST_F(MusicTest, BrokenOrMissingFilesLeaveNoPiece) {
 
 TEST(MusicWithoutAudio, NothingPlaysAndNothingBreaks) {
     const std::string songPath = TempPath("organ2.mid");
-    WriteFile(songPath, OrganSong());
+    ASSERT_TRUE(WriteBytesToFile(songPath, OrganSong()));
     AudioStop();
     EXPECT_TRUE(InitDirectMusic());  // the game goes on without this player's music
     EXPECT_FALSE(MidiReady());
