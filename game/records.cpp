@@ -43,6 +43,12 @@ bool TimeLess(RaceTime a, RaceTime b) {
     return a.millis < b.millis;
 }
 
+RaceTime BestTotal(int course) {
+    const CourseRecord* r = FindRecord(course);
+    if (!r) return {0, 0};
+    return SumLapTimes(r->splitMinutes, r->splitMillis, RecordedLaps(course));
+}
+
 bool RecordLap(int course, int minutes, int millis) {
     CourseRecord* r = FindRecord(course);
     if (!r) return false;

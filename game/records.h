@@ -17,6 +17,13 @@ struct CourseRecord {
 // Rows 1 to 15 by course number; row 0 is not a course.
 extern CourseRecord records[CourseCount + 1];
 
+// Each course's fixed number of laps, by course number: only that many splits of a row are used,
+// and the save file stores exactly that many. The course table holds the same counts (a test
+// keeps the two equal); the records keep their own copy because they sit below the courses.
+inline constexpr int kRecordedLaps[CourseCount + 1] = {0, 5, 5, 3, 3, 3, 3, 2, 3, 5, 3, 10, 3, 3, 1, 3};
+// The laps of a course, 0 for a number that is not a course.
+constexpr int RecordedLaps(int course) { return course >= 1 && course <= CourseCount ? kRecordedLaps[course] : 0; }
+
 // Every row to its reset values (rank 9, times 99:59.999, ratio 0).
 void ResetRecords();
 // The record row of a course, or null for a number that is not a course.
@@ -31,6 +38,9 @@ struct RaceTime {
 RaceTime SumLapTimes(const int* minutes, const int* millis, int count);
 // Minutes first, then milliseconds.
 bool TimeLess(RaceTime a, RaceTime b);
+// The best race's total time on a course: the sum of its recorded splits ({0, 0} for a number that
+// is not a course).
+RaceTime BestTotal(int course);
 
 // A completed lap: becomes the course's best lap when it is strictly faster. True when it did.
 bool RecordLap(int course, int minutes, int millis);

@@ -31,8 +31,8 @@ struct SettingInfo {
 };
 
 constexpr int kSettingCount = 9;
-// In save-file and Option-screen order: View Type, BGM Type, Render Level, FPS, Mini Map, Speed
-// Meter, Timer(s), Fog Type, Auto Save.
+// In Option-screen order: View Type, BGM Type, Render Level, FPS, Mini Map, Speed Meter, Timer(s),
+// Fog Type, Auto Save. The save file keeps its own order (game/save_file.cpp maps between them).
 extern const SettingInfo kSettings[kSettingCount];
 enum SettingIndex {
     kSettingView, kSettingBgm, kSettingRender, kSettingFps, kSettingMiniMap, kSettingSpeedMeter,

@@ -24,12 +24,11 @@
 #include "shell/logo_scene.h"
 #include "game/pad_config.h"
 #include "game/progress.h"
+#include "game/save_file.h"
 #include "shell/title_background.h"
 #include "shell/title_scene.h"
 #include "game/scene_flow.h"
 #include "game/settings.h"
-
-BootHooks bootHooks;
 
 namespace {
 const char* const kProbeTune = "06TowardUnlimitedHorizon.mid";
@@ -121,9 +120,10 @@ void GameBoot() {
     ResetRace();
     playerControl = DriveByInput;
 
-    // 17. Auto-load; a failed read leaves every default in force.
-    autoLoadSuccess = bootHooks.readSaveFile ? bootHooks.readSaveFile() : false;
-    if (!kbgmReady && bgmType == 2) bgmType = 1;
+    // 17. Auto-load from the user's data folder; a failed read leaves every default in force (the
+    //     read itself turns BGM Type 2 into 1 without the music library).
+    autoLoadSuccess = ReadSaveFile();
+    Log(autoLoadSuccess ? "Auto Load Success\n" : "auto load: no save file read, the defaults stay\n");
 
     // 18. Without table fog the pixel fog setting cannot work.
     if (!fogTableCap) fogType = 0;

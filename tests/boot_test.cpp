@@ -9,13 +9,19 @@
 #include <regex>
 #include <string>
 
+#define STB_IMAGE_IMPLEMENTATION
+#include <stb_image.h>
+
+#include "framework/debug_log.h"
 #include "game/tunes.h"
 #include "game/asset_tables.h"
+#include "game/save_file.h"
 #include "shell/boot.h"
 #include "shell/logo_scene.h"
 #include "game/pad_config.h"
 #include "game/settings.h"
 #include "tests/support/run_game.h"
+#include "tests/support/save_state.h"
 
 TEST(BoardCheck, SmallTexturesCautionAndOneLightOnlyWarns) {
     BoardCheck small = CheckGraphicsBoard(256, 256, 8, 0, 8);
@@ -150,4 +156,85 @@ TEST(BootEndToEnd, MissingDataIsToleratedAndTheGameStillRuns) {
     EXPECT_NE(log.find("load(IDB_stream) ... ok."), std::string::npos);
     struct stat st{};
     EXPECT_EQ(stat((run.dir + "/logo.png").c_str(), &st), 0);
+}
+
+namespace {
+
+// Pixels of the screen font's colour (0xff00c0ff) in the box where the logo writes "Auto Load
+// Success" (x 400, y 400; 17 half-width letters of 16 pixels): counted only where the other
+// picture does not have that colour at the same place.
+int AutoLoadLinePixels(const std::string& shot, const std::string& without) {
+    int w1 = 0, h1 = 0, w2 = 0, h2 = 0, n = 0;
+    unsigned char* a = stbi_load(shot.c_str(), &w1, &h1, &n, 4);
+    unsigned char* b = stbi_load(without.c_str(), &w2, &h2, &n, 4);
+    int count = -1;
+    if (a && b && w1 == 640 && h1 == 480 && w2 == 640 && h2 == 480) {
+        auto fontColour = [](const unsigned char* p) { return p[0] < 60 && p[1] > 140 && p[2] > 200; };
+        count = 0;
+        for (int y = 400; y < 418; ++y)
+            for (int x = 400; x < 540; ++x) {
+                const size_t at = (static_cast<size_t>(y) * 640 + x) * 4;
+                if (fontColour(a + at) && !fontColour(b + at)) ++count;
+            }
+    }
+    stbi_image_free(a);
+    stbi_image_free(b);
+    return count;
+}
+
+// A run directory whose user data folder holds `bytes` as the save file.
+std::string RunDirWithSave(const std::string& bytes) {
+    const std::string dir = MakeRunDir();
+    const std::string folder = dir + "/" + kRunDataHome + "/korvan";
+    std::string cmd = "mkdir -p '" + folder + "'";
+    if (std::system(cmd.c_str()) != 0) return dir;
+    WriteBytes(folder + "/" + kSaveFileName, bytes);
+    return dir;
+}
+
+}  // namespace
+
+TEST(BootEndToEnd, AStartUpAutoLoadAppliesTheFileAndTheLogoSaysSo) {
+    // A save file made here: cockpit view and courses 1 to 4 open.
+    const std::string home = MakeTempDir();
+    setenv("XDG_DATA_HOME", home.c_str(), 1);
+    SetLogFilePath((home + "/debug.txt").c_str());
+    ResetSaveState();
+    coursesOpen = 4;
+    viewType = 1;
+    ASSERT_TRUE(WriteSaveFile());
+    const std::string save = ReadBytes(SaveFilePath());
+    SetLogFilePath("");
+    unsetenv("XDG_DATA_HOME");
+
+    const std::vector<std::string> args = {"--headless", "--unpaced", "--seed", "3", "--frames", "260", "-dbf",
+                                           "--shot", "250:logo.png", "--shot", "100:black.png"};
+    GameRun loaded = RunGame(args, "", RunDirWithSave(save));
+    GameRun fresh = RunGame(args);
+    GameRun damaged = RunGame(args, "", RunDirWithSave(save.substr(0, save.size() / 2)));
+    for (const GameRun* run : {&loaded, &fresh, &damaged}) ASSERT_EQ(run->exitCode, 0) << run->output;
+
+    const std::string loadedLog = ReadFile(loaded.dir + "/debug.txt");
+    EXPECT_NE(loadedLog.find("save file: read " + loaded.dir + "/user-data/korvan/KORVAN -Outer Bounds-.dat"),
+              std::string::npos)
+        << loadedLog;
+    EXPECT_NE(loadedLog.find("Auto Load Success"), std::string::npos);
+    const std::string freshLog = ReadFile(fresh.dir + "/debug.txt");
+    EXPECT_NE(freshLog.find("save file: none at"), std::string::npos);
+    EXPECT_EQ(freshLog.find("Auto Load Success"), std::string::npos);
+    const std::string damagedLog = ReadFile(damaged.dir + "/debug.txt");
+    EXPECT_NE(damagedLog.find("refused: "), std::string::npos) << damagedLog;
+    EXPECT_EQ(damagedLog.find("Auto Load Success"), std::string::npos);
+    // The damaged file is left as it was for the player.
+    EXPECT_EQ(ReadBytes(damaged.dir + "/user-data/korvan/" + kSaveFileName), save.substr(0, save.size() / 2));
+
+    // Frame 250 lies in the closing of the pictures (frames 181 to 329): the line shows only
+    // after a successful auto-load.
+    const int withLine = AutoLoadLinePixels(loaded.dir + "/logo.png", fresh.dir + "/logo.png");
+    const int withoutLine = AutoLoadLinePixels(damaged.dir + "/logo.png", fresh.dir + "/logo.png");
+    std::printf("auto-load line: %d font pixels, %d after a refused file\n", withLine, withoutLine);
+    EXPECT_GT(withLine, 150);
+    EXPECT_EQ(withoutLine, 0);
+    // Before frame 181 the screen is black either way.
+    EXPECT_EQ(AutoLoadLinePixels(loaded.dir + "/black.png", fresh.dir + "/black.png"), 0);
 }

@@ -10,14 +10,19 @@
 #include "framework/switches.h"
 #include "tests/support/run_game.h"
 
-bool StartGameInProcess(int course, unsigned seed, const std::string& logPath, const std::string& inputFile) {
+bool StartGameInProcess(int course, unsigned seed, const std::string& logPath, const std::string& inputFile,
+                        const std::string& dataHome) {
     // The single-instance lock lives in the runtime directory: a private one, so other runs of
     // the game on this machine do not count.
     setenv("XDG_RUNTIME_DIR", MakeTempDir().c_str(), 1);
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     SetLogFilePath(logPath.c_str());
-    if (chdir(MakeRunDir().c_str()) != 0) return false;
+    const std::string runDir = MakeRunDir();
+    if (chdir(runDir.c_str()) != 0) return false;
+    // The save file goes to the run directory, never to the account's own data folder.
+    const std::string home = dataHome.empty() ? runDir + "/" + kRunDataHome : dataHome;
+    setenv("XDG_DATA_HOME", home.c_str(), 1);
     programOptions = ProgramOptions{};
     programOptions.headless = true;
     programOptions.unpaced = true;

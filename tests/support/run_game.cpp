@@ -41,7 +41,10 @@ GameRun RunGame(const std::vector<std::string>& args, const std::string& lockDir
         std::string cp = "cp " + Quote(BuildDir() + "/korvan") + " " + Quote(dir + "/korvan");
         if (std::system(cp.c_str()) != 0) std::fprintf(stderr, "cannot copy the game to %s\n", dir.c_str());
     }
+    // The run's user data folder (its save file) lies in the run directory: no run reads or writes
+    // the saves of the account running the tests.
     std::string cmd = "cd " + Quote(dir) + " && XDG_RUNTIME_DIR=" + Quote(lock) +
+                      " XDG_DATA_HOME=" + Quote(dir + "/" + kRunDataHome) +
                       " SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy timeout " + std::to_string(timeoutSec) +
                       " ./korvan";
     for (const std::string& a : args) cmd += " " + Quote(a);

@@ -13,6 +13,9 @@ struct GameRun {
 std::string BuildDir();
 // A fresh empty directory under /tmp.
 std::string MakeTempDir();
+// The run directory's folder that stands for the user's data folder ($XDG_DATA_HOME): the save
+// file of a run is <run dir>/user-data/korvan/KORVAN -Outer Bounds-.dat.
+constexpr const char* kRunDataHome = "user-data";
 // Runs a private copy of build/korvan in a fresh directory that links to build/data, so parallel
 // runs never share debug.txt, save files or screenshots. runDir picks the directory (it must hold a
 // "data" entry or none, for a run without assets); lockDir shares the single-instance lock.
