@@ -17,6 +17,7 @@ struct ProgramOptions {
     std::string statsFile;          // --stats FILE: frame-time statistics as JSON at exit
     bool autopilot = false;         // --autopilot: the player's car drives itself
     bool exitAfterRace = false;     // --exit-after-race: quit once the race is over
+    bool skipIntro = false;         // --skip-intro: a course starts at its countdown, not its intro
 };
 
 extern ProgramOptions programOptions;

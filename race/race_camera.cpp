@@ -97,6 +97,14 @@ void CountdownCamera(const D3DXMATRIX& pose, int frame, float lift) {
     Look(raceCamera.eye, raceCamera.target, a.up);
 }
 
+void ChaseCamera(const D3DXMATRIX& pose, float lift) { CountdownCamera(pose, kSweepFrames, lift); }
+
+void LookFromTo(const D3DXVECTOR3& eye, const D3DXVECTOR3& target) {
+    raceCamera.eye = eye;
+    raceCamera.target = target;
+    Look(eye, target, D3DXVECTOR3(0.0f, 1.0f, 0.0f));
+}
+
 void FailureCamera(const D3DXMATRIX& placement, int frame) {
     const Axes a = AxesOf(placement);
     raceCamera.eye = a.position + a.up * kBackHeight - a.forward * (kBackDistance - 4.0f * static_cast<float>(frame));

@@ -21,6 +21,10 @@ void ResetRaceCamera();
 void UpdateRaceCamera(const D3DXMATRIX& pose, float lift, int view);
 // The countdown: the back-view eye displaced sideways by 2 x (180 - frame) until frame 180.
 void CountdownCamera(const D3DXMATRIX& pose, int frame, float lift);
+// The chase view without smoothing: where the back view's camera settles behind the drawn body.
+void ChaseCamera(const D3DXMATRIX& pose, float lift);
+// A camera placed by a replay shot: from eye at target, with world up.
+void LookFromTo(const D3DXVECTOR3& eye, const D3DXVECTOR3& target);
 // Time up and out of rank: 35 above the car and (95 - 4 x frame) behind it, looking at it.
 void FailureCamera(const D3DXMATRIX& placement, int frame);
 // The camera's view as the scenes draw with it.

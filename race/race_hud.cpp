@@ -181,7 +181,7 @@ void FormatLapTime(char* out, int size, int minutes, int millis) {
 }
 
 void DrawMiniMap() {
-    if (!device || raceState.finished || miniMap == 0) return;
+    if (!device || miniMap == 0) return;
     const RaceState& r = raceState;
     // Whatever text image was drawn last would otherwise paint the black panel.
     device->SetTexture(0, nullptr);

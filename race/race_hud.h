@@ -35,6 +35,7 @@ void ShowBestLapRecord(int course);
 // The best-lap read-out text as the HUD shows it: "%02d:%02.3f ".
 void FormatLapTime(char* out, int size, int minutes, int millis);
 
+// The mini map with its markers by the Mini Map setting (the race leaves it out after the finish).
 void DrawMiniMap();
 // Panels, gauges, rank, timers, reverse warning and the big text (after the finish: the big text
 // only), from the race state as the step left it.

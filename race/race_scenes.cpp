@@ -23,7 +23,9 @@
 #include "race/race_hud.h"
 #include "race/race_state.h"
 #include "race/race_world.h"
+#include "race/course_intro.h"
 #include "race/replay.h"
+#include "race/replay_player.h"
 #include "race/sparks.h"
 
 RaceExits raceExits;
@@ -46,8 +48,6 @@ constexpr int kSkipFrom = 350, kCurtainsFrom = 2100, kCurtainsTo = 2180;
 RaceWorldView& world = raceWorld;
 // The race frame's step found the finish sequence over: the frame is black and the race hands over.
 bool finishOver = false;
-
-uint32_t RaceClearColour() { return courseClearColour ? courseClearColour : kBlack; }
 
 // Lighting and fog off for the screen overlays.
 void BeginOverlay() {
@@ -82,14 +82,10 @@ void RaceOver() {
 
 void EndFinishSequence() {
     RaceState& r = raceState;
-    frameCount = 2;
     RaceOver();
-    if (raceExits.replayFrame) {
-        frameProc = raceExits.replayFrame;
-        return;
-    }
     Log("race: course %d finished, rank %d\n", currentCourse, r.finalRank);
-    GoToTitle();
+    StartReplay();
+    frameProc = ReplayFrame;
 }
 
 void FinishBookkeeping(int laps) {
@@ -212,6 +208,8 @@ void DrawRaceFrame() {
 }  // namespace
 
 bool RacePaused() { return frameProc == PauseFrame; }
+
+uint32_t RaceClearColour() { return courseClearColour ? courseClearColour : kBlack; }
 
 void CountdownFrame() {
     RaceState& r = raceState;
@@ -462,8 +460,13 @@ void StartCourse(int course) {
         GoToTitle();
         return;
     }
-    frameCount = 1;
-    frameProc = CountdownFrame;
+    if (programOptions.skipIntro) {
+        frameCount = 1;
+        frameProc = CountdownFrame;
+        return;
+    }
+    frameCount = 0;
+    frameProc = PreRaceFrame;
 }
 
 void StartCourseFromSwitch(int course) {

@@ -25,7 +25,7 @@ bool RacePaused();
 struct RaceExits {
     void (*titleSetUp)() = nullptr;  // loads the title's music and background
     FrameProc titleFrame = nullptr;  // the title menu
-    FrameProc replayFrame = nullptr; // the replay after the finish sequence
+    FrameProc courseClearFrame = nullptr;  // the course progression after the results
 };
 extern RaceExits raceExits;
 
@@ -39,9 +39,11 @@ bool PrepareRace(int course);
 bool PrepareDemonstration(int course);
 // The boot's first course: the race's records connected to the course set-up, then course 1.
 void SetUpFirstCourse();
-// Course Select's hand-over: the course made ready and its countdown. A course that cannot be set
-// up leads back to the title.
+// Course Select's and the course progression's hand-over: the course made ready and its intro
+// (with --skip-intro, its countdown). A course that cannot be set up leads back to the title.
 void StartCourse(int course);
+// The race scenes' clear colour: the course's, else black.
+uint32_t RaceClearColour();
 // The --course switch: course N's set-up and straight into the countdown. Falls back to the
 // title when the course cannot be set up.
 void StartCourseFromSwitch(int course);

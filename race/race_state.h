@@ -50,7 +50,10 @@ struct RaceState {
     int crystalRange;           // draw window in sections
     int boostCrystalCount, supplyCrystalCount;
     int pauseCursor;
-    int replayEnd;
+    int replayEnd;              // the frame the replay ends at; -1 after a reset
+    int shotTimer;              // frames left in the replay's camera shot
+    int shotMode;               // 0..8: the replay's camera shot
+    int shotSection, shotLap;   // where a trackside shot's camera stands, and on which lap
     int finalRank;              // rank at the last lap, once finished
     float lift;                 // this frame's vertical shake of the car
     int rank;                   // the player's place this frame

@@ -23,12 +23,17 @@ void ClearSparks() {
 
 void ThrowDriftSparks(const D3DXMATRIX& body) {
     const RaceState& r = raceState;
-    if (r.gripState != -1 || std::fabs(r.driftAngle) <= kSparkDrift) return;
+    if (r.gripState != -1) return;
+    ThrowSparksAtDrift(body, r.driftAngle);
+}
+
+void ThrowSparksAtDrift(const D3DXMATRIX& body, float driftAngle) {
+    if (std::fabs(driftAngle) <= kSparkDrift) return;
     KeepSoundPlaying(kSoundDrift);
     const D3DXVECTOR3 right = PlacementAxisX(body), up = PlacementAxisY(body), forward = PlacementAxisZ(body);
     const D3DXVECTOR3 pos = PlacementPosition(body);
     // They fly from the rear corner on the outside of the slide, backward from the car.
-    const D3DXVECTOR3 origin = pos - up * 4.0f - forward * 7.0f + right * (r.driftAngle >= 0.0f ? -7.0f : 7.0f);
+    const D3DXVECTOR3 origin = pos - up * 4.0f - forward * 7.0f + right * (driftAngle >= 0.0f ? -7.0f : 7.0f);
     for (Spark& s : sparks) {
         if (std::rand() % 10 != 0) continue;
         s.life = kSparkLife;

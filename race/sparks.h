@@ -15,6 +15,8 @@ extern Spark sparks[kSparkSlots];
 void ClearSparks();
 // Throws new sparks while the car drifts hard, from the car's drawn body (a placement).
 void ThrowDriftSparks(const D3DXMATRIX& body);
+// The same for a car whose drift angle alone is known (the replay): beyond 5pi/64 the sparks fly.
+void ThrowSparksAtDrift(const D3DXMATRIX& body, float driftAngle);
 // Moves every live spark by its velocity and ages it.
 void AdvanceSparks();
 // Draws the live sparks as additive camera-facing squares (the device's view must be set).

@@ -25,6 +25,7 @@
 #include "game/pad_config.h"
 #include "game/progress.h"
 #include "game/save_file.h"
+#include "shell/course_clear.h"
 #include "shell/title_background.h"
 #include "shell/title_scene.h"
 #include "game/scene_flow.h"
@@ -131,6 +132,7 @@ void GameBoot() {
     // A race that ends without a finish (or any race, until its results exist) leads to the title.
     raceExits.titleSetUp = TitleSetUp;
     raceExits.titleFrame = TitleFrame;
+    raceExits.courseClearFrame = CourseClearFrame;
 
     // 19. The logo; or, with --course, straight into that course's countdown.
     frameCount = 0;

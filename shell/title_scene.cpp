@@ -35,10 +35,12 @@ void AcceptRow() {
         }
         case kRowSave:
             autoSaveResult = 0;
+            menuCursor = 0;
             frameProc = SaveFrame;
             break;
         case kRowLoad:
             autoSaveResult = 0;
+            menuCursor = 0;
             frameProc = LoadFrame;
             break;
         case kRowQuit:

@@ -99,7 +99,7 @@ TEST_P(AutopilotRace, FinishesWithinTheLimitTime) {
     ASSERT_NE(info, nullptr);
     ASSERT_NE(info->routines, nullptr) << "course " << course << " has no routines";
     // A whole race with its finish sequence takes minutes on a busy machine.
-    GameRun run = RunGame({"--headless", "--unpaced", "--seed", "7", "--course", std::to_string(course),
+    GameRun run = RunGame({"--headless", "--unpaced", "--seed", "7", "--skip-intro", "--course", std::to_string(course),
                            "--autopilot", "--exit-after-race", "--stats", "s.json"},
                           "", "", 1400);
     ASSERT_EQ(run.exitCode, 0) << run.output;
@@ -247,7 +247,7 @@ TEST(RaceEndToEnd, ScriptedDriverHoldingTheGasCompletesALapOfCourse1) {
     const std::string dir = MakeRunDir();
     const std::string input = WriteScript(dir, script);
     const int frames = kRaceStartFrame + lapFrames + 60;
-    GameRun run = RunGame({"--headless", "--unpaced", "--seed", "3", "--course", "1", "--input", input,
+    GameRun run = RunGame({"--headless", "--unpaced", "--seed", "3", "--skip-intro", "--course", "1", "--input", input,
                            "--frames", std::to_string(frames), "--stats", "s.json"},
                           "", dir);
     ASSERT_EQ(run.exitCode, 0) << run.output;
@@ -266,7 +266,7 @@ TEST(RaceEndToEnd, CountdownViewsAndPauseMenuOnScreen) {
     const std::string input = WriteScript(dir,
                                           "100 down Z\n335 down V\n336 up V\n390 down Q\n391 up Q\n"
                                           "409 up Z\n410 down Z\n");
-    GameRun run = RunGame({"--headless", "--unpaced", "--seed", "5", "--course", "1", "--input", input,
+    GameRun run = RunGame({"--headless", "--unpaced", "--seed", "5", "--skip-intro", "--course", "1", "--input", input,
                            "--frames", "440", "--shot", "90:count.png", "--shot", "330:back.png",
                            "--shot", "375:cockpit.png", "--shot", "400:pause.png", "--shot", "430:resumed.png"},
                           "", dir);
@@ -321,8 +321,8 @@ TEST(RaceEndToEnd, StartGridOfCourse11ShowsTheOpponentsAhead) {
     const std::vector<std::string> shot = {"--headless", "--unpaced", "--seed", "5", "--frames", "210",
                                            "--shot", "200:grid.png"};
     std::vector<std::string> gridArgs = shot, emptyArgs = shot;
-    gridArgs.insert(gridArgs.end(), {"--course", "11"});
-    emptyArgs.insert(emptyArgs.end(), {"--course", "1"});
+    gridArgs.insert(gridArgs.end(), {"--skip-intro", "--course", "11"});
+    emptyArgs.insert(emptyArgs.end(), {"--skip-intro", "--course", "1"});
     GameRun grid = RunGame(gridArgs, "", "", 240);
     GameRun empty = RunGame(emptyArgs, "", "", 240);
     ASSERT_EQ(grid.exitCode, 0) << grid.output;
@@ -347,7 +347,7 @@ TEST(RaceEndToEnd, QuittingFromThePauseMenuEndsTheRunWithExitAfterRace) {
     // before its 2000 frames.
     const std::string dir = MakeRunDir();
     const std::string input = WriteScript(dir, "300 down Q\n301 up Q\n310 down DOWN\n311 up DOWN\n320 down Z\n");
-    GameRun run = RunGame({"--headless", "--unpaced", "--course", "1", "--input", input, "--exit-after-race",
+    GameRun run = RunGame({"--headless", "--unpaced", "--skip-intro", "--course", "1", "--input", input, "--exit-after-race",
                            "--frames", "2000", "--stats", "s.json"},
                           "", dir);
     ASSERT_EQ(run.exitCode, 0) << run.output;

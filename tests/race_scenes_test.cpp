@@ -26,6 +26,7 @@
 #include "race/race_hud.h"
 #include "race/race_scenes.h"
 #include "race/race_state.h"
+#include "race/replay_player.h"
 #include "tests/support/auto_lap.h"
 #include "tests/support/in_process_game.h"
 #include "tests/support/run_game.h"
@@ -246,8 +247,9 @@ TEST_F(RaceScenes, FinishSequenceShowsItsTextsOnTimeAndHandsOverAfterTheCurtains
     RunUntilFrame(2181);
     EXPECT_EQ(frameProc, RaceFrame);
     frameProc();
-    // Without a replay scene the race goes to the title.
-    EXPECT_EQ(frameProc, BlackFrame);
+    // The replay follows, from its frame 2.
+    EXPECT_EQ(frameProc, ReplayFrame);
+    EXPECT_EQ(frameCount, 2);
     EXPECT_EQ(records[1].bestRank, 2);
 }
 
@@ -269,7 +271,7 @@ TEST_F(RaceScenes, SkippingTheFinishWorksOnlyBetween351And2099) {
     EXPECT_EQ(frameCount, 2102);
     RunUntilFrame(2181);
     frameProc();
-    EXPECT_EQ(frameProc, BlackFrame);
+    EXPECT_EQ(frameProc, ReplayFrame);
 }
 
 TEST_F(RaceScenes, TimeUpEndsTheRaceAndLeadsToTheTitleAfter480Frames) {

@@ -10,6 +10,7 @@
 #include "framework/graphics_device.h"
 #include "game/progress.h"
 #include "game/scene_flow.h"
+#include "race/course_intro.h"
 #include "race/race_scenes.h"
 #include "race/race_state.h"
 #include "courses/course_geometry.h"
@@ -86,7 +87,7 @@ TEST(GameStart, FirstStartGoesFromRashIntoRacesStraightToCourse1) {
     EXPECT_EQ(RunGameAfter(keys, kTitleStart + 101, [] { return frameProc == CourseSelectFrame ? 0 : 1; }), 0);
     // Course Select draws its frame and, with only course 1 open, goes on at once.
     EXPECT_EQ(RunGameAfter(keys, kTitleStart + 102, [] {
-                  return frameProc == CountdownFrame && currentCourse == 1 && startedFromCourse1 ? 0 : 1;
+                  return frameProc == PreRaceFrame && frameCount == 0 && currentCourse == 1 && startedFromCourse1 ? 0 : 1;
               }),
               0);
 }

@@ -65,7 +65,7 @@ IN
 # Frames after the last of each automatic race: the finish at about total - 2182.
 declare -A total=([1]=0 [5]=0 [7]=0 [11]=0 [14]=0)
 for c in 1 5 7 11 14; do
-  "$build/korvan" --headless --unpaced --seed 7 --course "$c" --autopilot --exit-after-race \
+  "$build/korvan" --headless --unpaced --seed 7 --skip-intro --course "$c" --autopilot --exit-after-race \
     --input auto.in --stats "$run/probe.json" >/dev/null 2>&1
   total[$c]=$(sed -n 's/.*"frames": \([0-9]*\).*/\1/p' "$run/probe.json")
   t=${total[$c]}
@@ -74,7 +74,7 @@ for c in 1 5 7 11 14; do
   for n in 60 200 1030 1600 2500 $((f + 30)) $((f + 650)) $((f + 1300)) $((f + 2000)) $((f + 2150)); do
     shots+=(--shot "$n:$out/auto_c${c}_$(printf %05d "$n").png")
   done
-  "$build/korvan" --headless --unpaced --seed 7 --course "$c" --autopilot --exit-after-race \
+  "$build/korvan" --headless --unpaced --seed 7 --skip-intro --course "$c" --autopilot --exit-after-race \
     --input auto.in --stats "$run/auto.json" "${shots[@]}" >/dev/null 2>&1
   sed -n '/"race"/p' "$run/auto.json" > "$out/auto_c${c}_race.txt"
   echo "frames $t" >> "$out/auto_c${c}_race.txt"
@@ -83,7 +83,7 @@ for c in 1 5 7 11 14; do
   for n in 30 100 170 230 400 650 1040 1150 1330 1450; do
     shots+=(--shot "$n:$out/human_c${c}_$(printf %05d "$n").png")
   done
-  "$build/korvan" --headless --unpaced --seed 11 --course "$c" --frames 1500 \
+  "$build/korvan" --headless --unpaced --seed 11 --skip-intro --course "$c" --frames 1500 \
     --input human.in --stats "$run/human.json" "${shots[@]}" >/dev/null 2>&1
   sed -n '/"race"/p' "$run/human.json" > "$out/human_c${c}_race.txt"
   echo "course $c: automatic race $t frames; $(ls "$out" | grep -c "_c${c}_") files"

@@ -28,6 +28,8 @@ bool StartGameInProcess(int course, unsigned seed, const std::string& logPath, c
     programOptions.unpaced = true;
     programOptions.autopilot = true;
     programOptions.course = course;
+    // A course from the start runs its countdown at once, as the tests count their frames from it.
+    programOptions.skipIntro = course > 0;
     programOptions.seedGiven = true;
     programOptions.seed = seed;
     programOptions.inputFile = inputFile;

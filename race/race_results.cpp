@@ -1,0 +1,84 @@
+#include "race/race_results.h"
+
+#include <algorithm>
+
+#include "courses/course_geometry.h"
+#include "courses/course_table.h"
+#include "framework/application.h"
+#include "framework/draw2d.h"
+#include "framework/graphics_device.h"
+#include "framework/text_draw.h"
+#include "game/asset_tables.h"
+#include "game/controls.h"
+#include "game/data_dir.h"
+#include "game/records.h"
+#include "game/scene_flow.h"
+#include "game/tunes.h"
+#include "race/course_intro.h"
+#include "race/race_scenes.h"
+#include "race/race_state.h"
+
+namespace {
+constexpr int kMusicStop = 1750;
+constexpr int kResultsFrames = 1800;
+
+int LineX(int t, int delay) { return std::min(200, 2 * (t - 160 - delay)); }
+}  // namespace
+
+int ResultsAllInPlace(int laps) { return (16 * laps + 536) / 2; }
+
+void StartResultsMusic() {
+    frameCount = 0;
+    EnterDataDirectory();
+    SwitchTune("Result.mid");
+    LeaveDataDirectory();
+    PlayTune();
+}
+
+void ResultsFrame() {
+    ReadControls();
+    const RaceState& r = raceState;
+    const int t = frameCount;
+    const int n = std::clamp(CourseLaps(currentCourse), 1, kMaxLaps);
+    StepIntroBackground();
+
+    if (BeginFrame(0xff000000u)) {
+        DrawIntroBackground();
+        device->SetTexture(0, nullptr);
+        if (t >= 50 && t < 90) {
+            DrawRect(16 * (90 - t), 32, 640, 32 * n + 136, static_cast<uint32_t>((3 * t + 106) % 256) << 24);
+        } else if (t >= 90) {
+            DrawRect(0, 32, 640, 32 * n + 136, 0x80000000u);
+        }
+        BeginText();
+        DrawText(200, 40, "Result ");
+        DrawText(280, 40, "Rank ");
+        DrawText(360, 40, "Lap Time ");
+        for (int k = 1; k <= n; ++k) {
+            const int x = LineX(t, 8 * (k - 1)), y = 80 + 32 * (k - 1);
+            DrawTextFormat(x, y, "Lap %2d ", k);
+            DrawTextFormat(x + 80, y, "%2d ", r.rankAtLap[k]);
+            DrawTextFormat(x + 160, y, "%02d:%2.3f ", r.lapTimeMinutes[k], r.lapTimeMillis[k] / 1000.0);
+        }
+        const RaceTime total = SumLapTimes(&r.lapTimeMinutes[1], &r.lapTimeMillis[1], n);
+        DrawTextFormat(LineX(t, 8 * n) + 64, 32 * n + 80, "Total Time %02d:%2.3f ", total.minutes, total.millis / 1000.0);
+        DrawTextFormat(LineX(t, 8 * n + 8), 32 * n + 112, "Crystal Ratio %3.2f %% ( %d / %d ) ", CrystalRatio(),
+                       r.crystalsTaken, (r.supplyCrystalCount + r.boostCrystalCount) * n);
+        EndText();
+        if (t < 50) DrawBlackOver(250 - 5 * t);
+        if (t > kMusicStop) DrawBlackOver((5 * t + 210) % 256);
+        EndFrame();
+    }
+
+    if (t > 50 && t < kMusicStop && SkipPressed()) {
+        PlaySound(kSoundAccept);
+        const int inPlace = ResultsAllInPlace(n);
+        frameCount = frameCount < inPlace ? inPlace : kMusicStop;
+    }
+    if (frameCount == kMusicStop) FadeOutTune(1);
+    frameCount += 1;
+    if (frameCount > kResultsFrames) {
+        ResetRace();
+        frameProc = raceExits.courseClearFrame ? raceExits.courseClearFrame : BlackFrame;
+    }
+}

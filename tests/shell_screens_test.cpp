@@ -1,0 +1,181 @@
+// The shell's screens as the player sees them, from the real game run headless with scripted keys:
+// the title at four moments of its intro, the Save, Load and Course Select screens, the
+// demonstration and "Quitting Now..."; then a course's intro, its replay, the results and a
+// secret course's announcement. The screenshots stay in the build folder's "screens" directory to
+// be looked at; the checks here find each screen's own marks in them.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#define STB_IMAGE_IMPLEMENTATION
+#include <stb_image.h>
+
+#include "game/progress.h"
+#include "game/records.h"
+#include "game/save_file.h"
+#include "game/settings.h"
+#include "tests/support/run_game.h"
+#include "tests/support/save_state.h"
+
+namespace {
+
+constexpr int kTitleStart = 1801;  // the title's first frame after the logo and the demonstration
+
+struct Shot {
+    int w = 0, h = 0;
+    std::vector<unsigned char> rgba;
+    bool Load(const std::string& path) {
+        int n = 0;
+        unsigned char* data = stbi_load(path.c_str(), &w, &h, &n, 4);
+        if (!data) return false;
+        rgba.assign(data, data + static_cast<size_t>(w) * h * 4);
+        stbi_image_free(data);
+        return true;
+    }
+    const unsigned char* At(int x, int y) const { return &rgba[(static_cast<size_t>(y) * w + x) * 4]; }
+    // Pixels of the shell font's colour (0x00c0ff) in a box.
+    int FontPixels(int x1, int y1, int x2, int y2) const {
+        int n = 0;
+        for (int y = y1; y < y2; ++y)
+            for (int x = x1; x < x2; ++x) {
+                const unsigned char* p = At(x, y);
+                if (p[0] < 60 && p[1] > 150 && p[2] > 200) ++n;
+            }
+        return n;
+    }
+    int Lit(int x1, int y1, int x2, int y2) const {
+        int n = 0;
+        for (int y = y1; y < y2; ++y)
+            for (int x = x1; x < x2; ++x) {
+                const unsigned char* p = At(x, y);
+                if (p[0] + p[1] + p[2] > 60) ++n;
+            }
+        return n;
+    }
+};
+
+std::string ScreensDir() {
+    const std::string dir = std::string(KORVAN_BUILD_DIR) + "/screens";
+    mkdir(dir.c_str(), 0755);
+    return dir;
+}
+
+std::string Press(int frame, const char* key) {
+    return std::to_string(frame) + " down " + key + "\n" + std::to_string(frame + 1) + " up " + key + "\n";
+}
+
+// Writes a save file into the run directory's data folder, as a played game would have left it.
+void WriteSave(const std::string& runDir, void (*shape)()) {
+    const std::string home = runDir + "/" + kRunDataHome;
+    setenv("XDG_DATA_HOME", home.c_str(), 1);
+    ResetSaveState();
+    shape();
+    ASSERT_TRUE(WriteSaveFile());
+    ResetSaveState();
+    unsetenv("XDG_DATA_HOME");
+}
+
+TEST(ShellScreens, TitleMenusDemonstrationAndQuitting) {
+    const std::string run = MakeRunDir();
+    // Every course open, so Course Select offers a choice.
+    WriteSave(run, [] { coursesOpen = kAllCoursesOpen; });
+    const int t = kTitleStart;
+    std::string keys = Press(t + 720, "DOWN") + Press(t + 722, "DOWN") + Press(t + 724, "DOWN") +  // to "Save "
+                       Press(t + 730, "Z") + Press(t + 740, "DOWN") + Press(t + 750, "Z") +        // saved
+                       Press(t + 770, "X") +                                                       // title
+                       Press(t + 780, "UP") + Press(t + 782, "UP") + Press(t + 790, "Z") +         // "Load "
+                       Press(t + 810, "X") + Press(t + 830, "Z") +                                 // Course Select
+                       Press(t + 850, "DOWN") + Press(t + 852, "DOWN") + Press(t + 870, "X") +     // course 3, back
+                       Press(t + 880, "UP") + Press(t + 890, "Z");                                 // "Quit "
+    const std::string input = run + "/keys.txt";
+    FILE* f = std::fopen(input.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs(keys.c_str(), f);
+    std::fclose(f);
+    const std::string dir = ScreensDir();
+    struct Named { int frame; std::string name; };
+    const std::vector<Named> shots = {
+        {1000, "demonstration"},     {t + 100, "title-0100"},   {t + 300, "title-0300"},
+        {t + 450, "title-0450"},     {t + 700, "title-0700"},   {t + 765, "save-success"},
+        {t + 800, "load"},           {t + 860, "course-select"}, {t + 891, "quitting"},
+    };
+    std::vector<std::string> args = {"--headless", "--unpaced", "--seed", "4", "--input", input, "--frames", "4000"};
+    for (const Named& s : shots) {
+        args.push_back("--shot");
+        args.push_back(std::to_string(s.frame) + ":" + dir + "/" + s.name + ".png");
+    }
+    GameRun game = RunGame(args, "", run);
+    ASSERT_EQ(game.exitCode, 0) << game.output;
+    // Quit closed the game through the normal quit path, every table released.
+    EXPECT_NE(game.output.find("FreeDirect3D"), std::string::npos);
+    EXPECT_NE(game.output.find("release(KORVANbody.x)"), std::string::npos);
+
+    Shot s;
+    ASSERT_TRUE(s.Load(dir + "/title-0100.png"));
+    EXPECT_GT(s.FontPixels(120, 240, 280, 336), 200);   // the six rows
+    EXPECT_LT(s.Lit(360, 200, 640, 232), 50);           // no subtitle yet
+    ASSERT_TRUE(s.Load(dir + "/title-0450.png"));
+    EXPECT_GT(s.Lit(500, 200, 640, 232), 100);          // the subtitle sliding in
+    ASSERT_TRUE(s.Load(dir + "/title-0700.png"));
+    EXPECT_GT(s.Lit(60, 60, 620, 200), 5000);           // the letters lit
+    ASSERT_TRUE(s.Load(dir + "/save-success.png"));
+    EXPECT_GT(s.FontPixels(120, 288, 230, 304), 40);    // "Save Success "
+    EXPECT_GT(s.FontPixels(40, 224, 90, 240), 20);      // the caption
+    ASSERT_TRUE(s.Load(dir + "/course-select.png"));
+    EXPECT_GT(s.FontPixels(120, 240, 480, 256), 60);    // the course line
+    ASSERT_TRUE(s.Load(dir + "/demonstration.png"));
+    EXPECT_GT(s.Lit(0, 0, 640, 400), 100000);           // the course
+    ASSERT_TRUE(s.Load(dir + "/quitting.png"));
+    EXPECT_GT(s.FontPixels(260, 200, 380, 216), 40);    // "Quitting Now..."
+    EXPECT_LT(s.Lit(0, 0, 640, 190), 10);
+}
+
+TEST(ShellScreens, IntroReplayResultsAndASecretCourseFound) {
+    const std::string run = MakeRunDir();
+    // Every course open and course 1's best race under a minute: secret course 3 is earned after
+    // the next race.
+    WriteSave(run, [] {
+        coursesOpen = kAllCoursesOpen;
+        autoSave = 0;
+        for (int k = 0; k < 5; ++k) {
+            records[1].splitMinutes[k] = 0;
+            records[1].splitMillis[k] = 11000;
+        }
+    });
+    const std::string input = run + "/keys.txt";
+    FILE* f = std::fopen(input.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs((Press(5500, "Q") + Press(5960, "Z")).c_str(), f);
+    std::fclose(f);
+    const std::string dir = ScreensDir();
+    const std::vector<std::pair<int, std::string>> shots = {
+        {300, "intro"}, {4700, "replay-1"}, {5000, "replay-2"}, {5400, "replay-3"}, {5950, "results"}, {6100, "secret"},
+    };
+    std::vector<std::string> args = {"--headless", "--unpaced", "--seed", "8", "--course", "14", "--autopilot",
+                                     "--input", input, "--frames", "6110"};
+    for (const auto& s : shots) {
+        args.push_back("--shot");
+        args.push_back(std::to_string(s.first) + ":" + dir + "/" + s.second + ".png");
+    }
+    GameRun game = RunGame(args, "", run);
+    ASSERT_EQ(game.exitCode, 0) << game.output;
+    Shot s;
+    ASSERT_TRUE(s.Load(dir + "/intro.png"));
+    EXPECT_GT(s.FontPixels(430, 296, 640, 350), 60);    // "1 Lap ", "Number Of Enemies 4 "
+    ASSERT_TRUE(s.Load(dir + "/results.png"));
+    EXPECT_GT(s.FontPixels(200, 40, 460, 56), 60);      // the headings
+    EXPECT_GT(s.FontPixels(200, 80, 460, 96), 60);      // lap 1's line
+    ASSERT_TRUE(s.Load(dir + "/secret.png"));
+    EXPECT_GT(s.FontPixels(240, 120, 420, 184), 100);   // "Congratulations !! " and the secret's line
+    for (const char* name : {"replay-1", "replay-2", "replay-3"}) {
+        ASSERT_TRUE(s.Load(dir + "/" + name + ".png")) << name;
+        EXPECT_GT(s.Lit(0, 0, 640, 480), 100000) << name;  // the course seen, between the curtains
+    }
+}
+
+}  // namespace
