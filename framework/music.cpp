@@ -22,9 +22,14 @@ void FreeDirectMusic() {
     MidiShutdown();
 }
 
+namespace {
+// The piece loaded last, for its release line.
+std::string loadedPiece;
+}  // namespace
+
 bool LoadMusic(const char* path) {
+    if (MidiLoaded() || !loadedPiece.empty()) UnloadMusic();
     Log("load(%s) ... ", path ? path : "");
-    if (MidiLoaded()) UnloadMusic();
     std::string error;
     if (!path || !MidiLoad(path, error)) {
         Log("can't load object.\n");
@@ -32,6 +37,7 @@ bool LoadMusic(const char* path) {
         return false;
     }
     Log("ok.\n");
+    loadedPiece = path;
     if (!MidiReady()) {
         // The piece cannot be performed: no synthesizer. It is dropped so nothing pretends to play.
         Log("パフォーマンスが作成できません.\n");
@@ -43,6 +49,8 @@ bool LoadMusic(const char* path) {
 
 void UnloadMusic() {
     StopMusic();
+    if (!loadedPiece.empty()) Log("release(%s)\n", loadedPiece.c_str());
+    loadedPiece.clear();
     MidiUnload();
 }
 

@@ -460,6 +460,7 @@ void StartCourse(int course) {
         GoToTitle();
         return;
     }
+    Log("race: course %d ready\n", course);
     if (programOptions.skipIntro) {
         frameCount = 1;
         frameProc = CountdownFrame;

@@ -14,6 +14,7 @@
 #include "race/race_scenes.h"
 #include "race/race_state.h"
 #include "courses/course_geometry.h"
+#include "courses/course_table.h"
 #include "shell/course_select.h"
 #include "shell/demonstration.h"
 #include "shell/logo_scene.h"
@@ -159,6 +160,85 @@ TEST_F(CourseSelectCursor, LinesNameEachCourse) {
     EXPECT_STREQ(CourseSelectLine(10), "Course 10 Far From The Globe ");
     EXPECT_STREQ(CourseSelectLine(14), "Secret  4 Can You Pick Up All Crystals ? ");
     EXPECT_STREQ(CourseSelectLine(15), "Secret  5 Demonstration ");
+}
+
+}  // namespace
+
+namespace {
+
+// The failed ends of a race lead to the title with the race reset and the title set up: the game
+// from Course Select's hand-over, the race's clock or its finish forced, then run to the title.
+int FailedRaceLeadsToTheTitle(void* context) {
+    const int how = *static_cast<int*>(context);
+    if (!StartGameInProcess(0, 5, MakeTempDir() + "/debug.txt")) return 100;
+    device->SetCooperativeLevelForTest(D3DERR_DEVICELOST);
+    StartCourse(1);
+    while (frameProc != RaceFrame && frameNumber < 2000) RunFrame();
+    for (int k = 0; k < 60; ++k) RunFrame();
+    if (how == 0) {
+        raceState.limitTime = 16;  // the clock runs out on the next frame
+    } else {
+        const int laps = CourseLaps(1);
+        for (int lap = 1; lap <= laps; ++lap) raceState.rankAtLap[lap] = 6;
+        raceState.lapCounter = raceState.lapsDone = laps;  // over the line in sixth place
+    }
+    RunFrame();
+    const bool failed = frameProc == (how == 0 ? TimeUpFrame : OutOfRankFrame);
+    for (int k = 0; k < 480; ++k) RunFrame();
+    const bool title = frameProc == TitleFrame && raceState.lapsDone == 0 && raceState.finished == 0;
+    device->SetCooperativeLevelForTest(D3D_OK);
+    StopGameInProcess(true);
+    return failed && title ? 0 : 1;
+}
+
+TEST(FailedRace, TimeUpLeadsToTheTitle) {
+    int how = 0;
+    EXPECT_EQ(RunInChildProcess(FailedRaceLeadsToTheTitle, &how), 0);
+}
+
+TEST(FailedRace, OutOfRankLeadsToTheTitle) {
+    int how = 1;
+    EXPECT_EQ(RunInChildProcess(FailedRaceLeadsToTheTitle, &how), 0);
+}
+
+// The real game from start-up: the logo, the demonstration, the title, Course Select (one course
+// open: straight on), course 1's intro and race, quit from the pause menu, back at the title, and
+// "Quit ": exit code 0, and every asset the game loaded released before it ended.
+TEST(GameSession, FromStartUpThroughARaceQuitAndBackToQuit) {
+    const int t = kTitleStart;
+    const std::string keys = Press(t + 10, "Z") +                                 // Rash Into Races
+                             Press(t + 1000, "Q") + Press(t + 1010, "DOWN") +     // pause, "Yes"
+                             Press(t + 1020, "Z") +                               // quit the race
+                             Press(t + 1040, "UP") + Press(t + 1050, "Z");        // "Quit "
+    const std::string dir = MakeRunDir();
+    const std::string input = dir + "/keys.txt";
+    FILE* f = std::fopen(input.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs(keys.c_str(), f);
+    std::fclose(f);
+    GameRun run = RunGame({"-dbf", "--headless", "--unpaced", "--seed", "6", "--input", input, "--frames", "6000"},
+                          "", dir);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    const std::string log = ReadFile(run.dir + "/debug.txt");
+    ASSERT_NE(log.find("race: course 1 ready"), std::string::npos) << "no race was set up";
+    // The game ended by "Quit " long before the frame limit, through the quit routine.
+    EXPECT_NE(log.find("FreeDirect3D"), std::string::npos);
+    // Every asset loaded is released after its last load.
+    size_t at = 0;
+    int loaded = 0;
+    while ((at = log.find("load(", at)) != std::string::npos) {
+        const size_t end = log.find(") ... ok.", at);
+        const size_t line = log.find('\n', at);
+        if (end == std::string::npos || end > line) {
+            at = line;
+            continue;
+        }
+        const std::string name = log.substr(at + 5, end - at - 5);
+        EXPECT_NE(log.find("release(" + name + ")", end), std::string::npos) << name << " never released";
+        ++loaded;
+        at = end;
+    }
+    EXPECT_GT(loaded, 100);
 }
 
 }  // namespace
