@@ -65,11 +65,7 @@ void DrawPair(Texture pair[2], int shadowX, int shadowY, int x, int y) {
 // player's car posed with `pose`, without exhaust. The course's own step runs, and the sparks fly
 // on while the car shows.
 void StandingWorld(const VehiclePose& pose, bool drawPlayer) {
-    world.course = RaceCourseView(frameCount);
-    world.crystals = false;
-    world.player = drawPlayer;
-    world.playerPose = pose;
-    world.playerEffects = PlayerCarEffects(false, frameCount);
+    world = RaceWorldAt(frameCount, false, drawPlayer, pose, false);
     if (courseStepProc) courseStepProc(world.course);
     if (drawPlayer) AdvanceSparks();
 }
@@ -161,11 +157,7 @@ void FailureFrame(Texture texts[2]) {
 void DrawRaceOnce() {
     const VehiclePose pose = RestPose(PlayerVehicleParts(), raceState.placement);
     CountdownCamera(pose.body, 1, 0.0f);
-    world.course = RaceCourseView(frameCount);
-    world.crystals = true;
-    world.player = true;
-    world.playerPose = pose;
-    world.playerEffects = PlayerCarEffects(true, frameCount);
+    world = RaceWorldAt(frameCount, true, true, pose, true);
     // The course's own first step, as the countdown's frames would run it.
     if (courseStepProc) courseStepProc(world.course);
     if (!BeginFrame(RaceClearColour())) return;
@@ -319,11 +311,7 @@ void RaceStep() {
 
     ThrowDriftSparks(r.pose.body);
 
-    world.course = RaceCourseView(frameCount);
-    world.crystals = true;
-    world.player = viewType == 0 || r.finished || r.demonstration;
-    world.playerPose = r.pose;
-    world.playerEffects = PlayerCarEffects(r.gasHeld != 0, frameCount);
+    world = RaceWorldAt(frameCount, true, viewType == 0 || r.finished || r.demonstration, r.pose, r.gasHeld != 0);
     if (courseStepProc) courseStepProc(world.course);
     TurnCrystals();
     if (world.player) AdvanceSparks();

@@ -22,6 +22,16 @@ CourseView RaceCourseView(int frame) {
     return v;
 }
 
+RaceWorldView RaceWorldAt(int frame, bool crystals, bool player, const VehiclePose& pose, bool exhaust) {
+    RaceWorldView w;
+    w.course = RaceCourseView(frame);
+    w.crystals = crystals;
+    w.player = player;
+    w.playerPose = pose;
+    w.playerEffects = PlayerCarEffects(exhaust, frame);
+    return w;
+}
+
 bool BoostGlowVisible(int boostTimer, int frame) {
     if (boostTimer > 60) return frame % 2 == 0;
     if (boostTimer > 30) return frame % 4 == 0;

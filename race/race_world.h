@@ -19,6 +19,9 @@ extern RaceWorldView raceWorld;
 
 // The view of the race world as the race state stands: camera, draw window, scene frame, pause.
 CourseView RaceCourseView(int frame);
+// The world as the race state stands at scene frame `frame`: the crystals shown or not, the player's
+// car shown or not, posed so, with its exhaust burning or not.
+RaceWorldView RaceWorldAt(int frame, bool crystals, bool player, const VehiclePose& pose, bool exhaust);
 // The player's car as the race shows it: gloss by render level, the exhaust when the gas is down,
 // boost flames and glow while a boost runs, the sparks.
 VehicleEffects PlayerCarEffects(bool exhaust, int frame);

@@ -192,11 +192,7 @@ void ReplayFrame() {
     PlaceReplayCamera();
     ThrowSparksAtDrift(r.pose.body, r.driftAngle);
     RaceWorldView& world = raceWorld;
-    world.course = RaceCourseView(t);
-    world.crystals = true;
-    world.player = true;
-    world.playerPose = r.pose;
-    world.playerEffects = PlayerCarEffects(r.gasHeld != 0, t);
+    world = RaceWorldAt(t, true, true, r.pose, r.gasHeld != 0);
     if (courseStepProc) courseStepProc(world.course);
     TurnCrystals();
     AdvanceSparks();

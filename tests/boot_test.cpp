@@ -9,8 +9,6 @@
 #include <regex>
 #include <string>
 
-#define STB_IMAGE_IMPLEMENTATION
-#include <stb_image.h>
 
 #include "framework/debug_log.h"
 #include "game/tunes.h"
@@ -20,6 +18,7 @@
 #include "shell/logo_scene.h"
 #include "game/pad_config.h"
 #include "game/settings.h"
+#include "tests/support/screen_image.h"
 #include "tests/support/run_game.h"
 #include "tests/support/save_state.h"
 
@@ -164,21 +163,13 @@ namespace {
 // Success" (x 400, y 400; 17 half-width letters of 16 pixels): counted only where the other
 // picture does not have that colour at the same place.
 int AutoLoadLinePixels(const std::string& shot, const std::string& without) {
-    int w1 = 0, h1 = 0, w2 = 0, h2 = 0, n = 0;
-    unsigned char* a = stbi_load(shot.c_str(), &w1, &h1, &n, 4);
-    unsigned char* b = stbi_load(without.c_str(), &w2, &h2, &n, 4);
-    int count = -1;
-    if (a && b && w1 == 640 && h1 == 480 && w2 == 640 && h2 == 480) {
-        auto fontColour = [](const unsigned char* p) { return p[0] < 60 && p[1] > 140 && p[2] > 200; };
-        count = 0;
-        for (int y = 400; y < 418; ++y)
-            for (int x = 400; x < 540; ++x) {
-                const size_t at = (static_cast<size_t>(y) * 640 + x) * 4;
-                if (fontColour(a + at) && !fontColour(b + at)) ++count;
-            }
-    }
-    stbi_image_free(a);
-    stbi_image_free(b);
+    ScreenImage a, b;
+    if (!a.Load(shot) || !b.Load(without) || a.w != 640 || a.h != 480 || b.w != 640 || b.h != 480) return -1;
+    auto fontColour = [](const unsigned char* p) { return p[0] < 60 && p[1] > 140 && p[2] > 200; };
+    int count = 0;
+    for (int y = 400; y < 418; ++y)
+        for (int x = 400; x < 540; ++x)
+            if (fontColour(a.At(x, y)) && !fontColour(b.At(x, y))) ++count;
     return count;
 }
 

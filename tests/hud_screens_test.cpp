@@ -14,8 +14,6 @@
 #include <string>
 #include <vector>
 
-#define STB_IMAGE_IMPLEMENTATION
-#include <stb_image.h>
 
 #include "framework/application.h"
 #include "framework/debug_log.h"
@@ -23,6 +21,7 @@
 #include "race/race_hud.h"
 #include "race/race_state.h"
 #include "game/settings.h"
+#include "tests/support/screen_image.h"
 #include "tests/support/in_process_game.h"
 #include "tests/support/run_game.h"
 
@@ -39,19 +38,11 @@ struct Rgb {
 struct Shot {
     std::string name;
     int level = 0, timers = 0, meter = 0, map = 0, fps = 0;
-    int w = 0, h = 0;
-    std::vector<unsigned char> rgba;
+    ScreenImage image;
 
-    bool Load(const std::string& dir) {
-        int n = 0;
-        unsigned char* data = stbi_load((dir + "/" + name).c_str(), &w, &h, &n, 4);
-        if (!data) return false;
-        rgba.assign(data, data + static_cast<size_t>(w) * h * 4);
-        stbi_image_free(data);
-        return w == 640 && h == 480;
-    }
+    bool Load(const std::string& dir) { return image.Load(dir + "/" + name) && image.w == 640 && image.h == 480; }
     Rgb At(int x, int y) const {
-        const unsigned char* p = &rgba[(static_cast<size_t>(y) * w + x) * 4];
+        const unsigned char* p = image.At(x, y);
         return {p[0], p[1], p[2]};
     }
     bool Black(int x, int y) const {

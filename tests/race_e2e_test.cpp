@@ -12,8 +12,6 @@
 #include <string>
 #include <vector>
 
-#define STB_IMAGE_IMPLEMENTATION
-#include <stb_image.h>
 
 #include "courses/course_geometry.h"
 #include "courses/course_list.h"
@@ -29,6 +27,7 @@
 #include "game/asset_tables.h"
 #include "tests/support/auto_lap.h"
 #include "tests/support/in_process_game.h"
+#include "tests/support/screen_image.h"
 #include "tests/support/run_game.h"
 
 namespace {
@@ -45,19 +44,7 @@ double RaceField(const std::string& stats, const std::string& key) {
     return std::stod(rest);
 }
 
-struct Image {
-    int w = 0, h = 0;
-    std::vector<unsigned char> rgba;
-    bool Load(const std::string& path) {
-        int n = 0;
-        unsigned char* data = stbi_load(path.c_str(), &w, &h, &n, 4);
-        if (!data) return false;
-        rgba.assign(data, data + static_cast<size_t>(w) * h * 4);
-        stbi_image_free(data);
-        return true;
-    }
-    const unsigned char* At(int x, int y) const { return &rgba[(static_cast<size_t>(y) * w + x) * 4]; }
-};
+using Image = ScreenImage;
 
 // Pixels in a box whose red clearly dominates green and blue.
 int RedPixels(const Image& img, int x1, int y1, int x2, int y2) {

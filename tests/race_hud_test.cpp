@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#define STB_IMAGE_IMPLEMENTATION
-#include <stb_image.h>
 
 #include "courses/course_geometry.h"
 #include "courses/course_list.h"
@@ -25,6 +23,7 @@
 #include "game/asset_tables.h"
 #include "game/scene_flow.h"
 #include "game/settings.h"
+#include "tests/support/screen_image.h"
 #include "tests/support/headless_device.h"
 #include "support/run_game.h"
 
@@ -259,17 +258,7 @@ TEST_F(RaceHud, MiniMapPutsAWorldPointOnItsPixel) {
 }
 
 // A screenshot of the real game, RGBA.
-struct Shot {
-    int w = 0, h = 0;
-    std::vector<uint8_t> rgba;
-    bool Load(const std::string& path) {
-        int n = 0;
-        unsigned char* data = stbi_load(path.c_str(), &w, &h, &n, 4);
-        if (!data) return false;
-        rgba.assign(data, data + static_cast<size_t>(w) * h * 4);
-        stbi_image_free(data);
-        return true;
-    }
+struct Shot : ScreenImage {
     // Pixels in [x1, x2) x [y1, y2) that pass the test.
     template <typename Test>
     int Count(int x1, int y1, int x2, int y2, Test test) const {

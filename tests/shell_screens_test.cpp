@@ -12,13 +12,12 @@
 #include <string>
 #include <vector>
 
-#define STB_IMAGE_IMPLEMENTATION
-#include <stb_image.h>
 
 #include "game/progress.h"
 #include "game/records.h"
 #include "game/save_file.h"
 #include "game/settings.h"
+#include "tests/support/screen_image.h"
 #include "tests/support/run_game.h"
 #include "tests/support/save_state.h"
 
@@ -26,18 +25,7 @@ namespace {
 
 constexpr int kTitleStart = 1801;  // the title's first frame after the logo and the demonstration
 
-struct Shot {
-    int w = 0, h = 0;
-    std::vector<unsigned char> rgba;
-    bool Load(const std::string& path) {
-        int n = 0;
-        unsigned char* data = stbi_load(path.c_str(), &w, &h, &n, 4);
-        if (!data) return false;
-        rgba.assign(data, data + static_cast<size_t>(w) * h * 4);
-        stbi_image_free(data);
-        return true;
-    }
-    const unsigned char* At(int x, int y) const { return &rgba[(static_cast<size_t>(y) * w + x) * 4]; }
+struct Shot : ScreenImage {
     // Pixels of the shell font's colour (0x00c0ff) in a box.
     int FontPixels(int x1, int y1, int x2, int y2) const {
         int n = 0;
