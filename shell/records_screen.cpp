@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "framework/draw2d.h"
+#include "framework/graphics_device.h"
 #include "framework/text_draw.h"
 #include "game/asset_tables.h"
 #include "game/controls.h"
@@ -102,7 +103,9 @@ void DrawRecordsScreen() {
     const bool coursePage = IsCoursePage(menuCursor);
     DrawMenuBar(0, coursePage ? kCourseBarRight : kShortBarRight);
     // Up/Down marks in the first quarter of every two seconds, Left/Right marks in the third.
+    // The marks are flat shapes of either winding: no culling for them.
     const uint32_t blink = MenuClockMs() % 2000;
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     if (blink < 500) {
         DrawTriangleUp(112, 244, 4, kArrowColour);
         DrawTriangleDown(112, 252, 4, kArrowColour);
@@ -110,6 +113,7 @@ void DrawRecordsScreen() {
         DrawTriangleRight(116, 248, 4, kArrowColour);
         DrawTriangleLeft(108, 248, 4, kArrowColour);
     }
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
     const char* const exitRow = "Exit ";
     DrawMenuTexts("Records ", coursePage ? nullptr : &exitRow, coursePage ? 0 : 1);
     RecordsLine lines[kRecordsMaxLines];
