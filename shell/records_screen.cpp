@@ -19,8 +19,7 @@
 namespace {
 constexpr int kLastCourse = CourseCount;
 constexpr int kCoursesBeforeSecrets = 10;
-constexpr uint32_t kBarColour = 0x800080ffu;
-constexpr uint32_t kArrowColour = 0xff00c0ffu;
+constexpr uint32_t kArrowColour = 0xff00c0ffu;  // the shell font's colour, as Course Select's marks
 constexpr int kCourseBarRight = 488;
 constexpr int kShortBarRight = 168;
 
@@ -35,6 +34,7 @@ bool CourseListed(int course) {
     return course < kFirstSecretCourse ? course <= coursesOpen : secretFound[course - kFirstSecretCourse];
 }
 
+// One more line of a page, printf-formatted (cut to the line's size, never past it).
 void Add(RecordsLine lines[], int& n, int x, int y, const char* format, ...) __attribute__((format(printf, 5, 6)));
 void Add(RecordsLine lines[], int& n, int x, int y, const char* format, ...) {
     if (n >= kRecordsMaxLines) return;

@@ -3,15 +3,18 @@
 // option, BGM Type's music systems and sounds, and the pad table's assignments and swaps.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "framework/application.h"
+#include "framework/graphics_device.h"
 #include "framework/kbgm.h"
 #include "framework/music.h"
 #include "game/asset_tables.h"
+#include "game/save_file.h"
 #include "game/pad_config.h"
 #include "game/scene_flow.h"
 #include "game/settings.h"
@@ -19,6 +22,9 @@
 #include "shell/option_screen.h"
 #include "shell/pad_config_screen.h"
 #include "shell/title_scene.h"
+#include "tests/support/in_process_game.h"
+#include "tests/support/run_game.h"
+#include "tests/support/save_state.h"
 #include "tests/support/scripted_session.h"
 
 namespace {
@@ -280,3 +286,53 @@ TEST(PadConfigScreen, EntriesStayDifferentAfterRandomPresses) {
 }
 
 }  // namespace
+
+// BGM Type 0 silences the race too: the engine, the drift, the hits, course 1's waves and course
+// 5's thunder, and the music. The same races under BGM Type 1 are heard, so the listening works.
+struct RaceListening {
+    int course;
+    int bgm;
+};
+
+// What a race let be heard, as bits (a child's exit code holds eight): the engine, course 1's
+// waves, course 5's thunder, the music, and any other sound.
+enum { kHeardEngine = 1, kHeardWaves = 2, kHeardThunder = 4, kHeardMusic = 8, kHeardOther = 16 };
+
+int SoundsHeardInARace(void* context) {
+    const RaceListening& listen = *static_cast<RaceListening*>(context);
+    const std::string dataHome = MakeTempDir();
+    setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
+    ResetSaveState();
+    bgmType = listen.bgm;
+    if (!WriteSaveFile()) return 100;
+    if (!StartGameInProcess(listen.course, 7, MakeTempDir() + "/debug.txt", "", dataHome)) return 101;
+    device->SetCooperativeLevelForTest(D3DERR_DEVICELOST);
+    int heard = 0;
+    while (frameNumber < 2400 && PumpMessages()) {
+        RunFrame();
+        for (int slot = 0; slot < kSoundCount; ++slot) {
+            if (!sounds[slot].IsPlaying()) continue;
+            heard |= slot == kSoundEngine ? kHeardEngine
+                     : slot == kSoundWave ? kHeardWaves
+                     : slot == kSoundThunder ? kHeardThunder
+                                             : kHeardOther;
+        }
+        if (IsMusicPlaying()) heard |= kHeardMusic;
+    }
+    if (bgmType != listen.bgm) heard = 102;
+    device->SetCooperativeLevelForTest(D3D_OK);
+    StopGameInProcess(true);
+    return heard;
+}
+
+int Heard(int course, int bgm) {
+    RaceListening listen{course, bgm};
+    return RunInChildProcess(SoundsHeardInARace, &listen);
+}
+
+TEST(BgmTypeZero, SilencesEveryRaceSoundAndTheMusic) {
+    EXPECT_EQ(Heard(1, 1) & (kHeardEngine | kHeardWaves | kHeardMusic), kHeardEngine | kHeardWaves | kHeardMusic);
+    EXPECT_EQ(Heard(5, 1) & (kHeardEngine | kHeardThunder | kHeardMusic), kHeardEngine | kHeardThunder | kHeardMusic);
+    EXPECT_EQ(Heard(1, 0), 0);
+    EXPECT_EQ(Heard(5, 0), 0);
+}
