@@ -10,6 +10,8 @@
 #include "shell/course_select.h"
 #include "shell/demonstration.h"
 #include "shell/menu_frame.h"
+#include "shell/option_screen.h"
+#include "shell/records_screen.h"
 #include "shell/save_screens.h"
 #include "shell/title_background.h"
 
@@ -31,6 +33,8 @@ void AcceptRow() {
             HoldIdleCounter();
             menuCursor = 0;
             if (row == kRowRace) frameProc = CourseSelectFrame;
+            if (row == kRowRecords) frameProc = RecordsFrame;
+            if (row == kRowOption) frameProc = OptionFrame;
             break;
         }
         case kRowSave:
