@@ -66,10 +66,11 @@ void DrawTriangleUp(int cx, int cy, int r, uint32_t color) {
     const float h = static_cast<float>(r) * std::sqrt(3.0f) / 2.0f;
     const float fx = static_cast<float>(cx), fy = static_cast<float>(cy);
     const float base = static_cast<float>(cy + r / 2);
+    // Wound clockwise on the screen, as the rectangles are, so the usual culling keeps it.
     const ScreenVertex v[3] = {
         {fx, fy - static_cast<float>(r), 0.0f, 1.0f, color},
-        {fx - h, base, 0.0f, 1.0f, color},
         {fx + h, base, 0.0f, 1.0f, color},
+        {fx - h, base, 0.0f, 1.0f, color},
     };
     DrawScreenTriangle(v);
 }
@@ -93,8 +94,8 @@ void DrawTriangleDown(int cx, int cy, int r, uint32_t color) {
     // Up's triangle mirrored top to bottom, its base corners swapped to keep the winding.
     const ScreenVertex v[3] = {
         {fx, fy + static_cast<float>(r), 0.0f, 1.0f, color},
-        {fx + h, base, 0.0f, 1.0f, color},
         {fx - h, base, 0.0f, 1.0f, color},
+        {fx + h, base, 0.0f, 1.0f, color},
     };
     DrawScreenTriangle(v);
 }

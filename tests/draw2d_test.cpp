@@ -117,6 +117,27 @@ TEST_F(Draw2D, TranslucentRectIsTheFadeTool) {
     EXPECT_NEAR(faded.g, 0x60 * 127 / 255, 2);
 }
 
+TEST_F(Draw2D, AllFourArrowsShowUnderTheUsualCulling) {
+    // The game culls counter-clockwise triangles; the menus draw their arrows with it on.
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    DrawTriangleUp(100, 100, 12, 0xFFFFFFFFu);
+    DrawTriangleDown(200, 100, 12, 0xFFFFFFFFu);
+    DrawTriangleLeft(300, 100, 12, 0xFFFFFFFFu);
+    DrawTriangleRight(400, 100, 12, 0xFFFFFFFFu);
+    Read();
+    for (int x : {100, 200, 300, 400}) EXPECT_TRUE(Lit(x, 100)) << x;
+    // Each points its own way: the tip's side is lit, the opposite side of the centre is not.
+    EXPECT_TRUE(Lit(100, 91));
+    EXPECT_FALSE(Lit(100, 111));
+    EXPECT_TRUE(Lit(200, 109));
+    EXPECT_FALSE(Lit(200, 89));
+    EXPECT_TRUE(Lit(291, 100));
+    EXPECT_FALSE(Lit(311, 100));
+    EXPECT_TRUE(Lit(409, 100));
+    EXPECT_FALSE(Lit(389, 100));
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+}
+
 TEST_F(Draw2D, TriangleUpWithAnOddRadiusHasItsBaseAtTheIntegerHalf) {
     // r = 21: apex at y 79, base at 100 + 21/2 = 110 (not 110.5), half-width 21 * sqrt(3) / 2.
     DrawTriangleUp(100, 100, 21, 0xFFFFFFFFu);
