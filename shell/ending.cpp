@@ -14,7 +14,6 @@
 #include "game/data_dir.h"
 #include "game/progress.h"
 #include "game/scene_flow.h"
-#include "game/settings.h"
 #include "game/tunes.h"
 #include "race/vehicle.h"
 #include "shell/scene_lights.h"
@@ -46,7 +45,7 @@ constexpr float kSkyYaw = kPi / 2.0f;
 // --- the car's drive ----------------------------------------------------------------------------
 constexpr float kSpeed = 3.0f;           // units a frame along +z
 constexpr float kWeave = 70.0f;          // how far the path swings left and right
-constexpr float kWeaveLength = 520.0f;   // and how long its swings are (x radians of s)
+constexpr float kWeaveLength = 520.0f;   // units of the drive to one radian of the swing
 constexpr float kBodyHeight = 6.0f;      // the body's origin above the sand
 constexpr float kRollPerCurve = 180.0f;  // the body leans into the bends
 constexpr float kSteerShown = 0.22f;     // the front tyres' turn at the sharpest point
@@ -173,7 +172,8 @@ float CameraPath(float t, int field) {
         const float h = b.t - a.t, s = (t - a.t) / h;
         float m0 = 0.0f, m1 = 0.0f;
         if (i > 0) m0 = (p1 - CameraKeyValue(kCameraKeys[i - 1], field)) / (b.t - kCameraKeys[i - 1].t);
-        if (i + 2 < kCameraKeyCount) m1 = (CameraKeyValue(kCameraKeys[i + 2], field) - p0) / (kCameraKeys[i + 2].t - a.t);
+        if (i + 2 < kCameraKeyCount)
+            m1 = (CameraKeyValue(kCameraKeys[i + 2], field) - p0) / (kCameraKeys[i + 2].t - a.t);
         const float s2 = s * s, s3 = s2 * s;
         return (2 * s3 - 3 * s2 + 1) * p0 + (s3 - 2 * s2 + s) * h * m0 + (-2 * s3 + 3 * s2) * p1 +
                (s3 - s2) * h * m1;
@@ -214,7 +214,9 @@ void DrawSand(const D3DXVECTOR3& eye) {
         for (int j = 0; j < kGroundCells; ++j) {
             const float xa = x0 + i * kGroundCell, xb = xa + kGroundCell;
             const float za = z0 + j * kGroundCell, zb = za + kGroundCell;
-            auto at = [&](float x, float z) { return TexturedVertex{x, 0.0f, z, kSandColour, x / kSandTile, -z / kSandTile}; };
+            auto at = [&](float x, float z) {
+                return TexturedVertex{x, 0.0f, z, kSandColour, x / kSandTile, -z / kSandTile};
+            };
             // Clockwise seen from above, as the culling wants a face turned up.
             v[n++] = at(xa, za);
             v[n++] = at(xa, zb);
@@ -271,7 +273,8 @@ void DrawEmbers(const Ember* embers, int count) {
     for (int i = 0; i < count; ++i) {
         const Ember& e = embers[i];
         const D3DXVECTOR3 r = right * (e.size * 0.5f), u = up * (e.size * 0.5f);
-        const D3DXVECTOR3 a = e.position - r - u, b = e.position + r - u, c = e.position - r + u, d = e.position + r + u;
+        const D3DXVECTOR3 a = e.position - r - u, b = e.position + r - u;
+        const D3DXVECTOR3 c = e.position - r + u, d = e.position + r + u;
         v[n++] = {a.x, a.y, a.z, e.colour, 0.0f, 1.0f};
         v[n++] = {c.x, c.y, c.z, e.colour, 0.0f, 0.0f};
         v[n++] = {d.x, d.y, d.z, e.colour, 1.0f, 0.0f};
@@ -401,7 +404,8 @@ int EndingEmbersAt(int t, Ember* out) {
             const uint32_t rgb = life < 0.35f ? BlendColour(0xfff0b0u, 0xffa040u, life / 0.35f)
                                               : BlendColour(0xffa040u, 0xc04070u, (life - 0.35f) / 0.65f);
             const float twinkle = 0.7f + 0.3f * std::sin(age * 0.6f + 6.2831853f * EmberRandom(n, 1));
-            const float fade = kEmberBrightness * (1.0f - life) * (1.0f - life) * twinkle * (age < 4.0f ? age / 4.0f : 1.0f);
+            const float kindle = age < 4.0f ? age / 4.0f : 1.0f;
+            const float fade = kEmberBrightness * (1.0f - life) * (1.0f - life) * twinkle * kindle;
             e.colour = (static_cast<uint32_t>(255.0f * fade) << 24) | rgb;
         }
     }

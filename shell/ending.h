@@ -1,8 +1,8 @@
 // The ending, after course 10 is won: KORVAN drives across the desert at sunset toward the setting
-// sun, leaving a trail of glowing embers, while the camera comes round from its nose to behind it
-// and falls back until the car is a small shape against the sun. A black band rises from the
-// bottom and three lines are written out in it. Then the vehicle gallery. The first time through
-// (courses open 10) nothing skips it; afterwards a skip key jumps to its fade-out.
+// sun, leaving a wake of glowing embers, while the camera comes round from its nose to behind it
+// and falls back until the car, boosting away, is a small shape against the sun. A black band rises
+// from the bottom and three lines are written out in it. Then the vehicle gallery. The first time
+// through (courses open 10) nothing skips it; afterwards a skip key jumps to its fade-out.
 #pragma once
 #include <cstdint>
 

@@ -46,8 +46,8 @@ constexpr float kFogStart = 60.0f, kFogEnd = 330.0f;
 // over a red glow, the heartbeat's colour.
 constexpr float kKeyR = 0.30f, kKeyG = 0.34f, kKeyB = 0.48f;
 const D3DXVECTOR3 kKeyDirection(0.35f, -0.8f, 0.45f);
-const D3DXVECTOR3 kRimDirection(-0.3f, 0.8f, 0.5f);
-constexpr float kRimR = 0.85f, kRimG = 0.12f, kRimB = 0.08f;
+const D3DXVECTOR3 kGlowDirection(-0.3f, 0.8f, 0.5f);
+constexpr float kGlowR = 0.85f, kGlowG = 0.12f, kGlowB = 0.08f;
 
 // What the step leaves for drawing.
 struct StoryView {
@@ -136,7 +136,7 @@ void StorySetUp() {
     SetCourseFog(kFogColour, kFogStart, kFogEnd);
     device->SetRenderState(D3DRS_AMBIENT, 0xff000000u);
     SetKeyLight(KeyLight(0.0f));
-    SetSecondLight(DirectionalLight(kRimDirection, kRimR, kRimG, kRimB));
+    SetSecondLight(DirectionalLight(kGlowDirection, kGlowR, kGlowG, kGlowB));
 }
 
 void StoryFrame() {

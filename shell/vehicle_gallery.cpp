@@ -86,7 +86,9 @@ float ReachOf(int k) {
     return kGalleryVehicles[k].reach;
 }
 
-VehicleParts PartsOf(const GalleryVehicle& v) { return v.slot < 0 ? PlayerVehicleParts() : OpponentVehicleParts(v.slot); }
+VehicleParts PartsOf(const GalleryVehicle& v) {
+    return v.slot < 0 ? PlayerVehicleParts() : OpponentVehicleParts(v.slot);
+}
 
 // The pool of light under a car: a disc laid flat on the ground, brightest in the middle.
 void DrawPool(float x) {
