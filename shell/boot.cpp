@@ -26,6 +26,7 @@
 #include "game/progress.h"
 #include "game/save_file.h"
 #include "shell/course_clear.h"
+#include "shell/ending.h"
 #include "shell/title_background.h"
 #include "shell/title_scene.h"
 #include "game/scene_flow.h"
@@ -133,6 +134,8 @@ void GameBoot() {
     raceExits.titleSetUp = TitleSetUp;
     raceExits.titleFrame = TitleFrame;
     raceExits.courseClearFrame = CourseClearFrame;
+    // Course 10 won: the ending, the vehicle gallery and the staff roll.
+    courseTenEnding = StartEnding;
 
     // 19. The logo; or, with --course, straight into that course's countdown.
     frameCount = 0;

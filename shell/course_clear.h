@@ -5,6 +5,6 @@
 #pragma once
 
 void CourseClearFrame();
-// Where the progression goes after a course: the ending after course 10. Until the ending exists
-// it is the title.
+// Where the progression goes after course 10: the ending, which the boot installs here. Left
+// unset, the title.
 extern void (*courseTenEnding)();

@@ -11,6 +11,7 @@
 #include "race/race_scenes.h"
 #include "race/race_state.h"
 #include "race/race_world.h"
+#include "shell/story.h"
 #include "shell/title_scene.h"
 
 namespace {
@@ -71,6 +72,11 @@ void DemonstrationFrame() {
 }
 
 void StartAttractSequence() {
+    // The prologue lights the body with two lights; a board with one goes straight to the drive.
+    if (maxActiveLights >= 2) {
+        StartStory();
+        return;
+    }
     DemonstrationSetUp();
     frameProc = DemonstrationFrame;
 }

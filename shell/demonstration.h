@@ -9,5 +9,5 @@ void DemonstrationSetUp();
 void DemonstrationFrame();
 
 // What follows the logo and the title's idle time: the story prologue on boards with at least two
-// active lights once it exists, else the demonstration (each with its set-up).
+// active lights, else the demonstration (each with its set-up).
 void StartAttractSequence();

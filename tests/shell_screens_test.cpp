@@ -23,7 +23,10 @@
 
 namespace {
 
-constexpr int kTitleStart = 1801;  // the title's first frame after the logo and the demonstration
+// The title's first frame after the logo (601 frames), the story prologue (1960) and the
+// demonstration (1200).
+constexpr int kDemonstrationStart = 601 + 1960;
+constexpr int kTitleStart = kDemonstrationStart + 1200;
 
 struct Shot : ScreenImage {
     // Pixels of the shell font's colour (0x00c0ff) in a box.
@@ -88,11 +91,11 @@ TEST(ShellScreens, TitleMenusDemonstrationAndQuitting) {
     const std::string dir = ScreensDir();
     struct Named { int frame; std::string name; };
     const std::vector<Named> shots = {
-        {1000, "demonstration"},     {t + 100, "title-0100"},   {t + 300, "title-0300"},
+        {kDemonstrationStart + 400, "demonstration"}, {t + 100, "title-0100"}, {t + 300, "title-0300"},
         {t + 450, "title-0450"},     {t + 700, "title-0700"},   {t + 765, "save-success"},
         {t + 800, "load"},           {t + 860, "course-select"}, {t + 891, "quitting"},
     };
-    std::vector<std::string> args = {"--headless", "--unpaced", "--seed", "4", "--input", input, "--frames", "4000"};
+    std::vector<std::string> args = {"--headless", "--unpaced", "--seed", "4", "--input", input, "--frames", "6000"};
     for (const Named& s : shots) {
         args.push_back("--shot");
         args.push_back(std::to_string(s.frame) + ":" + dir + "/" + s.name + ".png");

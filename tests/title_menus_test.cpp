@@ -1,6 +1,7 @@
 // The game's start as a player meets it, run in the test process with scripted keys and the device
-// lost (the scenes' rules alone, frames in microseconds): the logo, the demonstration, the title
-// with its idle timer, Course Select's cursor and its hand-over to the race.
+// lost (the scenes' rules alone, frames in microseconds): the logo, the story prologue (on a board
+// with two lights) and the demonstration, the title with its idle timer, Course Select's cursor and
+// its hand-over to the race.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -18,15 +19,22 @@
 #include "shell/course_select.h"
 #include "shell/demonstration.h"
 #include "shell/logo_scene.h"
+#include "shell/story.h"
 #include "shell/title_scene.h"
 #include "tests/support/in_process_game.h"
 #include "tests/support/run_game.h"
 
 namespace {
 
-// The logo's frames 0 to 600 (the last hands over) and the demonstration's 1200: the title's first
-// frame is this game frame.
-constexpr uint32_t kTitleStart = 1801;
+// The logo's frames 0 to 600 (the last hands over), the story prologue's 1960 and the
+// demonstration's 1200: the title's first frame is this game frame. A board with one light skips
+// the prologue.
+constexpr uint32_t kStoryStart = 601;
+constexpr uint32_t kDemonstrationStart = kStoryStart + 1960;
+constexpr uint32_t kTitleStart = kDemonstrationStart + 1200;
+constexpr uint32_t kOneLightTitleStart = 1801;
+
+void OneLight() { maxActiveLights = 1; }
 
 std::string WriteKeys(const std::string& text) {
     const std::string path = MakeTempDir() + "/keys.txt";
@@ -70,17 +78,47 @@ int RunGameAfter(const std::string& keys, uint32_t until, int (*check)(), void (
     return RunInChildProcess(RunSession, &s);
 }
 
-TEST(GameStart, LogoThenDemonstrationThenTheTitle) {
+TEST(GameStart, LogoThenStoryThenDemonstrationThenTheTitle) {
     EXPECT_EQ(RunGameAfter("", 599, [] { return frameProc == LogoFrame ? 0 : 1; }), 0);
-    EXPECT_EQ(RunGameAfter("", 601, [] { return frameProc == DemonstrationFrame ? 0 : 1; }), 0);
+    EXPECT_EQ(RunGameAfter("", kStoryStart, [] { return frameProc == StoryFrame && frameCount == 0 ? 0 : 1; }), 0);
+    EXPECT_EQ(RunGameAfter("", kDemonstrationStart - 1, [] { return frameProc == StoryFrame ? 0 : 1; }), 0);
+    EXPECT_EQ(RunGameAfter("", kDemonstrationStart, [] { return frameProc == DemonstrationFrame ? 0 : 1; }), 0);
     EXPECT_EQ(RunGameAfter("", kTitleStart + 1, [] { return frameProc == TitleFrame && frameCount == 1 ? 0 : 1; }), 0);
 }
 
+TEST(GameStart, AOneLightBoardNeverShowsTheStory) {
+    EXPECT_EQ(RunGameAfter("", 601, [] { return frameProc == DemonstrationFrame ? 0 : 1; }, OneLight), 0);
+    EXPECT_EQ(RunGameAfter(
+                  "", kOneLightTitleStart + 1, [] { return frameProc == TitleFrame && frameCount == 1 ? 0 : 1; },
+                  OneLight),
+              0);
+    // The idle title leads to the demonstration too.
+    EXPECT_EQ(RunGameAfter("", kOneLightTitleStart + 1801, [] { return frameProc == DemonstrationFrame ? 0 : 1; },
+                           OneLight),
+              0);
+}
+
+TEST(GameStart, AnySkipKeyInTheStoryLeadsToTheTitle) {
+    // Frame 100 of the prologue, by the keyboard and by the pad's Pause / Skip button.
+    for (const char* key : {"Z", "S", "Q", "PAD0:9"}) {
+        const std::string keys = Press(kStoryStart + 100, key);
+        EXPECT_EQ(RunGameAfter(keys, kStoryStart + 100, [] { return frameProc == StoryFrame ? 0 : 1; }), 0) << key;
+        EXPECT_EQ(RunGameAfter(keys, kStoryStart + 101,
+                               [] { return frameProc == TitleFrame && frameCount == 0 && menuCursor == 0 ? 0 : 1; }),
+                  0)
+            << key;
+    }
+    // A key that is not a skip key does nothing.
+    EXPECT_EQ(RunGameAfter(Press(kStoryStart + 100, "DOWN"), kStoryStart + 101,
+                           [] { return frameProc == StoryFrame ? 0 : 1; }),
+              0);
+}
+
 TEST(GameStart, AKeyInTheDemonstrationJumpsToItsFadeOut) {
-    // The demonstration's frame 100 is game frame 700: it jumps to 950, ending 250 frames later.
-    const std::string keys = Press(700, "X");
-    EXPECT_EQ(RunGameAfter(keys, 702, [] { return frameCount == 952 ? 0 : 1; }), 0);
-    EXPECT_EQ(RunGameAfter(keys, 951, [] { return frameProc == TitleFrame ? 0 : 1; }), 0);
+    // The demonstration's frame 100: it jumps to 950, ending 250 frames later.
+    const std::string keys = Press(kDemonstrationStart + 100, "X");
+    EXPECT_EQ(RunGameAfter(keys, kDemonstrationStart + 102, [] { return frameCount == 952 ? 0 : 1; }), 0);
+    EXPECT_EQ(RunGameAfter(keys, kDemonstrationStart + 350, [] { return frameProc == TitleFrame ? 0 : 1; }), 0);
 }
 
 TEST(GameStart, FirstStartGoesFromRashIntoRacesStraightToCourse1) {
@@ -95,14 +133,14 @@ TEST(GameStart, FirstStartGoesFromRashIntoRacesStraightToCourse1) {
 
 TEST(GameStart, TheIdleTitleStartsTheAttractSequenceAfter1800Frames) {
     EXPECT_EQ(RunGameAfter("", kTitleStart + 1800, [] { return frameProc == TitleFrame ? 0 : 1; }), 0);
-    EXPECT_EQ(RunGameAfter("", kTitleStart + 1801, [] { return frameProc == DemonstrationFrame ? 0 : 1; }), 0);
+    EXPECT_EQ(RunGameAfter("", kTitleStart + 1801, [] { return frameProc == StoryFrame ? 0 : 1; }), 0);
 }
 
 TEST(GameStart, AKeyAtFrame1000PutsTheAttractSequence1260FramesLater) {
     const std::string keys = Press(kTitleStart + 1000, "DOWN");
     EXPECT_EQ(RunGameAfter(keys, kTitleStart + 1001, [] { return menuCursor == 1 && frameCount == 541 ? 0 : 1; }), 0);
     EXPECT_EQ(RunGameAfter(keys, kTitleStart + 1000 + 1260, [] { return frameProc == TitleFrame ? 0 : 1; }), 0);
-    EXPECT_EQ(RunGameAfter(keys, kTitleStart + 1000 + 1261, [] { return frameProc == DemonstrationFrame ? 0 : 1; }), 0);
+    EXPECT_EQ(RunGameAfter(keys, kTitleStart + 1000 + 1261, [] { return frameProc == StoryFrame ? 0 : 1; }), 0);
 }
 
 TEST(GameStart, FromFrame1750TheTitleIgnoresEveryKey) {
@@ -111,7 +149,7 @@ TEST(GameStart, FromFrame1750TheTitleIgnoresEveryKey) {
     EXPECT_EQ(RunGameAfter(keys, kTitleStart + 1780,
                            [] { return menuCursor == 0 && frameProc == TitleFrame && frameCount == 1780 ? 0 : 1; }),
               0);
-    EXPECT_EQ(RunGameAfter(keys, kTitleStart + 1801, [] { return frameProc == DemonstrationFrame ? 0 : 1; }), 0);
+    EXPECT_EQ(RunGameAfter(keys, kTitleStart + 1801, [] { return frameProc == StoryFrame ? 0 : 1; }), 0);
 }
 
 TEST(GameStart, GoingBackFromCourseSelectKeepsTheIdleTimerRunning) {
@@ -201,9 +239,9 @@ TEST(FailedRace, OutOfRankLeadsToTheTitle) {
     EXPECT_EQ(RunInChildProcess(FailedRaceLeadsToTheTitle, &how), 0);
 }
 
-// The real game from start-up: the logo, the demonstration, the title, Course Select (one course
-// open: straight on), course 1's intro and race, quit from the pause menu, back at the title, and
-// "Quit ": exit code 0, and every asset the game loaded released before it ended.
+// The real game from start-up: the logo, the story prologue, the demonstration, the title, Course
+// Select (one course open: straight on), course 1's intro and race, quit from the pause menu, back
+// at the title, and "Quit ": exit code 0, and every asset the game loaded released before it ended.
 TEST(GameSession, FromStartUpThroughARaceQuitAndBackToQuit) {
     const int t = kTitleStart;
     const std::string keys = Press(t + 10, "Z") +                                 // Rash Into Races
