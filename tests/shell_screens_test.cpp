@@ -19,14 +19,15 @@
 #include "game/settings.h"
 #include "tests/support/screen_image.h"
 #include "tests/support/run_game.h"
+#include "tests/support/scripted_session.h"
 #include "tests/support/save_state.h"
 
 namespace {
 
 // The title's first frame after the logo (601 frames), the story prologue (1960) and the
 // demonstration (1200).
-constexpr int kDemonstrationStart = 601 + 1960;
-constexpr int kTitleStart = kDemonstrationStart + 1200;
+constexpr int kDemonstrationStart = kDemonstrationFirstFrame;
+constexpr int kTitleStart = kTitleFirstFrame;
 
 struct Shot : ScreenImage {
     // Pixels of the shell font's colour (0x00c0ff) in a box.

@@ -23,15 +23,16 @@
 #include "shell/title_scene.h"
 #include "tests/support/in_process_game.h"
 #include "tests/support/run_game.h"
+#include "tests/support/scripted_session.h"
 
 namespace {
 
 // The logo's frames 0 to 600 (the last hands over), the story prologue's 1960 and the
 // demonstration's 1200: the title's first frame is this game frame. A board with one light skips
 // the prologue.
-constexpr uint32_t kStoryStart = 601;
-constexpr uint32_t kDemonstrationStart = kStoryStart + 1960;
-constexpr uint32_t kTitleStart = kDemonstrationStart + 1200;
+constexpr uint32_t kStoryStart = kStoryFirstFrame;
+constexpr uint32_t kDemonstrationStart = kDemonstrationFirstFrame;
+constexpr uint32_t kTitleStart = kTitleFirstFrame;
 constexpr uint32_t kOneLightTitleStart = 1801;
 
 void OneLight() { maxActiveLights = 1; }

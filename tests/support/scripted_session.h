@@ -6,8 +6,12 @@
 #include <string>
 #include <vector>
 
-// The game frame of the title's first frame in a fresh run (after the logo and the demonstration).
-constexpr uint32_t kTitleFirstFrame = 1801;
+// The first game frames of the attract sequence's scenes in a fresh run on a board with two lights:
+// the logo's frames 0 to 600 (the last hands over), the story prologue's 1960, the demonstration's
+// 1200, then the title.
+constexpr uint32_t kStoryFirstFrame = 601;
+constexpr uint32_t kDemonstrationFirstFrame = kStoryFirstFrame + 1960;
+constexpr uint32_t kTitleFirstFrame = kDemonstrationFirstFrame + 1200;
 
 // A key or pad input ("Z", "DOWN", "PAD0:8") down on the game frame and up on the next.
 std::string PressAt(uint32_t frame, const char* key);
