@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -12,7 +13,6 @@
 #include "platform/log_sink.h"
 #include "platform/user_dirs.h"
 #include "tests/support/run_game.h"
-#include "tests/support/save_state.h"
 
 namespace {
 
@@ -22,6 +22,15 @@ void CaptureLog(const char* text) { platformLog += text; }
 bool IsFolder(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string ReadBytes(const std::string& path) { return ReadFile(path); }
+
+bool WriteBytes(const std::string& path, const std::string& bytes) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && written;
 }
 
 bool Exists(const std::string& path) {
