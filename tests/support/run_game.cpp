@@ -41,7 +41,10 @@ GameRun RunGame(const std::vector<std::string>& args, const std::string& lockDir
         std::string cp = "cp " + Quote(BuildDir() + "/korvan") + " " + Quote(dir + "/korvan");
         if (std::system(cp.c_str()) != 0) std::fprintf(stderr, "cannot copy the game to %s\n", dir.c_str());
     }
+    // Every debug line on the terminal too, for the tests that read them there (a test sets
+    // KORVAN_VERBOSE=0 to see what a player's terminal shows).
     std::string cmd = "cd " + Quote(dir) + " && XDG_RUNTIME_DIR=" + Quote(lock) +
+                      " KORVAN_VERBOSE=${KORVAN_VERBOSE-1}" +
                       " SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy timeout " + std::to_string(timeoutSec) +
                       " ./korvan";
     for (const std::string& a : args) cmd += " " + Quote(a);
