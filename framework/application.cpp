@@ -108,7 +108,8 @@ bool InitApplication() {
     // 1-2. One game at a time: an exclusive lock stands in for the named mutex.
     Log("多重起動を禁止します.\n");
     if (!SysAcquireInstanceLock("ztk mutex")) {
-        ShowMessage("このプログラムは既に起動しています.\n");
+        // The desktop's message box may have no Japanese glyphs: the English line says it too.
+        ShowMessage("このプログラムは既に起動しています.\nKORVAN -Outer Bounds- is already running.\n");
         return false;
     }
     lockHeld = true;
