@@ -1,11 +1,14 @@
 // The audio stream as the desktop asks of it: paused as a whole while the game is in the
-// background and going on from the same place, effect and music volumes, and a sound device that
-// goes away (headphones pulled out) opened again for the music as well as for the effects.
+// background and going on from the same place, effect and music volumes, a sound device that
+// goes away (headphones pulled out) opened again for the music as well as for the effects, and
+// SoundFonts found in the usual folders.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,6 +16,8 @@
 #include "framework/application.h"
 #include "platform/audio.h"
 #include "platform/bgm.h"
+#include "platform/midi.h"
+#include "tests/support/run_game.h"
 
 namespace {
 
@@ -119,4 +124,34 @@ TEST_F(AudioStreamTest, TheGameInTheBackgroundPausesTheSound) {
     SetApplicationActive(true);
     EXPECT_EQ(appActive, 1);
     EXPECT_FALSE(AudioPaused());
+}
+
+// SoundFonts are looked for where Linux keeps them: the user's and the system's data folders.
+TEST(SoundFontSearch, TheUsualFoldersInOrderTheNamedOneFirst) {
+    const std::string user = MakeTempDir(), system = MakeTempDir(), forced = MakeTempDir() + "/mine.sf2";
+    auto touch = [](const std::string& path) {
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        std::ofstream(path) << "x";
+    };
+    touch(user + "/soundfonts/Zebra.sf2");
+    touch(user + "/soundfonts/notes.txt");
+    touch(system + "/sounds/sf2/FluidR3_GM.sf2");
+    touch(system + "/sounds/sf3/Alpha.SF3");
+    touch(user + "/sounds/sf2/TimGM6mb.sf2");
+    touch(forced);
+    setenv("XDG_DATA_HOME", user.c_str(), 1);
+    setenv("XDG_DATA_DIRS", (system + ":relative/ignored").c_str(), 1);
+    setenv("KORVAN_SOUNDFONT", forced.c_str(), 1);
+    std::vector<std::string> found = MidiSoundFontCandidates();
+    unsetenv("XDG_DATA_HOME");
+    unsetenv("XDG_DATA_DIRS");
+    unsetenv("KORVAN_SOUNDFONT");
+    // FluidSynth's own default may exist on this machine: it comes after the known names.
+    std::vector<std::string> ours;
+    for (const std::string& f : found) {
+        if (f.rfind(user, 0) == 0 || f.rfind(system, 0) == 0 || f == forced) ours.push_back(f);
+    }
+    EXPECT_EQ(ours, (std::vector<std::string>{forced, user + "/sounds/sf2/TimGM6mb.sf2",
+                                              system + "/sounds/sf2/FluidR3_GM.sf2", user + "/soundfonts/Zebra.sf2",
+                                              system + "/sounds/sf3/Alpha.SF3"}));
 }
