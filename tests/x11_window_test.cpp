@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -161,6 +162,7 @@ class X11Window : public ::testing::Test {
 protected:
     std::string display, dir, shots;
     pid_t xvfb = -1, wm = -1, game = -1, other = -1;
+    int displayPipe = -1;
     std::string window;
 
     void SetUp() override {
@@ -181,15 +183,20 @@ protected:
         if (xvfb == 0) {
             close(fds[0]);
             const std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                   static_cast<char*>(nullptr));
+            // -noreset: the server stays as it is when its last client goes (a reset would write the
+            // display number again and restart the screen under the test).
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-noreset", "-screen", "0", "1280x1024x24", "-nolisten",
+                   "tcp", static_cast<char*>(nullptr));
             _exit(127);
         }
         close(fds[1]);
         char number[32] = {};
-        ssize_t got = 0;
-        for (int i = 0; i < 100 && got <= 0; ++i) got = read(fds[0], number, sizeof(number) - 1);
-        close(fds[0]);
+        ssize_t got = -1;
+        while (got < 0) {
+            got = read(fds[0], number, sizeof(number) - 1);
+            if (got < 0 && errno != EINTR) break;
+        }
+        displayPipe = fds[0];  // kept open while the server runs
         ASSERT_GT(got, 0) << "Xvfb did not start";
         display = ":" + std::string(number, std::strcspn(number, "\n"));
         setenv("DISPLAY", display.c_str(), 1);
@@ -203,6 +210,7 @@ protected:
         Stop(other);
         Stop(wm);
         Stop(xvfb);
+        if (displayPipe >= 0) close(displayPipe);
         unsetenv("DISPLAY");
     }
 
