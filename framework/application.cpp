@@ -11,6 +11,10 @@
 #include "framework/music.h"
 #include "framework/sound.h"
 #include "framework/switches.h"
+#include "platform/audio.h"
+#include "platform/builtin_resources.h"
+#include "platform/frame_fit.h"
+#include "platform/input.h"
 #include "platform/system.h"
 #include "platform/text.h"
 
@@ -23,11 +27,43 @@ uint32_t frameNumber = 0;
 int appExitCode = 0;
 
 namespace {
+const char* const kDisplayWords[] = {"window", "fullscreen", nullptr};
+const char* const kScalingWords[] = {"sharp", "smooth", nullptr};
+}  // namespace
+ConfigSetting displayMode{"display.mode", kDisplayWords, kDisplayFullScreen,
+                          "the game in a window or over the whole screen; Alt+Enter or F11 switches in play"};
+ConfigSetting displayScaling{"display.scaling", kScalingWords, kScalingSharp,
+                             "how the 640 x 480 picture is enlarged: sharp keeps square pixels (whole steps, "
+                             "2x, 3x, where they fit), smooth fills the window's height or width, filtered"};
+
+namespace {
 bool lockHeld = false;
 bool systemStarted = false;
 bool windowCreated = false;
 bool quitRequested = false;
 }  // namespace
+
+void SetApplicationActive(bool active) {
+    appActive = active ? 1 : 0;
+    // The frames stop by themselves; the sound would play on, a looping engine note included.
+    AudioSetPaused(!active);
+    Log(active ? "<アクティブ>\n" : "<非アクティブ>\n");
+}
+
+bool ToggleFullScreen() {
+    if (SysHeadless()) return false;
+    const bool toFull = windowed != 0;
+    if (!SysWindowFullscreen(toFull)) {
+        LogWarning("display: the window system refused %s\n", toFull ? "full screen" : "the window");
+        return false;
+    }
+    windowed = toFull ? 0 : 1;
+    InputShowCursor(windowed != 0);
+    Log("display: %s\n", toFull ? "full screen" : "window");
+    displayMode.value = toFull ? kDisplayFullScreen : kDisplayWindow;
+    SaveConfigFile();
+    return true;
+}
 
 void HandleWindowEvent(int event, int a, int b) {
     switch (static_cast<SysEvent>(event)) {
@@ -35,15 +71,21 @@ void HandleWindowEvent(int event, int a, int b) {
             quitRequested = true;
             break;
         case SysEvent::kActivate:
-            appActive = 1;
-            Log("<アクティブ>\n");
+            SetApplicationActive(true);
             break;
         case SysEvent::kDeactivate:
             // Headless runs have no focus to lose; the game keeps running there.
             if (SysHeadless()) break;
-            appActive = 0;
-            Log("<非アクティブ>\n");
+            SetApplicationActive(false);
             break;
+        case SysEvent::kKeyDown: {
+            // Alt+Enter and F11 switch full screen, as players expect of a game on any desktop.
+            if (b & kSysKeyRepeat) break;
+            const int code = InputScanCodeFromSdl(a);
+            const bool altEnter = (b & kSysKeyAlt) && (code == DIK_RETURN || code == DIK_NUMPADENTER);
+            if (code == DIK_F11 || altEnter) ToggleFullScreen();
+            break;
+        }
         case SysEvent::kResize:
             if (!windowed) break;  // full screen keeps its size
             clientWidth = a;
@@ -62,25 +104,32 @@ static void OnSysEvent(SysEvent event, int a, int b) { HandleWindowEvent(static_
 
 bool InitApplication() {
     appExitCode = 0;
+    SysSetHeadless(programOptions.headless);
     // 1-2. One game at a time: an exclusive lock stands in for the named mutex.
     Log("多重起動を禁止します.\n");
     if (!SysAcquireInstanceLock("ztk mutex")) {
-        ShowMessage("このプログラムは既に起動しています.\n");
+        // The desktop's message box may have no Japanese glyphs: the English line says it too.
+        ShowMessage("このプログラムは既に起動しています.\nKORVAN -Outer Bounds- is already running.\n");
         return false;
     }
     lockHeld = true;
 
-    // 4. The debug stream.
+    // 4. The debug stream, then the player's settings (a first real start writes the file with
+    // every setting in it, for the player to find).
     InitDebugStream();
+    LoadConfigFile(!programOptions.headless);
+    SetFrameScaling(displayScaling.value == kScalingSmooth ? FrameScaling::kSmooth : FrameScaling::kSharp);
 
     // 5. The window.
     if (!SysInit(programOptions.headless)) {
-        Log("SDL could not start: no video driver\n");
+        LogWarning("SDL could not start: no video driver\n");
         return false;
     }
     systemStarted = true;
     if (!SysCreateWindow("KORVAN -Outer Bounds-", 640, 480)) return false;
     windowCreated = true;
+    // Icon resource 101, the game's own, for the title bar and the task switcher.
+    if (const BuiltinResource* icon = FindBuiltinResource("IDI_ICON101")) SysSetWindowIcon(icon->data, icon->size);
     clientWidth = 640;
     clientHeight = 480;
     appActive = 1;
@@ -130,8 +179,10 @@ bool PumpMessages() {
 
 void RunFrame() {
     StatsBeginFrame();
-    // 1. Input first; a held quit key posts a close request, and the frame still completes.
+    // 1. Input first; a held quit key posts a close request, and the frame still completes. A
+    // sound device lost since the last frame is opened again for the music as well as the effects.
     UpdateInput();
+    AudioCheckDevice();
     // 2. The scene. A scene that replaces frameProc takes effect on the next frame.
     FrameProc scene = frameProc;
     if (scene) scene();

@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdint>
 
+#include "framework/config_file.h"
+
 using FrameProc = void (*)();
 
 // The current scene: called once per frame. A scene stores another routine here to change scene;
@@ -14,6 +16,14 @@ extern int clientWidth;    // client area in pixels, updated on resizing in wind
 extern int clientHeight;
 extern int windowed;       // set by the graphics device
 extern uint32_t frameNumber;  // frames run so far (the first frame is frame 0)
+
+// The player's window settings (korvan.cfg): "display.mode" (kDisplayWindow or kDisplayFullScreen;
+// the "-win" switch still opens a window for one run) and "display.scaling" (kScalingSharp or
+// kScalingSmooth, how the 640 x 480 frame is enlarged).
+enum { kDisplayWindow = 0, kDisplayFullScreen = 1 };
+enum { kScalingSharp = 0, kScalingSmooth = 1 };
+extern ConfigSetting displayMode;
+extern ConfigSetting displayScaling;
 
 // Start-up chain; false means the program ends, after FreeApplication, with appExitCode.
 bool InitApplication();
@@ -31,10 +41,18 @@ void CloseMainWindow();
 // A message box with the text and an OK button, then the whole input state is cleared.
 void ShowMessage(const char* text);
 void SetWindowTitle(const char* text);
+// Switches between the window and full screen (the desktop's own resolution, the frame scaled
+// into it), as Alt+Enter and F11 do, and remembers the choice in korvan.cfg. Nothing happens
+// headless. False when the window system refuses.
+bool ToggleFullScreen();
+// The application comes to the front (frames run, sound resumes) or goes to the background
+// (frames stop, music and effects pause where they are).
+void SetApplicationActive(bool active);
 // Blocks until the next window event (the loop's wait while the application is inactive).
 void WaitForMessage();
 
-// Window messages as the shell handles them (exposed for tests).
+// Window messages as the shell handles them (exposed for tests): the SysEvent in event, its two
+// values in a and b.
 void HandleWindowEvent(int event, int a, int b);
 
 // The game's three entry points, supplied by the shell.

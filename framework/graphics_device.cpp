@@ -120,7 +120,8 @@ static bool CreateDevice(int width, int height) {
     delete[] modes;
     Log("ウインドウ化 = ");
     if (choice.found) {
-        windowed = HasSwitch("-win") ? 1 : 0;
+        // "-win" opens a window for this run; otherwise the player's setting decides.
+        windowed = (HasSwitch("-win") || displayMode.value == kDisplayWindow) ? 1 : 0;
         Log(windowed ? "ON\n" : "OFF\n");
     } else {
         displayFormat = choice.format;

@@ -1,5 +1,7 @@
 #include "framework/input.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -9,6 +11,7 @@
 #include "framework/debug_log.h"
 #include "framework/switches.h"
 #include "platform/input_script.h"
+#include "platform/user_dirs.h"
 
 uint8_t keys[256];
 uint8_t prevKeys[256];
@@ -19,12 +22,26 @@ int padCount = 0;
 int padsEnabled = 0;
 MouseSnapshot mouse;
 MouseSnapshot prevMouse;
+ConfigSetting padDeadZone{"pad.dead_zone", kPadAxisThreshold, 50, 950,
+                          "how far the pad's stick must be pushed to count as a direction, in thousandths of its "
+                          "travel"};
 
 namespace {
 
 bool devicesOpen = false;
 bool joysticksAvailable = false;
 bool padLost[kMaxPads];
+
+// Layouts of unusual pads, in SDL's mapping format, from the player's config folder.
+void AddPlayerPadMappings() {
+    const std::string folder = UserDirectory(UserDir::kConfig, "korvan");
+    if (folder.empty()) return;
+    const std::string path = folder + "/gamecontrollerdb.txt";
+    if (access(path.c_str(), F_OK) != 0) return;
+    const int added = InputAddPadMappings(path.c_str());
+    if (added < 0) LogWarning("pad mappings: %s cannot be read\n", path.c_str());
+    else Log("pad mappings: %d from %s\n", added, path.c_str());
+}
 
 void ReportBadScript(const std::string& error) {
     Log("--input %s\n", error.c_str());
@@ -51,49 +68,56 @@ void UpdateMouse() {
     std::memcpy(mouse.buttons, reading.buttons, sizeof(mouse.buttons));
 }
 
+void LogPad(int slot, const char* what) {
+    Log("ジョイスティック[%d] = %s (%s)%s\n", slot, InputPadName(slot),
+        InputPadIsController(slot) ? "game controller" : "joystick", what);
+}
+
 void UpdatePads() {
     std::memcpy(prevPads, pads, sizeof(pads));
-    if (joysticksAvailable && padCount > 0) InputUpdatePads();
+    if (joysticksAvailable) InputUpdatePads();
     for (int slot = 0; slot < kMaxPads; ++slot) {
         uint8_t* record = pads[slot];
-        if (slot < padCount && joysticksAvailable) {
-            InputPadReading reading;
-            switch (InputPollPad(slot, reading)) {
-                case InputPadStatus::kLost:
-                    // An unplugged pad keeps last frame's values; the loss is logged once.
-                    if (!padLost[slot]) Log("ジョイスティック[%d]のアクセス権を失いました.\n", slot);
-                    padLost[slot] = true;
-                    break;
-                case InputPadStatus::kReopened:
-                    Log("ジョイスティック[%d]を再取得しました.\n", slot);
-                    padLost[slot] = false;
-                    PadBytesFromReading(reading, record);
-                    break;
-                case InputPadStatus::kRead:
-                    PadBytesFromReading(reading, record);
-                    break;
-                case InputPadStatus::kEmpty:
-                    std::memset(record, 0, kPadInputs);  // a slot without a device never reports input
-                    break;
-            }
-        } else {
-            std::memset(record, 0, kPadInputs);
+        InputPadReading reading;
+        const InputPadStatus status = joysticksAvailable ? InputPollPad(slot, reading) : InputPadStatus::kEmpty;
+        switch (status) {
+            case InputPadStatus::kLost:
+                // An unplugged pad lets go of everything it held: a button kept down would hold
+                // the gas down with nobody at the pad.
+                Log("ジョイスティック[%d]のアクセス権を失いました.\n", slot);
+                padLost[slot] = true;
+                std::memset(record, 0, kPadInputs);
+                break;
+            case InputPadStatus::kAttached:
+                if (padLost[slot]) Log("ジョイスティック[%d]を再取得しました.\n", slot);
+                LogPad(slot, " plugged in");
+                padLost[slot] = false;
+                PadBytesFromReading(reading, record);
+                break;
+            case InputPadStatus::kRead:
+                PadBytesFromReading(reading, record);
+                break;
+            case InputPadStatus::kEmpty:
+                std::memset(record, 0, kPadInputs);  // a slot without a pad never reports input
+                break;
         }
         // Scripted pad inputs add to whatever the device reports.
         const uint8_t* scripted = InputScriptPad(slot);
         for (int i = 0; i < kPadInputs; ++i) record[i] |= scripted[i];
     }
+    if (joysticksAvailable) padCount = InputPadCount();
 }
 
 }  // namespace
 
 void PadBytesFromReading(const InputPadReading& reading, uint8_t out[kPadInputs]) {
-    out[kPadUp] = reading.y < -kPadAxisThreshold ? 0x80 : 0;
-    out[kPadDown] = reading.y > kPadAxisThreshold ? 0x80 : 0;
-    out[kPadLeft] = reading.x < -kPadAxisThreshold ? 0x80 : 0;
-    out[kPadRight] = reading.x > kPadAxisThreshold ? 0x80 : 0;
-    out[kPadZBelow] = reading.z < -kPadAxisThreshold ? 0x80 : 0;
-    out[kPadZAbove] = reading.z > kPadAxisThreshold ? 0x80 : 0;
+    const int zone = padDeadZone.value;
+    out[kPadUp] = reading.y < -zone ? 0x80 : 0;
+    out[kPadDown] = reading.y > zone ? 0x80 : 0;
+    out[kPadLeft] = reading.x < -zone ? 0x80 : 0;
+    out[kPadRight] = reading.x > zone ? 0x80 : 0;
+    out[kPadZBelow] = reading.z < -zone ? 0x80 : 0;
+    out[kPadZAbove] = reading.z > zone ? 0x80 : 0;
     for (int b = 0; b < kInputPadButtons; ++b) out[kPadButton1 + b] = reading.buttons[b] ? 0x80 : 0;
 }
 
@@ -124,7 +148,8 @@ bool InitDirectInput() {
     // Keyboard and mouse: SDL always has them (a machine without a display has neither focus nor
     // keys down, which reads as every key up).
     joysticksAvailable = InputOpen();
-    if (!joysticksAvailable) Log("ジョイスティックが使用できません.\n");  // the keyboard still plays
+    if (!joysticksAvailable) LogWarning("ジョイスティックが使用できません.\n");  // the keyboard still plays
+    if (joysticksAvailable) AddPlayerPadMappings();
     devicesOpen = true;
     quitKey = DIK_ESCAPE;
     if (!windowed) InputShowCursor(false);
@@ -135,7 +160,8 @@ bool InitDirectInput() {
     if (padCount == 0) return true;
     Log("ジョイスティック数 = %d\n", padCount);
     for (int slot = 0; slot < padCount; ++slot) {
-        if (!InputPadSlotOpened(slot)) Log("ジョイスティック[%d]が初期化できません.\n", slot);
+        if (InputPadSlotFailed(slot)) LogWarning("ジョイスティック[%d]が初期化できません.\n", slot);
+        else LogPad(slot, "");
     }
     return true;
 }

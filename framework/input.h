@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 
+#include "framework/config_file.h"
 #include "platform/input.h"  // the DIK_ scan codes
 
 constexpr int kMaxPads = kInputMaxPads;
@@ -20,15 +21,17 @@ enum : int {
     kPadButton1 = 6,  // buttons 1..8 are kPadButton1 + 0 .. kPadButton1 + 7
 };
 
-// An axis counts as pushed only strictly beyond this deflection (of 1000).
+// An axis counts as pushed only strictly beyond this deflection (of 1000): the designed value,
+// and the default of the player's dead zone (korvan.cfg "pad.dead_zone"), which replaces it.
 constexpr int kPadAxisThreshold = 500;
+extern ConfigSetting padDeadZone;
 
 extern uint8_t keys[256];      // bit 7 while the key is down, by scan code
 extern uint8_t prevKeys[256];
 extern int quitKey;            // the key whose press closes the program (DIK_ESCAPE)
 extern uint8_t pads[kMaxPads][kPadInputs];  // 0x80 while the input is on
 extern uint8_t prevPads[kMaxPads][kPadInputs];
-extern int padCount;           // controllers found at start-up (0..8)
+extern int padCount;           // pads attached (0..8): found at start-up, then as they come and go
 extern int padsEnabled;        // controllers are polled only while nonzero
 
 struct MouseSnapshot {
@@ -56,5 +59,6 @@ void SetCursorPosition(int x, int y);
 
 constexpr int kBadInputScriptExit = 2;
 
-// The six direction bytes and eight button bytes of one controller from its axes and buttons.
+// The six direction bytes and eight button bytes of one controller from its axes and buttons; a
+// direction is on strictly beyond the dead zone.
 void PadBytesFromReading(const InputPadReading& reading, uint8_t out[kPadInputs]);

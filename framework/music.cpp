@@ -3,13 +3,17 @@
 #include <string>
 
 #include "framework/debug_log.h"
+#include "platform/audio.h"
 #include "platform/midi.h"
 
 uint32_t musicResumePoint = 0;
+ConfigSetting musicVolume{"sound.music_volume", 100, 0, 100,
+                          "loudness of the music (either BGM type), in percent"};
 
 bool InitDirectMusic() {
     LogSeparator();
     Log("InitDirectMusic\n");
+    AudioSetMusicVolume(musicVolume.value / 100.0f);
     // Without a SoundFont or an audio stream the game still runs, only without this player's music.
     MidiStart();
     return true;

@@ -4,8 +4,12 @@
 #pragma once
 #include <cstdint>
 
+#include "framework/config_file.h"
+
 // Where the next PlayMusic starts, in ticks of the loaded piece.
 extern uint32_t musicResumePoint;
+// The player's music volume in percent (korvan.cfg "sound.music_volume"), for both players.
+extern ConfigSetting musicVolume;
 
 bool InitDirectMusic();
 void FreeDirectMusic();

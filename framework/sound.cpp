@@ -5,11 +5,14 @@
 #include <cstring>
 #include <vector>
 
+#include "framework/config_file.h"
 #include "framework/debug_log.h"
+#include "platform/asset_path.h"
 #include "platform/audio.h"
 
 bool sound3D = true;
 bool soundFx = true;
+ConfigSetting effectsVolume{"sound.effects_volume", 100, 0, 100, "loudness of the sound effects, in percent"};
 
 namespace {
 
@@ -54,7 +57,8 @@ const Chunk* FindChunk(const std::vector<Chunk>& chunks, const char* id) {
 
 bool ReadWholeFile(const char* path, std::vector<uint8_t>& out, bool& tooLarge) {
     tooLarge = false;
-    FILE* f = std::fopen(path, "rb");
+    // Sounds are named as the game names them; the file may differ in case.
+    FILE* f = std::fopen(ResolveAssetPath(path).c_str(), "rb");
     if (!f) return false;
     if (std::fseek(f, 0, SEEK_END) != 0) {
         std::fclose(f);
@@ -105,6 +109,7 @@ bool InitDirectSound() {
     Log("エフェクト = ");
     soundFx = !HasSwitch("/fx");
     Log(soundFx ? "ON\n" : "OFF\n");
+    AudioSetEffectsVolume(effectsVolume.value / 100.0f);
     // No device is not a reason to stop the game: the stream logs it and sounds stay silent.
     AudioStart(AudioOutput::kDevice);
     return true;

@@ -3,9 +3,13 @@
 #pragma once
 #include <string>
 
+#include "framework/config_file.h"
+
 // "/3ds" turns 3D sound off, "/fx" effect-capable buffers; both are on by default.
 extern bool sound3D;
 extern bool soundFx;
+// The player's effects volume in percent (korvan.cfg "sound.effects_volume").
+extern ConfigSetting effectsVolume;
 
 // Starts the audio stream. A machine without a usable sound device logs it and runs silent: this
 // never ends the start-up.

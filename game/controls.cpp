@@ -2,10 +2,21 @@
 
 #include <initializer_list>
 
+#include "framework/config_file.h"
 #include "framework/input.h"
 #include "game/pad_config.h"
 
 Controls controls;
+
+// The keyboard keys of the race actions, as the player's korvan.cfg gives them; the defaults are
+// the game's own. The menus keep their keys whatever these say.
+ConfigSetting keysGas{"keys.gas", {DIK_Z, DIK_A, DIK_UP, DIK_NUMPAD8}, "keys for the gas (up to 4)"};
+ConfigSetting keysBrake{"keys.brake", {DIK_X, DIK_S, DIK_DOWN, DIK_NUMPAD5}, "keys for the brake (up to 4)"};
+ConfigSetting keysLeft{"keys.left", {DIK_LEFT, DIK_NUMPAD4}, "keys that steer left, and move left in menus"};
+ConfigSetting keysRight{"keys.right", {DIK_RIGHT, DIK_NUMPAD6}, "keys that steer right, and move right in menus"};
+ConfigSetting keysBoost{"keys.boost", {DIK_LSHIFT, DIK_SPACE, DIK_NUMPAD0}, "keys for the boost"};
+ConfigSetting keysPause{"keys.pause", {DIK_Q}, "keys that pause the race and skip the replay"};
+ConfigSetting keysView{"keys.view", {DIK_V}, "keys that change the view"};
 
 namespace {
 // One group: keys by scan code and pad inputs of the first pad.
@@ -23,17 +34,27 @@ ControlState Group(std::initializer_list<int> keyCodes, std::initializer_list<in
     }
     return s;
 }
+// A race action: the player's keys, then its pad inputs.
+ControlState Group(const ConfigSetting& keys, std::initializer_list<int> padInputs) {
+    ControlState s = Group(std::initializer_list<int>{}, padInputs);
+    for (int i = 0; i < keys.keyCount; ++i) {
+        const int state = KeyState(keys.keys[i]);
+        s.held = s.held || state >= 2;
+        s.pressed = s.pressed || state == 2;
+    }
+    return s;
+}
 }  // namespace
 
 void ReadControls() {
     Controls& c = controls;
-    c.gas = Group({DIK_Z, DIK_A, DIK_UP, DIK_NUMPAD8}, {kPadUp, padButtons[kPadGas]});
-    c.brake = Group({DIK_X, DIK_S, DIK_DOWN, DIK_NUMPAD5}, {kPadDown, padButtons[kPadBrake]});
-    c.left = Group({DIK_LEFT, DIK_NUMPAD4}, {kPadLeft});
-    c.right = Group({DIK_RIGHT, DIK_NUMPAD6}, {kPadRight});
-    c.boost = Group({DIK_LSHIFT, DIK_SPACE, DIK_NUMPAD0}, {padButtons[kPadBoost]});
-    c.pause = Group({DIK_Q}, {padButtons[kPadPause]});
-    c.view = Group({DIK_V}, {padButtons[kPadView]});
+    c.gas = Group(keysGas, {kPadUp, padButtons[kPadGas]});
+    c.brake = Group(keysBrake, {kPadDown, padButtons[kPadBrake]});
+    c.left = Group(keysLeft, {kPadLeft});
+    c.right = Group(keysRight, {kPadRight});
+    c.boost = Group(keysBoost, {padButtons[kPadBoost]});
+    c.pause = Group(keysPause, {padButtons[kPadPause]});
+    c.view = Group(keysView, {padButtons[kPadView]});
     c.up = Group({DIK_UP, DIK_NUMPAD8}, {kPadUp});
     c.down = Group({DIK_DOWN, DIK_NUMPAD5}, {kPadDown});
     c.menuLeft = c.left;

@@ -34,9 +34,18 @@ Clip* const clips = new Clip[kAudioMaxClips];
 Source sources[2];
 bool running = false;
 bool pulled = false;
+bool paused = false;
 bool subsystemStarted = false;
 SDL_AudioDeviceID device = 0;
+bool deviceLost = false;       // the device went away and is not open again yet
+uint32_t nextReopenMs = 0;     // when to try opening it again
+float effectsGain = 1.0f;      // read by the mix under the stream's lock
+float musicGain = 1.0f;
 float mixBuffer[kMixChunk * 2];
+float musicBuffer[kMixChunk * 2];
+
+// A lost device that cannot be opened again is retried this often.
+constexpr uint32_t kReopenIntervalMs = 3000;
 
 struct ClipSpan {
     Clip* begin() const { return clips; }
@@ -65,7 +74,7 @@ inline float SoftLimit(float v) {
 // Mixes one pass of at most kMixChunk frames. The lock is held by the caller.
 void MixPass(int16_t* out, int frames) {
     std::fill(mixBuffer, mixBuffer + frames * 2, 0.0f);
-    constexpr float kClipScale = 1.0f / 32768.0f;
+    const float kClipScale = effectsGain / 32768.0f;
     for (Clip& c : ClipRange()) {
         if (!c.used || !c.playing) continue;
         const size_t total = c.frames.size() / 2;
@@ -91,9 +100,12 @@ void MixPass(int16_t* out, int frames) {
         }
         if (c.position >= total && !c.loop) c.playing = false;
     }
+    // The music is rendered apart so that its own volume applies to it.
+    std::fill(musicBuffer, musicBuffer + frames * 2, 0.0f);
     for (const Source& s : sources) {
-        if (s.proc) s.proc(s.user, mixBuffer, frames);
+        if (s.proc) s.proc(s.user, musicBuffer, frames);
     }
+    for (int i = 0; i < frames * 2; ++i) mixBuffer[i] += musicBuffer[i] * musicGain;
     for (int i = 0; i < frames * 2; ++i) out[i] = ToSample(SoftLimit(mixBuffer[i]));
 }
 
@@ -111,10 +123,11 @@ void DeviceCallback(void*, Uint8* stream, int len) {
     MixBlock(reinterpret_cast<int16_t*>(stream), len / 4);
 }
 
-bool OpenDevice() {
+// Quietly when retrying a lost device: its failures were reported once already.
+bool OpenDevice(bool quiet = false) {
     if (!SDL_WasInit(SDL_INIT_AUDIO)) {
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-            PlatformLog("audio: no sound driver (%s); sounds are silent\n", SDL_GetError());
+            if (!quiet) PlatformWarning("audio: no sound driver (%s); sounds are silent\n", SDL_GetError());
             return false;
         }
         subsystemStarted = true;
@@ -129,7 +142,7 @@ bool OpenDevice() {
     // No changes allowed: SDL converts to whatever the device really runs at.
     device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (device == 0) {
-        PlatformLog("audio: the sound device cannot be opened (%s); sounds are silent\n", SDL_GetError());
+        if (!quiet) PlatformWarning("audio: the sound device cannot be opened (%s); sounds are silent\n", SDL_GetError());
         if (subsystemStarted) SDL_QuitSubSystem(SDL_INIT_AUDIO);
         subsystemStarted = false;
         return false;
@@ -138,31 +151,16 @@ bool OpenDevice() {
     return true;
 }
 
-// A device that went away (unplugged headphones, a restarted sound server) is opened again on the
-// next play, the way a lost sound buffer is restored; when that fails the game goes on silent.
-void RecoverLostDevice() {
-    if (!running || pulled || device == 0 || SDL_GetAudioDeviceStatus(device) != SDL_AUDIO_STOPPED) return;
-    PlatformLog("audio: the sound device was lost; opening it again\n");
-    SDL_CloseAudioDevice(device);
-    device = 0;
-    if (OpenDevice()) {
-        SDL_PauseAudioDevice(device, 0);
-        return;
-    }
-    std::lock_guard<std::recursive_mutex> guard(streamLock);
-    running = false;
-    for (Clip& c : ClipRange()) c.playing = false;
-}
-
 }  // namespace
 
 bool AudioStart(AudioOutput output) {
     if (running) return true;
+    deviceLost = false;
     if (output == AudioOutput::kDevice) {
         if (!OpenDevice()) return false;
         running = true;
         pulled = false;
-        SDL_PauseAudioDevice(device, 0);
+        SDL_PauseAudioDevice(device, paused ? 1 : 0);
         return true;
     }
     running = true;
@@ -177,6 +175,7 @@ void AudioStop() {
     }
     if (subsystemStarted) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     subsystemStarted = false;
+    deviceLost = false;
     std::lock_guard<std::recursive_mutex> guard(streamLock);
     running = false;
     pulled = false;
@@ -187,9 +186,54 @@ void AudioStop() {
 bool AudioRunning() { return running; }
 bool AudioPulled() { return running && pulled; }
 
+void AudioSetPaused(bool pause) {
+    paused = pause;
+    if (device != 0) SDL_PauseAudioDevice(device, pause ? 1 : 0);
+}
+
+bool AudioPaused() { return paused; }
+
+void AudioSetEffectsVolume(float volume) {
+    std::lock_guard<std::recursive_mutex> guard(streamLock);
+    effectsGain = std::clamp(volume, 0.0f, 1.0f);
+}
+
+void AudioSetMusicVolume(float volume) {
+    std::lock_guard<std::recursive_mutex> guard(streamLock);
+    musicGain = std::clamp(volume, 0.0f, 1.0f);
+}
+
+void AudioCheckDevice() {
+    if (!running || pulled) return;
+    if (!deviceLost) {
+        if (device == 0 || SDL_GetAudioDeviceStatus(device) != SDL_AUDIO_STOPPED) return;
+        PlatformWarning("audio: the sound device was lost; opening it again\n");
+        SDL_CloseAudioDevice(device);
+        device = 0;
+        deviceLost = true;
+        nextReopenMs = SDL_GetTicks();
+    }
+    if (static_cast<int32_t>(SDL_GetTicks() - nextReopenMs) < 0) return;
+    if (!OpenDevice(true)) {
+        nextReopenMs = SDL_GetTicks() + kReopenIntervalMs;
+        return;
+    }
+    // The mix picks up where it was: the clips and the music kept their positions meanwhile.
+    deviceLost = false;
+    SDL_PauseAudioDevice(device, paused ? 1 : 0);
+    PlatformLog("audio: the sound device is back\n");
+}
+
+bool AudioDeviceOpen() { return running && !pulled && device != 0; }
+
+void AudioLoseDeviceForTest() {
+    // SDL answers "stopped" for a device it no longer has, as it does for a disconnected one.
+    if (device != 0) SDL_CloseAudioDevice(device);
+}
+
 void AudioRender(int16_t* stereo, int frames) {
     if (!stereo || frames <= 0) return;
-    if (!running || !pulled) {
+    if (!running || !pulled || paused) {
         std::memset(stereo, 0, sizeof(int16_t) * 2 * static_cast<size_t>(frames));
         return;
     }
@@ -232,7 +276,7 @@ void AudioDestroyClip(int clip) {
 
 void AudioPlayClip(int clip, bool loop) {
     if (clip < 1 || clip > kAudioMaxClips) return;
-    RecoverLostDevice();
+    AudioCheckDevice();
     std::lock_guard<std::recursive_mutex> guard(streamLock);
     Clip& c = clips[clip - 1];
     if (!c.used) return;

@@ -25,6 +25,26 @@ void AudioStop();
 bool AudioRunning();
 bool AudioPulled();
 
+// Pauses the whole stream (effects and music stop where they are) or resumes it; the game pauses
+// it while its window is in the background. In pull mode a paused stream renders silence and
+// nothing advances.
+void AudioSetPaused(bool paused);
+bool AudioPaused();
+
+// Loudness of the effects (the clips) and of the music (the two synthesizers), 0 silent to 1 as
+// made; values outside are clamped.
+void AudioSetEffectsVolume(float volume);
+void AudioSetMusicVolume(float volume);
+
+// A sound device that went away (unplugged headphones, a restarted sound server) is opened again,
+// so effects and music both go on; a device that cannot be opened yet is tried again every few
+// seconds, the game silent meanwhile. Cheap: call it once a frame and before starting a sound.
+void AudioCheckDevice();
+// True while a sound device is open (false in pull mode and while a lost device is not back).
+bool AudioDeviceOpen();
+// For tests: closes the device as a disconnection would, without telling the stream.
+void AudioLoseDeviceForTest();
+
 // Renders the next frames of the mix into interleaved stereo (2 x frames values). Only in pull
 // mode; otherwise the buffer is filled with silence and nothing advances.
 void AudioRender(int16_t* stereo, int frames);

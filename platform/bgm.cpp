@@ -771,6 +771,7 @@ bool BgmLoaded(int song) {
 }
 
 bool BgmPlay(int song, bool loop) {
+    AudioCheckDevice();  // a device lost since the last sound comes back for the music too
     Guard g;
     if (!started || !ValidSong(song)) return false;
     for (Voice& v : voices) v.active = false;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/frame_fit.h"
 #include "platform/gfx_gl.h"
 
 UINT GfxFvfStride(DWORD fvf) {
@@ -205,13 +206,9 @@ HRESULT GfxDevice::Present(const void* srcRect, const void* dstRect, void* windo
     if (!s.headless) {
         int w = kFrameWidth, h = kFrameHeight;
         SDL_GL_GetDrawableSize(win, &w, &h);
-        // The largest 4:3 rectangle that fits, centred; the rest of the window stays black.
-        int dw = w, dh = w * kFrameHeight / kFrameWidth;
-        if (dh > h) {
-            dh = h;
-            dw = h * kFrameWidth / kFrameHeight;
-        }
-        int x0 = (w - dw) / 2, y0 = (h - dh) / 2;
+        // The picture keeps the frame's shape, centred; the rest of the window stays black.
+        const FrameFit fit = FitFrame(kFrameWidth, kFrameHeight, w, h, CurrentFrameScaling());
+        const int x0 = fit.x, y0 = h - fit.y - fit.height, dw = fit.width, dh = fit.height;
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
         glBindFramebuffer(GL_READ_FRAMEBUFFER, s.fbo);
         glViewport(0, 0, w, h);
@@ -220,9 +217,8 @@ HRESULT GfxDevice::Present(const void* srcRect, const void* dstRect, void* windo
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
         // Row 0 of the frame is the top of the picture: flip while scaling.
-        bool exact = dw == kFrameWidth && dh == kFrameHeight;
         glBlitFramebuffer(0, 0, kFrameWidth, kFrameHeight, x0, y0 + dh, x0 + dw, y0, GL_COLOR_BUFFER_BIT,
-                          exact ? GL_NEAREST : GL_LINEAR);
+                          fit.nearest ? GL_NEAREST : GL_LINEAR);
         glBindFramebuffer(GL_FRAMEBUFFER, s.fbo);
         glViewport(0, 0, kFrameWidth, kFrameHeight);
         s.dirty |= kDirtyRaster;

@@ -2,9 +2,13 @@
 
 #include <SDL.h>
 
-#include <algorithm>
-#include <cstring>
 #include <strings.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
 
 #include "platform/system.h"
 
@@ -139,15 +143,21 @@ void BuildTable() {
     tableBuilt = true;
 }
 
+// A pad in a slot: through SDL's game-controller API when SDL knows its layout (its mapping
+// database, the player's gamecontrollerdb.txt), else as a raw joystick.
 struct PadSlot {
-    bool used = false;    // the slot was taken at enumeration
-    bool opened = false;  // its device could be opened at least once
-    bool lost = false;    // the device went away
-    SDL_Joystick* joystick = nullptr;
-    SDL_JoystickGUID guid = {};
+    SDL_GameController* controller = nullptr;
+    SDL_Joystick* joystick = nullptr;  // the controller's own joystick, or the raw one
+    SDL_JoystickGUID guid = {};        // of the pad last in this slot, so it gets its slot back
+    bool hadPad = false;               // some pad was in this slot since the pads were opened
+    bool failed = false;               // the pad offered to this slot at start could not be opened
+    bool attachedThisPoll = false;
+    bool lostThisPoll = false;
 };
 
 PadSlot slots[kInputMaxPads];
+// Devices SDL could not open: not offered a slot again while they stay attached.
+std::vector<SDL_JoystickID> refusedDevices;
 bool joysticksStarted = false;
 bool wheelWatched = false;
 int wheelSteps = 0;
@@ -162,40 +172,113 @@ int SDLCALL WatchWheel(void*, SDL_Event* e) {
     return 1;
 }
 
-bool DeviceClaimed(SDL_JoystickID id) {
+bool DeviceAttached(SDL_JoystickID id) {
+    const int count = SDL_NumJoysticks();
+    for (int i = 0; i < count; ++i) {
+        if (SDL_JoystickGetDeviceInstanceID(i) == id) return true;
+    }
+    return false;
+}
+
+bool DeviceHeld(SDL_JoystickID id) {
     for (const PadSlot& s : slots) {
         if (s.joystick && SDL_JoystickInstanceID(s.joystick) == id) return true;
     }
     return false;
 }
 
-// A lost pad comes back into its slot: the same model first, else any controller no slot holds.
-bool Reopen(PadSlot& slot) {
-    const int count = SDL_NumJoysticks();
-    int fallback = -1;
-    for (int i = 0; i < count; ++i) {
-        if (DeviceClaimed(SDL_JoystickGetDeviceInstanceID(i))) continue;
-        SDL_JoystickGUID guid = SDL_JoystickGetDeviceGUID(i);
-        if (std::memcmp(&guid, &slot.guid, sizeof(guid)) == 0) {
-            fallback = i;
-            break;
-        }
-        if (fallback < 0) fallback = i;
+void ClosePad(PadSlot& slot) {
+    if (slot.controller) SDL_GameControllerClose(slot.controller);
+    else if (slot.joystick) SDL_JoystickClose(slot.joystick);
+    slot.controller = nullptr;
+    slot.joystick = nullptr;
+}
+
+// Opens device `index` into the slot; false when SDL cannot open it.
+bool OpenPad(int index, PadSlot& slot) {
+    if (SDL_IsGameController(index)) {
+        slot.controller = SDL_GameControllerOpen(index);
+        slot.joystick = slot.controller ? SDL_GameControllerGetJoystick(slot.controller) : nullptr;
     }
-    if (fallback < 0) return false;
-    SDL_Joystick* joystick = SDL_JoystickOpen(fallback);
-    if (!joystick) return false;
-    slot.joystick = joystick;
-    slot.guid = SDL_JoystickGetGUID(joystick);
-    slot.lost = false;
+    if (!slot.joystick) {
+        if (slot.controller) SDL_GameControllerClose(slot.controller);
+        slot.controller = nullptr;
+        slot.joystick = SDL_JoystickOpen(index);
+    }
+    if (!slot.joystick) {
+        refusedDevices.push_back(SDL_JoystickGetDeviceInstanceID(index));
+        return false;
+    }
+    slot.failed = false;
+    slot.guid = SDL_JoystickGetGUID(slot.joystick);
+    slot.hadPad = true;
     return true;
 }
 
-void ReadPad(SDL_Joystick* joystick, InputPadReading& out) {
+// Every attached device not yet in a slot goes into one: the slot it had before when it comes
+// back, else the lowest free slot. The ninth pad and later wait for a free slot.
+void TakeNewPads() {
+    const int count = SDL_NumJoysticks();
+    for (int i = 0; i < count; ++i) {
+        const SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(i);
+        if (DeviceHeld(id)) continue;
+        if (std::find(refusedDevices.begin(), refusedDevices.end(), id) != refusedDevices.end()) continue;
+        const SDL_JoystickGUID guid = SDL_JoystickGetDeviceGUID(i);
+        int chosen = -1;
+        for (int n = 0; n < kInputMaxPads && chosen < 0; ++n) {
+            if (!slots[n].joystick && slots[n].hadPad && std::memcmp(&slots[n].guid, &guid, sizeof(guid)) == 0) {
+                chosen = n;
+            }
+        }
+        for (int n = 0; n < kInputMaxPads && chosen < 0; ++n) {
+            if (!slots[n].joystick) chosen = n;
+        }
+        if (chosen < 0) return;
+        if (OpenPad(i, slots[chosen])) slots[chosen].attachedThisPoll = true;
+    }
+}
+
+// A pad with a known layout: the directions from the D-pad or the left stick, the z axis from
+// the triggers (left trigger one way, right trigger the other, as a DirectInput pad reports its
+// two triggers on one axis), buttons 1..8 on south, east, west, north, the two shoulders, back
+// and start.
+void ReadController(SDL_GameController* c, InputPadReading& out) {
+    auto axis = [c](SDL_GameControllerAxis a) { return InputScaleAxis(SDL_GameControllerGetAxis(c, a)); };
+    auto button = [c](SDL_GameControllerButton b) { return SDL_GameControllerGetButton(c, b) != 0; };
+    out.x = axis(SDL_CONTROLLER_AXIS_LEFTX);
+    out.y = axis(SDL_CONTROLLER_AXIS_LEFTY);
+    if (button(SDL_CONTROLLER_BUTTON_DPAD_LEFT)) out.x = -kInputAxisRange;
+    if (button(SDL_CONTROLLER_BUTTON_DPAD_RIGHT)) out.x = kInputAxisRange;
+    if (button(SDL_CONTROLLER_BUTTON_DPAD_UP)) out.y = -kInputAxisRange;
+    if (button(SDL_CONTROLLER_BUTTON_DPAD_DOWN)) out.y = kInputAxisRange;
+    // Triggers run 0..32767: each is half the axis.
+    const int left = SDL_GameControllerGetAxis(c, SDL_CONTROLLER_AXIS_TRIGGERLEFT);
+    const int right = SDL_GameControllerGetAxis(c, SDL_CONTROLLER_AXIS_TRIGGERRIGHT);
+    out.z = static_cast<int>(std::lround((left - right) * static_cast<double>(kInputAxisRange) / 32767.0));
+    out.z = std::clamp(out.z, -kInputAxisRange, kInputAxisRange);
+    static const SDL_GameControllerButton kButtons[kInputPadButtons] = {
+        SDL_CONTROLLER_BUTTON_A,            SDL_CONTROLLER_BUTTON_B,
+        SDL_CONTROLLER_BUTTON_X,            SDL_CONTROLLER_BUTTON_Y,
+        SDL_CONTROLLER_BUTTON_LEFTSHOULDER, SDL_CONTROLLER_BUTTON_RIGHTSHOULDER,
+        SDL_CONTROLLER_BUTTON_BACK,         SDL_CONTROLLER_BUTTON_START,
+    };
+    for (int b = 0; b < kInputPadButtons; ++b) out.buttons[b] = button(kButtons[b]) ? 0x80 : 0;
+}
+
+// A joystick without a known layout: its first three axes and first eight buttons as it numbers
+// them, its first hat as the directions as well.
+void ReadJoystick(SDL_Joystick* joystick, InputPadReading& out) {
     const int axes = SDL_JoystickNumAxes(joystick);
     out.x = axes > 0 ? InputScaleAxis(SDL_JoystickGetAxis(joystick, 0)) : 0;
     out.y = axes > 1 ? InputScaleAxis(SDL_JoystickGetAxis(joystick, 1)) : 0;
     out.z = axes > 2 ? InputScaleAxis(SDL_JoystickGetAxis(joystick, 2)) : 0;
+    if (SDL_JoystickNumHats(joystick) > 0) {
+        const Uint8 hat = SDL_JoystickGetHat(joystick, 0);
+        if (hat & SDL_HAT_LEFT) out.x = -kInputAxisRange;
+        if (hat & SDL_HAT_RIGHT) out.x = kInputAxisRange;
+        if (hat & SDL_HAT_UP) out.y = -kInputAxisRange;
+        if (hat & SDL_HAT_DOWN) out.y = kInputAxisRange;
+    }
     const int buttons = SDL_JoystickNumButtons(joystick);
     for (int b = 0; b < kInputPadButtons; ++b) {
         out.buttons[b] = (b < buttons && SDL_JoystickGetButton(joystick, b)) ? 0x80 : 0;
@@ -240,18 +323,25 @@ bool InputOpen() {
     }
     wheelSteps = 0;
     if (!joysticksStarted) {
-        if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) return false;
+        // The game-controller service brings the joysticks with it, and SDL's mapping database.
+        if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) return false;
         joysticksStarted = true;
     }
     return true;
 }
 
+int InputAddPadMappings(const char* path) {
+    if (!joysticksStarted || !path || access(path, R_OK) != 0) return -1;
+    return SDL_GameControllerAddMappingsFromFile(path);
+}
+
 void InputClose() {
     for (PadSlot& s : slots) {
-        if (s.joystick) SDL_JoystickClose(s.joystick);
+        ClosePad(s);
         s = PadSlot{};
     }
-    if (joysticksStarted) SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+    refusedDevices.clear();
+    if (joysticksStarted) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
     joysticksStarted = false;
     if (wheelWatched) SDL_DelEventWatch(WatchWheel, nullptr);
     wheelWatched = false;
@@ -292,47 +382,63 @@ void InputShowCursor(bool show) { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE
 
 int InputOpenPads() {
     for (PadSlot& s : slots) {
-        if (s.joystick) SDL_JoystickClose(s.joystick);
+        ClosePad(s);
         s = PadSlot{};
     }
     if (!joysticksStarted) return 0;
     SDL_JoystickUpdate();
+    // At start the pads fill the slots in the system's order.
     const int count = std::min(SDL_NumJoysticks(), kInputMaxPads);
-    for (int i = 0; i < count; ++i) {
-        PadSlot& slot = slots[i];
-        slot.used = true;
-        slot.joystick = SDL_JoystickOpen(i);
-        slot.opened = slot.joystick != nullptr;
-        if (slot.opened) slot.guid = SDL_JoystickGetGUID(slot.joystick);
-    }
+    refusedDevices.clear();
+    for (int i = 0; i < count; ++i) slots[i].failed = !OpenPad(i, slots[i]);
     return count;
 }
 
 void InputUpdatePads() {
-    // Hot-plug detection and fresh axis values; harmless when the event pump did it already.
-    if (joysticksStarted) SDL_JoystickUpdate();
+    if (!joysticksStarted) return;
+    // Fresh states and the list of attached devices (SDL looks for new and removed ones here).
+    SDL_JoystickUpdate();
+    for (PadSlot& s : slots) {
+        s.attachedThisPoll = false;
+        s.lostThisPoll = false;
+        if (s.joystick && !SDL_JoystickGetAttached(s.joystick)) {
+            ClosePad(s);
+            s.lostThisPoll = true;
+        }
+    }
+    // A refused device that went away may be tried again when it comes back.
+    refusedDevices.erase(std::remove_if(refusedDevices.begin(), refusedDevices.end(),
+                                        [](SDL_JoystickID id) { return !DeviceAttached(id); }),
+                         refusedDevices.end());
+    TakeNewPads();
 }
 
-bool InputPadSlotOpened(int slot) {
-    return slot >= 0 && slot < kInputMaxPads && slots[slot].used && slots[slot].opened;
+int InputPadCount() {
+    int n = 0;
+    for (const PadSlot& s : slots) n += s.joystick ? 1 : 0;
+    return n;
 }
+
+bool InputPadSlotOpened(int slot) { return slot >= 0 && slot < kInputMaxPads && slots[slot].joystick; }
+
+bool InputPadSlotFailed(int slot) { return slot >= 0 && slot < kInputMaxPads && slots[slot].failed; }
+
+const char* InputPadName(int slot) {
+    if (!InputPadSlotOpened(slot)) return "";
+    const char* name = slots[slot].controller ? SDL_GameControllerName(slots[slot].controller)
+                                              : SDL_JoystickName(slots[slot].joystick);
+    return name ? name : "";
+}
+
+bool InputPadIsController(int slot) { return InputPadSlotOpened(slot) && slots[slot].controller; }
 
 InputPadStatus InputPollPad(int index, InputPadReading& out) {
     out = InputPadReading{};
     if (index < 0 || index >= kInputMaxPads || !joysticksStarted) return InputPadStatus::kEmpty;
     PadSlot& slot = slots[index];
-    if (!slot.used || !slot.opened) return InputPadStatus::kEmpty;
-    if (slot.lost) {
-        if (!Reopen(slot)) return InputPadStatus::kLost;
-        ReadPad(slot.joystick, out);
-        return InputPadStatus::kReopened;
-    }
-    if (!SDL_JoystickGetAttached(slot.joystick)) {
-        SDL_JoystickClose(slot.joystick);
-        slot.joystick = nullptr;
-        slot.lost = true;
-        return InputPadStatus::kLost;
-    }
-    ReadPad(slot.joystick, out);
-    return InputPadStatus::kRead;
+    if (slot.lostThisPoll) return InputPadStatus::kLost;
+    if (!slot.joystick) return InputPadStatus::kEmpty;
+    if (slot.controller) ReadController(slot.controller, out);
+    else ReadJoystick(slot.joystick, out);
+    return slot.attachedThisPoll ? InputPadStatus::kAttached : InputPadStatus::kRead;
 }

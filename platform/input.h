@@ -52,10 +52,13 @@ int InputScanCodeFromName(const char* name);
 // The name of a scan code ("" when it has none).
 const char* InputScanCodeName(int code);
 
-// Starts the joystick service and the mouse wheel counter; false when joysticks are unavailable
-// (the keyboard and mouse still work).
+// Starts the pad service (SDL's game controllers with its mapping database) and the mouse wheel
+// counter; false when pads are unavailable (the keyboard and mouse still work).
 bool InputOpen();
 void InputClose();
+// Adds the pad layouts of a gamecontrollerdb.txt file (SDL's mapping lines) for unusual pads:
+// the number of mappings added, or -1 when the file is missing or unreadable.
+int InputAddPadMappings(const char* path);
 
 // The keyboard: bit 7 set in keys[code] for every key that is down, every other byte 0.
 void InputReadKeyboard(uint8_t keys[256]);
@@ -71,22 +74,35 @@ void InputReadMouse(InputMouseReading& out);
 void InputMoveCursor(int x, int y);
 void InputShowCursor(bool show);
 
-// Joysticks: the attached ones are opened into slots 0.. in the system's order, at most eight.
-// Returns how many slots were taken (a device that could not be opened still takes its slot).
+// Pads, in up to eight slots. At start the attached ones fill slots 0.. in the system's order
+// (the count returned includes a device that could not be opened; its slot stays empty). Pads may
+// be plugged in and out at any time: a pad plugged in takes the slot it had before, else the
+// lowest free one, so the first pad is slot 0 (the game's pad). A pad SDL knows the layout of
+// (its database, or a mapping added above) is read as a game controller; any other as a raw
+// joystick.
 int InputOpenPads();
-bool InputPadSlotOpened(int slot);  // false for a slot whose device could not be opened
-// Brings the joystick states and the list of attached devices up to date; once per poll.
+// Brings the pad states and the list of attached pads up to date; once per poll.
 void InputUpdatePads();
+int InputPadCount();                // pads in slots now
+bool InputPadSlotOpened(int slot);  // a pad is in the slot
+bool InputPadSlotFailed(int slot);  // the slot's pad at start could not be opened
+const char* InputPadName(int slot);
+bool InputPadIsController(int slot);
 
+// One pad as the game reads it. A game controller: x and y from the left stick, the D-pad
+// overriding it with a full deflection; z from the triggers (left trigger towards +1000, right
+// towards -1000); buttons 1..8 are south, east, west, north, left shoulder, right shoulder, back,
+// start. A raw joystick: its first three axes (its first hat overriding x and y) and its first
+// eight buttons.
 struct InputPadReading {
     int x = 0, y = 0, z = 0;  // -1000 .. 1000
     uint8_t buttons[kInputPadButtons] = {};  // 0x80 while held
 };
 enum class InputPadStatus {
     kRead,      // the reading is fresh
-    kLost,      // the device went away; it is re-opened into its slot when it comes back
-    kReopened,  // the device came back into its slot this poll; the reading is fresh
-    kEmpty,     // no device in this slot
+    kAttached,  // a pad came into the slot at this poll; the reading is fresh
+    kLost,      // the slot's pad went away at this poll; the reading is empty
+    kEmpty,     // no pad in this slot
 };
 InputPadStatus InputPollPad(int slot, InputPadReading& out);
 

@@ -5,21 +5,38 @@
 #include <cstdio>
 
 namespace {
-// Read on the audio thread while the main thread may install the sink.
-std::atomic<LogSinkProc> sink{nullptr};
-}  // namespace
+// Read on the audio thread while the main thread may install the sinks.
+std::atomic<LogSinkProc> infoSink{nullptr};
+std::atomic<LogSinkProc> warningSink{nullptr};
 
-void SetLogSink(LogSinkProc proc) { sink.store(proc); }
-
-void PlatformLog(const char* format, ...) {
+void Report(std::atomic<LogSinkProc>& sink, const char* format, va_list args) {
     char message[kLogSinkMessageSize];
-    va_list args;
-    va_start(args, format);
     std::vsnprintf(message, sizeof(message), format, args);
-    va_end(args);
     if (LogSinkProc proc = sink.load()) {
         proc(message);
     } else {
         std::fputs(message, stderr);
     }
+}
+}  // namespace
+
+void SetLogSink(LogSinkProc proc) { SetLogSinks(proc, proc); }
+
+void SetLogSinks(LogSinkProc info, LogSinkProc warning) {
+    infoSink.store(info);
+    warningSink.store(warning);
+}
+
+void PlatformLog(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    Report(infoSink, format, args);
+    va_end(args);
+}
+
+void PlatformWarning(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    Report(warningSink, format, args);
+    va_end(args);
 }

@@ -8,10 +8,15 @@
 // so it must be safe to call from any thread.
 using LogSinkProc = void (*)(const char* text);
 
-// Installs the sink; null sends the messages to stderr again.
+// Installs the sink for every message; null sends the messages to stderr again.
 void SetLogSink(LogSinkProc sink);
+// Installs one sink for the ordinary messages and another for warnings (a service that fails, a
+// file that cannot be written), which the framework also shows on the terminal.
+void SetLogSinks(LogSinkProc info, LogSinkProc warning);
 
 // printf-style. The message is formatted on the caller's own stack (cut at kLogSinkMessageSize - 1
 // characters) and handed to the sink, so any thread may report at any time.
 constexpr int kLogSinkMessageSize = 1024;
 void PlatformLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The same for a warning: something the player may have to act on.
+void PlatformWarning(const char* format, ...) __attribute__((format(printf, 1, 2)));

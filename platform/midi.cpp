@@ -3,6 +3,9 @@
 #include <fluidsynth.h>
 #include <unistd.h>
 
+#include <dirent.h>
+#include <strings.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
@@ -34,7 +37,7 @@ struct Guard {
 // FluidSynth reports from wherever it runs, inside the mix on SDL's audio thread too: the sink is
 // safe to call from there.
 void FluidLog(int level, const char* message, void*) {
-    if (level <= FLUID_ERR) PlatformLog("fluidsynth: %s\n", message);
+    if (level <= FLUID_ERR) PlatformWarning("fluidsynth: %s\n", message);
 }
 
 void OnEvent(void*, uint8_t status, uint8_t d1, uint8_t d2) {
@@ -71,6 +74,49 @@ void Source(void*, float* mix, int frames) { MidiCursorAdvance(cursor, mix, fram
 
 bool Exists(const char* path) { return path && *path && access(path, R_OK) == 0; }
 
+// General MIDI SoundFonts by the names their packages give them, the small quick-loading one first.
+const char* const kKnownSoundFonts[] = {
+    "TimGM6mb.sf2", "default-GM.sf2", "default-GM.sf3", "FluidR3_GM.sf2", "FluidR3_GM.sf3",
+    "GeneralUser_GS.sf2", "MuseScore_General.sf3", "MuseScore_General.sf2", "default.sf2",
+};
+const char* const kSoundFontFolders[] = {"/soundfonts", "/sounds/sf2", "/sounds/sf3"};
+
+// The data directories of the XDG rules, the user's own first.
+std::vector<std::string> DataDirectories() {
+    std::vector<std::string> dirs;
+    const char* home = std::getenv("XDG_DATA_HOME");
+    if (home && home[0] == '/') {
+        dirs.push_back(home);
+    } else if (const char* h = std::getenv("HOME"); h && h[0] == '/') {
+        dirs.push_back(std::string(h) + "/.local/share");
+    }
+    const char* system = std::getenv("XDG_DATA_DIRS");
+    const std::string list = (system && *system) ? system : "/usr/local/share:/usr/share";
+    size_t at = 0;
+    while (at <= list.size()) {
+        size_t end = list.find(':', at);
+        if (end == std::string::npos) end = list.size();
+        std::string dir = list.substr(at, end - at);
+        if (!dir.empty() && dir[0] == '/') dirs.push_back(dir);
+        at = end + 1;
+    }
+    for (std::string& d : dirs) {
+        while (d.size() > 1 && d.back() == '/') d.pop_back();
+    }
+    return dirs;
+}
+
+bool HasSoundFontSuffix(const std::string& name) {
+    if (name.size() < 5) return false;
+    const std::string tail = name.substr(name.size() - 4);
+    return strcasecmp(tail.c_str(), ".sf2") == 0 || strcasecmp(tail.c_str(), ".sf3") == 0;
+}
+
+void AddOnce(std::vector<std::string>& list, const std::string& path) {
+    if (!Exists(path.c_str())) return;
+    if (std::find(list.begin(), list.end(), path) == list.end()) list.push_back(path);
+}
+
 }  // namespace
 
 bool MidiStart() {
@@ -85,17 +131,9 @@ bool MidiStart() {
     fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
     fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
 
-    // The smaller SoundFont first: it loads in a few tens of milliseconds and sounds complete.
-    const char* candidates[] = {
-        std::getenv("KORVAN_SOUNDFONT"),
-        "/usr/share/sounds/sf2/TimGM6mb.sf2",
-        "/usr/share/sounds/sf2/default-GM.sf2",
-        "/usr/share/sounds/sf2/FluidR3_GM.sf2",
-        "/usr/share/sounds/sf3/default-GM.sf3",
-        "/usr/share/soundfonts/default.sf2",
-    };
-    if (candidates[0] && *candidates[0] && !Exists(candidates[0])) {
-        PlatformLog("music: KORVAN_SOUNDFONT %s cannot be read; trying the system SoundFonts\n", candidates[0]);
+    const char* forced = std::getenv("KORVAN_SOUNDFONT");
+    if (forced && *forced && !Exists(forced)) {
+        PlatformWarning("music: KORVAN_SOUNDFONT %s cannot be read; trying the usual SoundFont folders\n", forced);
     }
     settings = new_fluid_settings();
     if (!settings) return false;
@@ -105,21 +143,23 @@ bool MidiStart() {
     fluid_settings_setint(settings, "synth.cpu-cores", 1);
     fluid_synth_t* created = new_fluid_synth(settings);
     if (!created) {
-        PlatformLog("music: the MIDI synthesizer cannot be created\n");
+        PlatformWarning("music: the MIDI synthesizer cannot be created\n");
         delete_fluid_settings(settings);
         settings = nullptr;
         return false;
     }
-    for (const char* path : candidates) {
-        if (!Exists(path)) continue;
-        if (fluid_synth_sfload(created, path, 1) != FLUID_FAILED) {
+    for (const std::string& path : MidiSoundFontCandidates()) {
+        if (fluid_synth_sfload(created, path.c_str(), 1) != FLUID_FAILED) {
             soundFontPath = path;
             break;
         }
-        PlatformLog("music: SoundFont %s does not load\n", path);
+        PlatformWarning("music: SoundFont %s does not load\n", path.c_str());
     }
     if (soundFontPath.empty()) {
-        PlatformLog("music: no General MIDI SoundFont found; DirectMusic music is silent\n");
+        PlatformWarning("music: no General MIDI SoundFont found, so the \"Direct Music\" player is silent "
+                        "(install timgm6mb-soundfont or fluid-soundfont-gm, put a .sf2 file in "
+                        "~/.local/share/soundfonts, or name one with KORVAN_SOUNDFONT; the \"KBGM System\" "
+                        "player needs none)\n");
         delete_fluid_synth(created);
         delete_fluid_settings(settings);
         settings = nullptr;
@@ -146,6 +186,41 @@ void MidiShutdown() {
     synth = nullptr;
     settings = nullptr;
     soundFontPath.clear();
+}
+
+std::vector<std::string> MidiSoundFontCandidates() {
+    std::vector<std::string> list;
+    if (const char* forced = std::getenv("KORVAN_SOUNDFONT")) {
+        if (*forced) AddOnce(list, forced);
+    }
+    std::vector<std::string> folders;
+    for (const std::string& base : DataDirectories()) {
+        for (const char* sub : kSoundFontFolders) folders.push_back(base + sub);
+    }
+    for (const char* name : kKnownSoundFonts) {
+        for (const std::string& folder : folders) AddOnce(list, folder + "/" + name);
+    }
+    // The SoundFont FluidSynth was built to use, wherever its packager put it.
+    if (fluid_settings_t* probe = new_fluid_settings()) {
+        char* fallback = nullptr;
+        if (fluid_settings_dupstr(probe, "synth.default-soundfont", &fallback) == FLUID_OK && fallback) {
+            AddOnce(list, fallback);
+            fluid_free(fallback);
+        }
+        delete_fluid_settings(probe);
+    }
+    for (const std::string& folder : folders) {
+        DIR* d = opendir(folder.c_str());
+        if (!d) continue;
+        std::vector<std::string> names;
+        while (dirent* e = readdir(d)) {
+            if (HasSoundFontSuffix(e->d_name)) names.push_back(e->d_name);
+        }
+        closedir(d);
+        std::sort(names.begin(), names.end());
+        for (const std::string& name : names) AddOnce(list, folder + "/" + name);
+    }
+    return list;
 }
 
 bool MidiReady() { return synth != nullptr; }
@@ -176,6 +251,7 @@ bool MidiLoaded() {
 }
 
 void MidiPlay(bool loop, uint32_t startTick) {
+    AudioCheckDevice();  // a device lost since the last sound comes back for the music too
     Guard g;
     if (!synth || !song) return;
     // A clean slate, then the song's settings up to the start point.

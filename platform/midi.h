@@ -4,11 +4,17 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
-// Creates the synthesizer with the first SoundFont found (KORVAN_SOUNDFONT, then Debian's General
-// MIDI SoundFonts) and attaches it to the stream. False (logged) when the stream is not running or
-// no SoundFont loads; everything below then does nothing.
+// Creates the synthesizer with the first SoundFont of MidiSoundFontCandidates that loads and
+// attaches it to the stream. False when the stream is not running or no SoundFont loads (a
+// warning then says what to install); everything below then does nothing.
 bool MidiStart();
+// The SoundFont files to try, in order: $KORVAN_SOUNDFONT; then, in the usual SoundFont folders
+// (soundfonts/, sounds/sf2/ and sounds/sf3/ under $XDG_DATA_HOME and each of $XDG_DATA_DIRS), the
+// General MIDI sets by their usual names, small ones first; FluidSynth's own default SoundFont;
+// then any other .sf2 or .sf3 file in those folders. Only files that exist are listed.
+std::vector<std::string> MidiSoundFontCandidates();
 void MidiShutdown();
 bool MidiReady();
 const char* MidiSoundFontPath();  // "" when none

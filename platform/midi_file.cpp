@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/asset_path.h"
 #include "platform/audio.h"
 
 namespace {
@@ -227,7 +228,8 @@ bool ParseMidi(const uint8_t* data, size_t size, MidiSong& song, std::string& er
 bool ReadMidiFile(const char* path, MidiSong& song, std::string& error) {
     song = MidiSong{};
     if (!path) return Fail(error, "no file name");
-    FILE* f = std::fopen(path, "rb");
+    // Tunes are named as the game names them; the file may differ in case.
+    FILE* f = std::fopen(ResolveAssetPath(path).c_str(), "rb");
     if (!f) return Fail(error, "cannot open the file");
     std::vector<uint8_t> bytes;
     uint8_t chunk[65536];

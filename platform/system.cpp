@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/log_sink.h"
+
 namespace {
 SDL_Window* window = nullptr;
 bool headless = false;
@@ -23,7 +25,15 @@ bool sdlStarted = false;
 int lockFd = -1;
 std::vector<SysRawEventListener> rawListeners;
 uint32_t closeEventType = 0;
+
+// True when SDL's video driver is one that draws nowhere a person could see a box.
+bool OffscreenDriverNamed() {
+    const char* driver = getenv("SDL_VIDEODRIVER");
+    return driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+}
 }  // namespace
+
+void SysSetHeadless(bool wantHeadless) { headless = wantHeadless; }
 
 bool SysInit(bool wantHeadless) {
     headless = wantHeadless;
@@ -49,6 +59,9 @@ bool SysInit(bool wantHeadless) {
     }
     sdlStarted = true;
     closeEventType = SDL_RegisterEvents(1);
+    // SDL starts text input with the video: an input method would then compose letters into text
+    // instead of passing them on as keys. The game reads keys only.
+    SDL_StopTextInput();
     return true;
 }
 
@@ -137,7 +150,10 @@ bool SysPumpEvents(SysEventHandler handler) {
                     default: break;
                 }
                 break;
-            case SDL_KEYDOWN: handler(SysEvent::kKeyDown, e.key.keysym.scancode, e.key.repeat); break;
+            case SDL_KEYDOWN:
+                handler(SysEvent::kKeyDown, e.key.keysym.scancode,
+                        (e.key.repeat ? kSysKeyRepeat : 0) | ((e.key.keysym.mod & KMOD_ALT) ? kSysKeyAlt : 0));
+                break;
             case SDL_KEYUP: handler(SysEvent::kKeyUp, e.key.keysym.scancode, 0); break;
             default: handler(SysEvent::kOther, static_cast<int>(e.type), 0); break;
         }
@@ -174,14 +190,15 @@ void SysSleepMs(uint32_t ms) {
 }
 
 void SysMessageBox(const char* caption, const char* text) {
-    if (!headless && sdlStarted &&
-        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption, text, window) == 0) {
-        return;
-    }
+    // The terminal always has it; a player who started the game from a desktop sees the box.
     if (caption && *caption) std::fprintf(stderr, "[%s] ", caption);
     std::fputs(text ? text : "", stderr);
-    if (text && *text && text[std::strlen(text) - 1] != '\n') std::fputc('\n', stderr);
+    if (!text || !*text || text[std::strlen(text) - 1] != '\n') std::fputc('\n', stderr);
     std::fflush(stderr);
+    if (headless || OffscreenDriverNamed()) return;
+    // Callable before SDL starts (the second instance never starts it); fails quietly without a
+    // display, and the terminal line above is then all there is.
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption ? caption : "", text ? text : "", window);
 }
 
 bool SysAcquireInstanceLock(const char* name) {
@@ -251,6 +268,4 @@ SysInfo SysQueryInfo() {
     return info;
 }
 
-void SysDebugOutput(const char* text) {
-    std::fputs(text, stderr);
-}
+void SysDebugOutput(const char* text) { PlatformLog("%s", text); }

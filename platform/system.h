@@ -12,10 +12,14 @@ enum class SysEvent {
     kDeactivate,   // the window lost focus
     kResize,       // new client size (width, height)
     kDisplayChange,
-    kKeyDown,      // SDL scancode in a
+    kKeyDown,      // SDL scancode in a; b holds kSysKeyRepeat and kSysKeyAlt
     kKeyUp,
     kOther,        // any other event (joystick, mouse...): handed to the raw listener only
 };
+
+// Flags of a key event.
+constexpr int kSysKeyRepeat = 1;  // the key's auto-repeat, not a new press
+constexpr int kSysKeyAlt = 2;     // an Alt key was held
 
 using SysEventHandler = void (*)(SysEvent event, int a, int b);
 // Listener for every raw SDL event (as void*); input devices use it for pads.
@@ -29,7 +33,11 @@ struct SysInfo {
 };
 
 // Starts SDL's event and video subsystems. Headless picks the offscreen video driver explicitly.
+// Text input (the input method) stays off, so every key, letters included, reaches the game as a
+// key and none is taken by an input method's composition.
 bool SysInit(bool headless);
+// Says ahead of SysInit whether the run is headless (message boxes then stay on the terminal).
+void SysSetHeadless(bool headless);
 void SysShutdown();
 bool SysHeadless();
 
@@ -55,7 +63,8 @@ void SysWaitEvent();
 uint32_t SysTimeMs();          // milliseconds, monotonic, wraps like a 32-bit tick counter
 void SysSleepMs(uint32_t ms);
 
-// A modal message box; headless (or when no display can show it) the text goes to stderr.
+// The text goes to stderr, and a desktop message box shows it too wherever a display can (also
+// before SysInit, as for the second instance); never when headless or on the off-screen driver.
 void SysMessageBox(const char* caption, const char* text);
 
 // Exclusive lock on a file of this name in the runtime directory; false when another process holds it.
@@ -65,5 +74,5 @@ void SysReleaseInstanceLock();
 // Full path of the running executable ("" when unknown).
 std::string SysExecutablePath();
 SysInfo SysQueryInfo();
-// Writes a debugger-output line (stderr here).
+// Writes to the debug stream, as the platform's other messages (platform/log_sink.h) do.
 void SysDebugOutput(const char* text);

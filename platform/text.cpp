@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <SDL_ttf.h>
+#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -11,15 +12,21 @@
 #include <string>
 #include <tuple>
 
+#include "platform/log_sink.h"
+
 namespace {
 
-// IPA Gothic stands in for every face the game names. The Debian package puts it in the first
-// place; the alias link of fonts-japanese-gothic is the fallback.
-const char* const kFontPaths[] = {
-    "/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf",
-    "/usr/share/fonts/truetype/fonts-japanese-gothic.ttf",
-    "/usr/share/fonts/truetype/ipafont-gothic/ipag.ttf",
+// IPA Gothic stands in for every face the game names ("ＭＳ ゴシック"): a gothic face with Japanese
+// glyphs and half-width Latin ones. Fontconfig finds it wherever the system keeps it; failing
+// that, the face it offers for Japanese text, fixed-pitch first.
+const char* const kFontPatterns[] = {
+    "IPAGothic:lang=ja",
+    ":lang=ja:spacing=dual",
+    ":lang=ja:spacing=mono",
+    ":lang=ja",
 };
+// A face that draws this (katakana "a") has Japanese glyphs, whatever fontconfig matched.
+constexpr FcChar32 kJapaneseProbe = 0x30A2;
 
 // Tab stops every eight half-width columns, as the game's text layout expects.
 constexpr int kTabColumns = 8;
@@ -32,22 +39,59 @@ std::string fontPath;
 // One opened font per (pixel height, bold, italic): changing a font's style flushes its glyph cache.
 std::map<std::tuple<int, bool, bool>, TTF_Font*> fonts;
 
+bool Readable(const char* path) {
+    if (FILE* f = std::fopen(path, "rb")) {
+        std::fclose(f);
+        return true;
+    }
+    return false;
+}
+
+// The file of the best face fontconfig has for `pattern`, when it draws Japanese ("" otherwise).
+std::string MatchFont(const char* text) {
+    std::string found;
+    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(text));
+    if (!pattern) return found;
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    if (match) {
+        FcChar8* file = nullptr;
+        FcCharSet* chars = nullptr;
+        if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch &&
+            FcPatternGetCharSet(match, FC_CHARSET, 0, &chars) == FcResultMatch &&
+            FcCharSetHasChar(chars, kJapaneseProbe) && Readable(reinterpret_cast<const char*>(file))) {
+            found = reinterpret_cast<const char*>(file);
+        }
+        FcPatternDestroy(match);
+    }
+    FcPatternDestroy(pattern);
+    return found;
+}
+
 bool FindFontFile() {
-    // KORVAN_FONT names another gothic face file, for a machine that keeps IPA Gothic elsewhere.
+    // KORVAN_FONT names another gothic face file, for a machine that keeps its fonts elsewhere.
     if (const char* forced = std::getenv("KORVAN_FONT")) {
-        if (FILE* f = std::fopen(forced, "rb")) {
-            std::fclose(f);
+        if (*forced && Readable(forced)) {
             fontPath = forced;
             return true;
         }
+        if (*forced) PlatformWarning("text: KORVAN_FONT %s cannot be read; asking fontconfig\n", forced);
     }
-    for (const char* path : kFontPaths) {
-        if (FILE* f = std::fopen(path, "rb")) {
-            std::fclose(f);
-            fontPath = path;
+    if (!FcInit()) {
+        PlatformWarning("text: fontconfig cannot start\n");
+        return false;
+    }
+    for (const char* pattern : kFontPatterns) {
+        fontPath = MatchFont(pattern);
+        if (!fontPath.empty()) {
+            PlatformLog("text: face %s\n", fontPath.c_str());
             return true;
         }
     }
+    PlatformWarning("text: no Japanese gothic font found, so no text is drawn (install fonts-ipafont-gothic, "
+                    "or name a font file with KORVAN_FONT)\n");
     return false;
 }
 
@@ -141,8 +185,12 @@ bool LayOut(TTF_Font* font, const char* utf8, int pixelHeight, Layout& layout) {
 
 bool TextInit() {
     if (libraryStarted) return true;
+    // Every text drawn asks again: the search (and its warning) happens once a run.
+    static bool noFace = false;
+    if (noFace) return false;
     if (!TTF_WasInit() && TTF_Init() != 0) return false;
     if (!FindFontFile()) {
+        noFace = true;
         TTF_Quit();
         return false;
     }

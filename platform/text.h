@@ -10,7 +10,8 @@ struct TextImage {
     std::vector<uint8_t> coverage;  // width * height, row-major, top row first, 0 (empty) .. 255 (ink)
 };
 
-// Opens the font library; false (and logged by the caller) when no font can be found.
+// Opens the font library with the face found through fontconfig (or KORVAN_FONT); false, with a
+// warning that says what to install, when no face with Japanese glyphs can be found.
 bool TextInit();
 void TextShutdown();
 

@@ -227,32 +227,41 @@ TEST_F(InputTest, DisabledPadsNeverReadPressedOrHeld) {
     SDL_JoystickClose(j);
 }
 
-TEST_F(InputTest, UnpluggedPadIsLoggedOnceKeepsItsValuesAndComesBack) {
+// An unplugged pad lets go of every input it held (a held gas button must not keep the car
+// accelerating with nobody at the pad), is logged once, and comes back into its slot.
+TEST_F(InputTest, UnpluggedPadReleasesEverythingIsLoggedOnceAndComesBack) {
     int device = AttachPad();
     ASSERT_TRUE(InitDirectInput());
     SDL_Joystick* j = OpenVirtual(device);
     SetPadsEnabled(true);
     SDL_JoystickSetVirtualButton(j, 1, 1);
+    SDL_JoystickSetVirtualAxis(j, 0, 32767);
     Frame();
     Frame();
     ASSERT_EQ(PadState(0, kPadButton1 + 1), 3);
+    ASSERT_EQ(PadState(0, kPadRight), 3);
 
     SDL_JoystickClose(j);
     ASSERT_EQ(SDL_JoystickDetachVirtual(device), 0);
     virtualPads.clear();
-    for (int i = 0; i < 5; ++i) Frame();
+    Frame();
+    EXPECT_EQ(PadState(0, kPadButton1 + 1), 1);  // just released
+    EXPECT_EQ(PadState(0, kPadRight), 1);
+    for (int i = 0; i < 4; ++i) Frame();
+    for (int i = 0; i < kPadInputs; ++i) EXPECT_EQ(PadState(0, i), 0) << "input " << i;
+    EXPECT_EQ(padCount, 0);
     std::string log = ReadAll(logPath);
     EXPECT_EQ(Count(log, "ジョイスティック[0]のアクセス権を失いました.\n"), 1);
-    EXPECT_EQ(PadState(0, kPadButton1 + 1), 3);  // reads as before
 
     device = AttachPad();
     j = OpenVirtual(device);
-    SDL_JoystickSetVirtualButton(j, 4, 1);
+    SDL_JoystickSetVirtualButton(j, 4, 1);  // back: button 7
     Frame();
     log = ReadAll(logPath);
     EXPECT_EQ(Count(log, "ジョイスティック[0]を再取得しました.\n"), 1);
-    EXPECT_EQ(PadState(0, kPadButton1 + 4), 2);
-    EXPECT_EQ(PadState(0, kPadButton1 + 1), 1);
+    EXPECT_EQ(padCount, 1);
+    EXPECT_EQ(PadState(0, kPadButton1 + 6), 2);
+    EXPECT_EQ(PadState(0, kPadButton1 + 1), 0);
     SDL_JoystickClose(j);
 }
 

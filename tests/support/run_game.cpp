@@ -42,9 +42,12 @@ GameRun RunGame(const std::vector<std::string>& args, const std::string& lockDir
         if (std::system(cp.c_str()) != 0) std::fprintf(stderr, "cannot copy the game to %s\n", dir.c_str());
     }
     // The run's user data folder (its save file) lies in the run directory: no run reads or writes
-    // the saves of the account running the tests.
+    // the saves of the account running the tests. Every debug line goes to the terminal too, for
+    // the tests that read them there (a test sets KORVAN_VERBOSE=0 to see what a player's terminal
+    // shows).
     std::string cmd = "cd " + Quote(dir) + " && XDG_RUNTIME_DIR=" + Quote(lock) +
                       " XDG_DATA_HOME=" + Quote(dir + "/" + kRunDataHome) +
+                      " KORVAN_VERBOSE=${KORVAN_VERBOSE-1}" +
                       " SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy timeout " + std::to_string(timeoutSec) +
                       " ./korvan";
     for (const std::string& a : args) cmd += " " + Quote(a);

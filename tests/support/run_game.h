@@ -19,7 +19,8 @@ constexpr const char* kRunDataHome = "user-data";
 // Runs a private copy of build/korvan in a fresh directory that links to build/data, so parallel
 // runs never share debug.txt, save files or screenshots. runDir picks the directory (it must hold a
 // "data" entry or none, for a run without assets); lockDir shares the single-instance lock.
-// Times out after timeoutSec (exit code -2).
+// Times out after timeoutSec (exit code -2). The debug stream shows on the terminal
+// (KORVAN_VERBOSE=1) unless the test process sets KORVAN_VERBOSE itself.
 GameRun RunGame(const std::vector<std::string>& args, const std::string& lockDir = "",
                 const std::string& runDir = "", int timeoutSec = 300);
 // A fresh run directory holding a copy of the game and, when withData, a link to build/data.

@@ -1,0 +1,271 @@
+// The player's settings file: every declared setting read and written back, bad lines of every
+// sort logged and ignored without harm, and the file itself found, made and replaced safely.
+#include "framework/config_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "framework/application.h"
+#include "framework/debug_log.h"
+#include "framework/input.h"
+#include "framework/music.h"
+#include "framework/sound.h"
+#include "game/controls.h"
+#include "platform/atomic_file.h"
+#include "tests/support/run_game.h"
+
+extern ConfigSetting keysGas;
+extern ConfigSetting keysPause;
+
+namespace {
+
+void WriteText(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+// Each test has its own config folder and its own debug log.
+class ConfigFileTest : public ::testing::Test {
+protected:
+    std::string home, log;
+    void SetUp() override {
+        home = MakeTempDir();
+        setenv("XDG_CONFIG_HOME", home.c_str(), 1);
+        log = home + "/debug.txt";
+        SetLogFilePath(log.c_str());
+        atomicWriteFailsBeforeRename = false;
+        ResetConfig();
+    }
+    void TearDown() override {
+        atomicWriteFailsBeforeRename = false;
+        SetLogFilePath("");
+        ResetConfig();
+    }
+    std::string Path() const { return home + "/korvan/korvan.cfg"; }
+};
+
+// Each setting moved off its default, within its kind and range.
+void SetOffDefault(ConfigSetting& s) {
+    switch (s.kind) {
+        case ConfigKind::kNumber: s.value = s.defaultValue != s.hi ? s.hi : s.lo; break;
+        case ConfigKind::kChoice: s.value = s.defaultValue == 0 ? 1 : 0; break;
+        case ConfigKind::kKeys:
+            s.keyCount = 3;
+            s.keys[0] = DIK_W;
+            s.keys[1] = DIK_NUMPAD7;
+            s.keys[2] = DIK_RCONTROL;
+            break;
+    }
+}
+
+}  // namespace
+
+TEST_F(ConfigFileTest, EverySettingOfTheGameIsDeclaredWithItsDefault) {
+    for (const char* name : {"display.mode", "display.scaling", "sound.music_volume", "sound.effects_volume",
+                             "pad.dead_zone", "keys.gas", "keys.brake", "keys.left", "keys.right", "keys.boost",
+                             "keys.pause", "keys.view"}) {
+        EXPECT_NE(FindConfigSetting(name), nullptr) << name;
+    }
+    EXPECT_EQ(FindConfigSetting("KEYS.GAS"), &keysGas);  // names compare ignoring case
+    EXPECT_EQ(displayMode.value, kDisplayFullScreen);
+    EXPECT_EQ(displayScaling.value, kScalingSharp);
+    EXPECT_EQ(musicVolume.value, 100);
+    EXPECT_EQ(effectsVolume.value, 100);
+    EXPECT_EQ(padDeadZone.value, kPadAxisThreshold);
+    EXPECT_EQ(ConfigValueText(keysGas), "Z A UP NUMPAD8");
+    EXPECT_EQ(ConfigValueText(keysPause), "Q");
+}
+
+TEST_F(ConfigFileTest, ARoundTripKeepsEveryValue) {
+    struct Saved {
+        ConfigSetting* setting;
+        int value, keyCount, keys[kConfigMaxKeys];
+    };
+    std::vector<Saved> wanted;
+    for (ConfigSetting* s : ConfigSettings()) {
+        SetOffDefault(*s);
+        Saved w{s, s->value, s->keyCount, {}};
+        std::copy(s->keys, s->keys + kConfigMaxKeys, w.keys);
+        wanted.push_back(w);
+    }
+    ASSERT_TRUE(SaveConfigFile());
+    ResetConfig();
+    ASSERT_TRUE(LoadConfigFile(false));
+    for (const Saved& w : wanted) {
+        const ConfigSetting& s = *w.setting;
+        EXPECT_EQ(s.value, w.value) << s.name;
+        if (s.kind == ConfigKind::kKeys) {
+            ASSERT_EQ(s.keyCount, w.keyCount) << s.name;
+            for (int i = 0; i < s.keyCount; ++i) EXPECT_EQ(s.keys[i], w.keys[i]) << s.name;
+        }
+    }
+    // Written again unchanged, the file is the same byte for byte.
+    const std::string first = ReadFile(Path());
+    ASSERT_TRUE(SaveConfigFile());
+    EXPECT_EQ(ReadFile(Path()), first);
+    EXPECT_EQ(ReadFile(log).find("ignored"), std::string::npos) << ReadFile(log);
+}
+
+TEST_F(ConfigFileTest, GoodLinesApplyAndEveryBadOneIsLoggedWithItsLineAndIgnored) {
+    const std::string text =
+        "# a comment\n"
+        "   \n"
+        "display.mode = window\n"
+        "sound.music_volume = 140\n"          // out of range
+        "sound.effects_volume = 35  # quiet\n"
+        "pad.dead_zone = twelve\n"            // not a number
+        "keys.gas = W, UP\n"
+        "keys.brake = ESCAPE\n"               // Escape quits, whatever else it is given to
+        "keys.boost = SHIFTLOCK\n"            // no such key
+        "keys.view = A B C D E\n"             // too many
+        "display.scaling = blurry\n"          // not one of the words
+        "just some words\n"                   // no "="
+        "display.frobnicate = 3\n"            // unknown, kept
+        "keys.pause =\n"                      // no key
+        "DISPLAY.SCALING = Smooth\n";
+    EXPECT_EQ(ApplyConfigText(text), 9);
+    EXPECT_EQ(displayMode.value, kDisplayWindow);
+    EXPECT_EQ(musicVolume.value, 100);
+    EXPECT_EQ(effectsVolume.value, 35);
+    EXPECT_EQ(padDeadZone.value, kPadAxisThreshold);
+    EXPECT_EQ(ConfigValueText(keysGas), "W UP");
+    EXPECT_EQ(ConfigValueText(*FindConfigSetting("keys.brake")), "X S DOWN NUMPAD5");
+    EXPECT_EQ(ConfigValueText(*FindConfigSetting("keys.view")), "V");
+    EXPECT_EQ(ConfigValueText(keysPause), "Q");
+    EXPECT_EQ(displayScaling.value, kScalingSmooth);
+    const std::string logged = ReadFile(log);
+    for (const char* line : {"line 4: sound.music_volume needs a whole number from 0 to 100; ignored",
+                             "line 6: pad.dead_zone needs a whole number", "line 8: keys.brake: ESCAPE is kept",
+                             "line 9: keys.boost: \"SHIFTLOCK\" is not a key name",
+                             "line 10: keys.view takes at most 4 keys",
+                             "line 11: display.scaling needs one of sharp, smooth",
+                             "line 12: \"just some words\" is not \"key = value\"",
+                             "line 13: unknown setting \"display.frobnicate = 3\"",
+                             "line 14: keys.pause needs at least one key"}) {
+        EXPECT_NE(logged.find(line), std::string::npos) << line << "\n" << logged;
+    }
+    // The unknown line survives the next write, for the version of the game that knows it.
+    const std::string written = ConfigText();
+    EXPECT_NE(written.find("\ndisplay.frobnicate = 3\n"), std::string::npos) << written;
+    EXPECT_NE(written.find("\ndisplay.mode = window\n"), std::string::npos);
+    EXPECT_EQ(written.find("blurry"), std::string::npos);
+}
+
+// A fuzz run: files made of good lines, damaged lines and noise never stop the game, never put a
+// setting outside its kind and range, and a good line after any amount of damage still applies.
+TEST_F(ConfigFileTest, FuzzedFilesNeverBreakTheSettings) {
+    std::mt19937 rng(24);
+    const std::string good = ConfigText();
+    std::vector<std::string> lines;
+    for (size_t at = 0, end; at < good.size(); at = end + 1) {
+        end = good.find('\n', at);
+        if (end == std::string::npos) end = good.size();
+        lines.push_back(good.substr(at, end - at));
+    }
+    const std::string noise[] = {"=", "==", " = ", "keys.gas", "keys.gas = ", "pad.dead_zone = 99999999999999999999",
+                           "pad.dead_zone = -5", "pad.dead_zone = 0x20", "sound.music_volume = 1e2",
+                           "display.mode = fullscreen window", "keys.left = ,,,", "\xff\xfe\x00\x01 = \x80",
+                           "#=#", "keys.gas = Z Z Z Z Z Z Z Z", "\r\n", std::string(5000, 'k'),
+                                 std::string("keys.gas = Z\0X", 14)};
+    testing::internal::CaptureStderr();  // thousands of warnings: the log file keeps them
+    for (int round = 0; round < 1500; ++round) {
+        std::string text;
+        const int count = static_cast<int>(rng() % 40);
+        for (int i = 0; i < count; ++i) {
+            std::string line;
+            switch (rng() % 4) {
+                case 0: line = lines[rng() % lines.size()]; break;
+                case 1: line = noise[rng() % (sizeof(noise) / sizeof(noise[0]))]; break;
+                case 2:
+                    for (int n = static_cast<int>(rng() % 60); n > 0; --n) line += static_cast<char>(rng() % 256);
+                    break;
+                default: {
+                    line = lines[rng() % lines.size()];
+                    for (int n = static_cast<int>(rng() % 4); n > 0 && !line.empty(); --n) {
+                        line[rng() % line.size()] = static_cast<char>(rng() % 256);
+                    }
+                }
+            }
+            text += line + "\n";
+        }
+        text += "sound.effects_volume = 42\n";
+        ApplyConfigText(text);
+        for (const ConfigSetting* s : ConfigSettings()) {
+            switch (s->kind) {
+                case ConfigKind::kNumber:
+                    ASSERT_GE(s->value, s->lo) << s->name;
+                    ASSERT_LE(s->value, s->hi) << s->name;
+                    break;
+                case ConfigKind::kChoice: ASSERT_TRUE(s->value == 0 || s->value == 1) << s->name; break;
+                case ConfigKind::kKeys:
+                    ASSERT_GE(s->keyCount, 1) << s->name;
+                    ASSERT_LE(s->keyCount, kConfigMaxKeys) << s->name;
+                    for (int i = 0; i < s->keyCount; ++i) {
+                        ASSERT_GT(s->keys[i], 0) << s->name;
+                        ASSERT_NE(s->keys[i], DIK_ESCAPE) << s->name;
+                    }
+                    break;
+            }
+        }
+        ASSERT_EQ(effectsVolume.value, 42) << "round " << round;
+        // Whatever was read writes back as a file that reads back to the same settings.
+        std::vector<std::string> before;
+        for (const ConfigSetting* s : ConfigSettings()) before.push_back(ConfigValueText(*s));
+        ApplyConfigText(ConfigText());
+        for (size_t i = 0; i < before.size(); ++i) {
+            ASSERT_EQ(ConfigValueText(*ConfigSettings()[i]), before[i]) << ConfigSettings()[i]->name;
+        }
+        ResetConfig();
+    }
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("korvan: korvan.cfg line "), std::string::npos);
+}
+
+TEST_F(ConfigFileTest, AMissingFileIsWrittenWithTheDefaultsOnlyWhenAsked) {
+    ASSERT_TRUE(LoadConfigFile(false));
+    EXPECT_NE(access(Path().c_str(), F_OK), 0);
+    ASSERT_TRUE(LoadConfigFile(true));
+    const std::string text = ReadFile(Path());
+    EXPECT_NE(text.find("display.mode = fullscreen\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("# loudness of the music"), std::string::npos) << text;
+    EXPECT_EQ(ApplyConfigText(text), 0);
+}
+
+TEST_F(ConfigFileTest, AFileThatIsNoFileKeepsTheDefaultsAndAFailedWriteKeepsTheOldFile) {
+    ASSERT_EQ(mkdir((home + "/korvan").c_str(), 0700), 0);
+    ASSERT_EQ(mkdir(Path().c_str(), 0700), 0);  // a folder where the file should be
+    EXPECT_FALSE(LoadConfigFile(true));
+    EXPECT_EQ(displayMode.value, kDisplayFullScreen);
+    ASSERT_EQ(rmdir(Path().c_str()), 0);
+
+    WriteText(Path(), "display.mode = window\n");
+    ASSERT_TRUE(LoadConfigFile(false));
+    ASSERT_EQ(displayMode.value, kDisplayWindow);
+    displayMode.value = kDisplayFullScreen;
+    atomicWriteFailsBeforeRename = true;  // the disk fills up in the middle of the write
+    EXPECT_FALSE(SaveConfigFile());
+    EXPECT_EQ(ReadFile(Path()), "display.mode = window\n");
+    EXPECT_NE(access((Path() + ".tmp").c_str(), F_OK), 0);
+    atomicWriteFailsBeforeRename = false;
+    EXPECT_TRUE(SaveConfigFile());
+    EXPECT_NE(ReadFile(Path()).find("display.mode = fullscreen\n"), std::string::npos);
+}
+
+TEST_F(ConfigFileTest, RaceKeysFromTheFileDriveTheCarAndTheMenusKeepTheirs) {
+    ASSERT_EQ(ApplyConfigText("keys.gas = W\n"), 0);
+    keys[DIK_W] = 0x80;
+    prevKeys[DIK_W] = 0;
+    keys[DIK_Z] = 0;
+    ReadControls();
+    EXPECT_TRUE(controls.gas.held);
+    EXPECT_TRUE(controls.gas.pressed);
+    EXPECT_FALSE(controls.accept.held);  // the menus' accept stays on Z and A
+    keys[DIK_W] = 0;
+    keys[DIK_Z] = 0x80;
+    ReadControls();
+    EXPECT_FALSE(controls.gas.held);     // Z no longer drives
+    EXPECT_TRUE(controls.accept.held);
+    keys[DIK_Z] = 0;
+}
