@@ -83,13 +83,16 @@ bool FindFontFile() {
         PlatformWarning("text: fontconfig cannot start\n");
         return false;
     }
+    // Only the file name is kept, so fontconfig's tables are let go as soon as the face is chosen.
     for (const char* pattern : kFontPatterns) {
         fontPath = MatchFont(pattern);
         if (!fontPath.empty()) {
+            FcFini();
             PlatformLog("text: face %s\n", fontPath.c_str());
             return true;
         }
     }
+    FcFini();
     PlatformWarning("text: no Japanese gothic font found, so no text is drawn (install fonts-ipafont-gothic, "
                     "or name a font file with KORVAN_FONT)\n");
     return false;
