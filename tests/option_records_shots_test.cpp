@@ -21,6 +21,7 @@
 #include "game/save_file.h"
 #include "game/settings.h"
 #include "tests/support/run_game.h"
+#include "tests/support/shot_session.h"
 #include "tests/support/save_state.h"
 #include "tests/support/scripted_session.h"
 
@@ -113,7 +114,7 @@ GameRun RunWithShots(const std::string& run, const std::string& script, uint32_t
         args.push_back("--shot");
         args.push_back(std::to_string(s.first) + ":" + ScreensDir() + "/" + s.second + ".png");
     }
-    return RunGame(args, "", run);
+    return RunGameDrawingShotsOnly(args, run);
 }
 
 // The Option screen with a save's non-default values, then the pad screen before and after button

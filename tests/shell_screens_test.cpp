@@ -19,6 +19,7 @@
 #include "game/settings.h"
 #include "tests/support/screen_image.h"
 #include "tests/support/run_game.h"
+#include "tests/support/shot_session.h"
 #include "tests/support/scripted_session.h"
 #include "tests/support/save_state.h"
 
@@ -101,7 +102,7 @@ TEST(ShellScreens, TitleMenusDemonstrationAndQuitting) {
         args.push_back("--shot");
         args.push_back(std::to_string(s.frame) + ":" + dir + "/" + s.name + ".png");
     }
-    GameRun game = RunGame(args, "", run);
+    GameRun game = RunGameDrawingShotsOnly(args, run);
     ASSERT_EQ(game.exitCode, 0) << game.output;
     // Quit closed the game through the normal quit path, every table released.
     EXPECT_NE(game.output.find("FreeDirect3D"), std::string::npos);
@@ -154,7 +155,7 @@ TEST(ShellScreens, IntroReplayResultsAndASecretCourseFound) {
         args.push_back("--shot");
         args.push_back(std::to_string(s.first) + ":" + dir + "/" + s.second + ".png");
     }
-    GameRun game = RunGame(args, "", run);
+    GameRun game = RunGameDrawingShotsOnly(args, run);
     ASSERT_EQ(game.exitCode, 0) << game.output;
     Shot s;
     ASSERT_TRUE(s.Load(dir + "/intro.png"));
