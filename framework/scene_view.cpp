@@ -14,6 +14,13 @@ SceneView MakeSceneView(const D3DXMATRIX& view) {
     return v;
 }
 
+SceneView SceneViewLookingAt(const D3DXVECTOR3& eye, const D3DXVECTOR3& at) {
+    D3DXMATRIX view;
+    const D3DXVECTOR3 up(0.0f, 1.0f, 0.0f);
+    D3DXMatrixLookAtLH(&view, &eye, &at, &up);
+    return MakeSceneView(view);
+}
+
 void SetSceneView(const SceneView& v) {
     viewMatrix = v.view;
     cameraMatrix = v.camera;

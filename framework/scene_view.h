@@ -15,6 +15,8 @@ struct SceneView {
 
 // The view of a look-at matrix with the device's projection.
 SceneView MakeSceneView(const D3DXMATRIX& view);
+// The view of a camera at `eye` looking at `at`, upright (up is +y).
+SceneView SceneViewLookingAt(const D3DXVECTOR3& eye, const D3DXVECTOR3& at);
 // Hands the view to the device (world identity, view, projection) and to the framework's camera
 // matrices (viewMatrix, cameraMatrix, screenMatrix), which the 2D and billboard routines read.
 void SetSceneView(const SceneView& view);

@@ -21,10 +21,7 @@ constexpr int kIntroFrames = 600;
 constexpr int kSkipFrom = 50, kSkipTo = 550;
 
 SceneView IntroView() {
-    D3DXMATRIX view;
-    const D3DXVECTOR3 eye(0.0f, 1000.0f, 0.0f), at(0.0f, 1000.0f, 1.0f), up(0.0f, 1.0f, 0.0f);
-    D3DXMatrixLookAtLH(&view, &eye, &at, &up);
-    return MakeSceneView(view);
+    return SceneViewLookingAt(D3DXVECTOR3(0.0f, 1000.0f, 0.0f), D3DXVECTOR3(0.0f, 1000.0f, 1.0f));
 }
 }  // namespace
 

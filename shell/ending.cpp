@@ -300,13 +300,7 @@ void DrawOverlay(const EndingOverlay& o) {
     device->SetRenderState(D3DRS_LIGHTING, 0);
     device->SetTexture(0, nullptr);
     if (o.bandTop < 480 && o.bandAlpha > 0) DrawRect(0, o.bandTop, 640, 480, static_cast<uint32_t>(o.bandAlpha) << 24);
-    if (o.line >= 0) {
-        BeginText();
-        DrawText(kEndingLines[o.line].x, kEndingLineY, kEndingLines[o.line].text);
-        EndText();
-        device->SetTexture(0, nullptr);
-        DrawLineMask(o.mask, kEndingLineY, kLineHalf);
-    }
+    if (o.line >= 0) DrawMaskedLine(kEndingLines[o.line].x, kEndingLineY, kEndingLines[o.line].text, o.mask, kLineHalf);
     if (o.fadeAlpha > 0) DrawRect(0, 0, 640, 480, static_cast<uint32_t>(o.fadeAlpha) << 24);
 }
 
@@ -437,10 +431,7 @@ void EndingFrame() {
     if (t == kEndingFadeOut) FadeOutTune(4);
     EndingView& v = endingView;
     const EndingCamera camera = EndingCameraAt(t);
-    D3DXMATRIX view;
-    const D3DXVECTOR3 up(0.0f, 1.0f, 0.0f);
-    D3DXMatrixLookAtLH(&view, &camera.eye, &camera.at, &up);
-    v.scene = MakeSceneView(view);
+    v.scene = SceneViewLookingAt(camera.eye, camera.at);
     v.car = CarPoseAt(t);
     v.carEffects = VehicleEffects{};
     v.carEffects.gloss = 1;

@@ -20,3 +20,6 @@ LineMask HideLineMask(int s, int speed, int upperOffset, int lowerOffset);
 // Draws the two bars in black over the line whose top is at y and whose halves are `half` pixels
 // high.
 void DrawLineMask(const LineMask& mask, int y, int half);
+// The line of text at (x, y) in the shell font with its two bars over it: what the story and the
+// ending show of their current line.
+void DrawMaskedLine(int x, int y, const char* text, const LineMask& mask, int half);

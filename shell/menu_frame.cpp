@@ -7,6 +7,7 @@
 #include "framework/graphics_device.h"
 #include "framework/text_draw.h"
 #include "game/asset_tables.h"
+#include "game/controls.h"
 #include "game/scene_flow.h"
 #include "shell/title_background.h"
 #include "shell/title_scene.h"
@@ -52,6 +53,17 @@ int MoveMenuCursor(int cursor, int step, int rows) {
     PlaySound(kSoundSlide);
     HoldIdleCounter();
     return ((cursor + step) % rows + rows) % rows;
+}
+
+bool MoveMenuCursorByKeys(int rows) {
+    if (controls.up.pressed) {
+        menuCursor = MoveMenuCursor(menuCursor, -1, rows);
+    } else if (controls.down.pressed) {
+        menuCursor = MoveMenuCursor(menuCursor, 1, rows);
+    } else {
+        return false;
+    }
+    return true;
 }
 
 void HoldIdleCounter() { frameCount = std::min(frameCount, kIdleHold); }

@@ -22,6 +22,9 @@ void EndMenuFrame();
 // A cursor move over `rows` rows with wrap-around: Slide.wav, and the idle counter held at 540.
 // Returns the new row.
 int MoveMenuCursor(int cursor, int step, int rows);
+// Up or down pressed this frame moves menuCursor over `rows` rows (as MoveMenuCursor); true when
+// one of them was.
+bool MoveMenuCursorByKeys(int rows);
 // The idle counter held at 540 at most (every move and accept in a menu).
 void HoldIdleCounter();
 // Back to the title: Cansel.wav, cursor 0, the title scene; by Go Back the idle counter also

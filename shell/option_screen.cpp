@@ -79,10 +79,8 @@ void OptionFrame() {
         EndMenuFrame();
     }
 
-    if (controls.up.pressed) {
-        menuCursor = MoveMenuCursor(menuCursor, -1, kRows);
-    } else if (controls.down.pressed) {
-        menuCursor = MoveMenuCursor(menuCursor, 1, kRows);
+    if (MoveMenuCursorByKeys(kRows)) {
+        // The cursor moved: nothing else this frame.
     } else if (controls.accept.pressed) {
         AcceptRow();
     } else if (controls.back.pressed) {

@@ -31,10 +31,8 @@ void FileScreenFrame(const char* caption, const char* action, const char* succes
         EndMenuFrame();
     }
 
-    if (controls.up.pressed) {
-        menuCursor = MoveMenuCursor(menuCursor, -1, kRows);
-    } else if (controls.down.pressed) {
-        menuCursor = MoveMenuCursor(menuCursor, 1, kRows);
+    if (MoveMenuCursorByKeys(kRows)) {
+        // The cursor moved: nothing else this frame.
     } else if (controls.accept.pressed) {
         HoldIdleCounter();
         if (menuCursor == 0) {

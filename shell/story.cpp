@@ -90,11 +90,7 @@ void DrawStory(const StoryView& v) {
     device->SetRenderState(D3DRS_LIGHTING, 0);
     device->SetTexture(0, nullptr);
     if (look.line >= 0) {
-        BeginText();
-        DrawText(kStoryLines[look.line].x, kStoryLineY, kStoryLines[look.line].text);
-        EndText();
-        device->SetTexture(0, nullptr);
-        DrawLineMask(look.mask, kStoryLineY, kLineHalf);
+        DrawMaskedLine(kStoryLines[look.line].x, kStoryLineY, kStoryLines[look.line].text, look.mask, kLineHalf);
     }
     if (look.overlayAlpha > 0) DrawRect(0, 0, 640, 480, static_cast<uint32_t>(look.overlayAlpha) << 24);
 }
@@ -127,10 +123,7 @@ void StorySetUp() {
     frameCount = 0;
     storyBody = MakePlacement(kBodyX, kBodyY, kBodyZ, 1.0f);
     RotateY(storyBody, kBodyYaw);
-    D3DXMATRIX view;
-    const D3DXVECTOR3 up(0.0f, 1.0f, 0.0f);
-    D3DXMatrixLookAtLH(&view, &kEye, &kLookAt, &up);
-    storyView.scene = MakeSceneView(view);
+    storyView.scene = SceneViewLookingAt(kEye, kLookAt);
     if (!device) return;
     device->SetRenderState(D3DRS_FOGENABLE, 1);
     SetCourseFog(kFogColour, kFogStart, kFogEnd);

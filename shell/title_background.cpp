@@ -26,12 +26,7 @@ constexpr int kSubtitleTop = 200, kSubtitleRest = 370;
 constexpr uint32_t kFogColour = 0xff000010u;
 constexpr float kFogStart = 1200.0f, kFogEnd = 2400.0f;
 
-SceneView TitleView() {
-    D3DXMATRIX view;
-    const D3DXVECTOR3 up(0.0f, 1.0f, 0.0f);
-    D3DXMatrixLookAtLH(&view, &kEye, &kLookAt, &up);
-    return MakeSceneView(view);
-}
+SceneView TitleView() { return SceneViewLookingAt(kEye, kLookAt); }
 }  // namespace
 
 uint32_t MenuClockMs() { return static_cast<uint32_t>(static_cast<uint64_t>(frameNumber) * 1000u / 60u); }

@@ -66,10 +66,8 @@ void TitleFrame() {
     }
 
     if (t < kKeysUntil) {
-        if (controls.up.pressed) {
-            menuCursor = MoveMenuCursor(menuCursor, -1, kRows);
-        } else if (controls.down.pressed) {
-            menuCursor = MoveMenuCursor(menuCursor, 1, kRows);
+        if (MoveMenuCursorByKeys(kRows)) {
+            // The cursor moved: nothing else this frame.
         } else if (controls.accept.pressed) {
             AcceptRow();
         }

@@ -225,10 +225,7 @@ void GalleryFrame() {
     backgroundModel.RotateY(kBackgroundTurn);
     GalleryView& v = galleryView;
     const GalleryCamera camera = GalleryCameraAt(t);
-    D3DXMATRIX view;
-    const D3DXVECTOR3 up(0.0f, 1.0f, 0.0f);
-    D3DXMatrixLookAtLH(&view, &camera.eye, &camera.at, &up);
-    v.scene = MakeSceneView(view);
+    v.scene = SceneViewLookingAt(camera.eye, camera.at);
     for (int i = 0; i < kGalleryVehicleCount; ++i) v.bodies[i] = GalleryVehiclePlacement(i, t);
     v.name = GalleryNameAt(t);
     v.fadeAlpha = GalleryFadeAlpha(t);
