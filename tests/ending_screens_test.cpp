@@ -4,13 +4,8 @@
 // be looked at; the checks here find each scene's own marks in them.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <string>
 #include <vector>
-
-#define STB_IMAGE_IMPLEMENTATION
-#include <stb_image.h>
 
 #include "courses/course_geometry.h"
 #include "framework/application.h"
@@ -24,40 +19,11 @@
 #include "shell/vehicle_gallery.h"
 #include "tests/support/in_process_game.h"
 #include "tests/support/run_game.h"
+#include "tests/support/screen_image.h"
 
 namespace {
 
-struct Shot {
-    int w = 0, h = 0;
-    std::vector<unsigned char> rgba;
-    bool Load(const std::string& path) {
-        int n = 0;
-        unsigned char* data = stbi_load(path.c_str(), &w, &h, &n, 4);
-        if (!data) return false;
-        rgba.assign(data, data + static_cast<size_t>(w) * h * 4);
-        stbi_image_free(data);
-        return true;
-    }
-    const unsigned char* At(int x, int y) const { return &rgba[(static_cast<size_t>(y) * w + x) * 4]; }
-    // Pixels of the shell font's colour (0x00c0ff) in a box.
-    int FontPixels(int x1, int y1, int x2, int y2) const {
-        int n = 0;
-        for (int y = y1; y < y2; ++y)
-            for (int x = x1; x < x2; ++x) {
-                const unsigned char* p = At(x, y);
-                if (p[0] < 60 && p[1] > 150 && p[2] > 200) ++n;
-            }
-        return n;
-    }
-    int Lit(int x1, int y1, int x2, int y2) const {
-        int n = 0;
-        for (int y = y1; y < y2; ++y)
-            for (int x = x1; x < x2; ++x) {
-                const unsigned char* p = At(x, y);
-                if (p[0] + p[1] + p[2] > 60) ++n;
-            }
-        return n;
-    }
+struct Shot : ScreenImage {
     // Warm pixels: red well above blue (the sand, the sunset, the embers).
     int Warm(int x1, int y1, int x2, int y2) const {
         int n = 0;
@@ -69,12 +35,6 @@ struct Shot {
         return n;
     }
 };
-
-std::string ScreensDir() {
-    const std::string dir = std::string(KORVAN_BUILD_DIR) + "/screens";
-    mkdir(dir.c_str(), 0755);
-    return dir;
-}
 
 // Shots at scene frames of the scenes met on the way from the story or from course 10's clear to
 // the title.

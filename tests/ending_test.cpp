@@ -25,6 +25,7 @@
 #include "shell/vehicle_gallery.h"
 #include "tests/support/in_process_game.h"
 #include "tests/support/run_game.h"
+#include "tests/support/scripted_session.h"
 #include "tests/support/save_state.h"
 
 namespace {
@@ -229,20 +230,6 @@ TEST(StaffRoll, TheSecretCoursesLineShowsUntilAllFiveAreFound) {
 
 // --- the way from course 10 to the title ----------------------------------------------------------
 
-std::string WriteKeys(const std::string& text) {
-    const std::string path = MakeTempDir() + "/keys.txt";
-    FILE* f = std::fopen(path.c_str(), "w");
-    if (f) {
-        std::fputs(text.c_str(), f);
-        std::fclose(f);
-    }
-    return path;
-}
-
-std::string Press(uint32_t frame, const char* key) {
-    return std::to_string(frame) + " down " + key + "\n" + std::to_string(frame + 1) + " up " + key + "\n";
-}
-
 // What a run from course 10's clear to the title met: frames in each scene, how it ended.
 struct Finale {
     int coursesOpenBefore = 10;
@@ -259,7 +246,7 @@ struct Finale {
 
 int RunFinale(void* context) {
     Finale& f = *static_cast<Finale*>(context);
-    if (!StartGameInProcess(0, 12, MakeTempDir() + "/debug.txt", WriteKeys(f.keys), f.dataHome)) return 100;
+    if (!StartGameInProcess(0, 12, MakeTempDir() + "/debug.txt", WriteInputScript(f.keys), f.dataHome)) return 100;
     device->SetCooperativeLevelForTest(D3DERR_DEVICELOST);
     if (f.lights > 0) maxActiveLights = f.lights;
     autoSave = 1;
@@ -321,7 +308,7 @@ std::string EveryKeyAgainAndAgain(int until) {
     const char* const keys[] = {"Z", "X", "A", "S", "Q", "PAD0:6", "PAD0:7", "PAD0:9"};
     std::string script;
     int k = 0;
-    for (int frame = 3; frame < until; frame += 41) script += Press(frame, keys[k++ % 8]);
+    for (int frame = 3; frame < until; frame += 41) script += PressAt(frame, keys[k++ % 8]);
     return script;
 }
 
@@ -354,7 +341,7 @@ TEST(Finale, ALaterWinLetsEachSceneBeSkippedToItsFadeOutWithOneKey) {
     // at frame 400 jumps to 3350: 251 frames more. The gallery then starts on game frame 653; a key
     // at its frame 100 jumps to 4200 (301 frames more); the staff roll starts on frame 1055 and a key
     // at its frame 10 ends it.
-    f.keys = Press(201, "Z") + Press(401, "X") + Press(653 + 100, "A") + Press(1055 + 10, "PAD0:9");
+    f.keys = PressAt(201, "Z") + PressAt(401, "X") + PressAt(653 + 100, "A") + PressAt(1055 + 10, "PAD0:9");
     f = PlayFinale(f);
     EXPECT_EQ(f.endingFrames, 401 + 251);
     EXPECT_EQ(f.galleryFrames, 101 + 301);

@@ -12,15 +12,13 @@
 #include <string>
 #include <vector>
 
-#define STB_IMAGE_IMPLEMENTATION
-#include <stb_image.h>
-
 #include "game/pad_config.h"
 #include "game/progress.h"
 #include "game/records.h"
 #include "game/save_file.h"
 #include "game/settings.h"
 #include "tests/support/run_game.h"
+#include "tests/support/screen_image.h"
 #include "tests/support/shot_session.h"
 #include "tests/support/save_state.h"
 #include "tests/support/scripted_session.h"
@@ -29,29 +27,7 @@ namespace {
 
 constexpr uint32_t T = kTitleFirstFrame;
 
-struct Shot {
-    int w = 0, h = 0;
-    std::vector<unsigned char> rgba;
-    bool Load(const std::string& path) {
-        int n = 0;
-        unsigned char* data = stbi_load(path.c_str(), &w, &h, &n, 4);
-        if (!data) return false;
-        rgba.assign(data, data + static_cast<size_t>(w) * h * 4);
-        stbi_image_free(data);
-        return true;
-    }
-    const unsigned char* At(int x, int y) const { return &rgba[(static_cast<size_t>(y) * w + x) * 4]; }
-    // A pixel of the shell font's colour (0x00c0ff).
-    bool Font(int x, int y) const {
-        const unsigned char* p = At(x, y);
-        return p[0] < 60 && p[1] > 150 && p[2] > 200;
-    }
-    int FontPixels(int x1, int y1, int x2, int y2) const {
-        int n = 0;
-        for (int y = y1; y < y2; ++y)
-            for (int x = x1; x < x2; ++x) n += Font(x, y) ? 1 : 0;
-        return n;
-    }
+struct Shot : ScreenImage {
     // The selection bar's translucent blue over the dark title world.
     bool Bar(int x, int y) const {
         const unsigned char* p = At(x, y);
@@ -65,30 +41,6 @@ int FontMaskDifference(const Shot& a, int x, int ya, const Shot& b, int yb, int 
     for (int dy = 0; dy < h; ++dy)
         for (int dx = 0; dx < w; ++dx) n += a.Font(x + dx, ya + dy) != b.Font(x + dx, yb + dy) ? 1 : 0;
     return n;
-}
-
-std::string ScreensDir() {
-    const std::string dir = std::string(KORVAN_BUILD_DIR) + "/screens";
-    mkdir(dir.c_str(), 0755);
-    return dir;
-}
-
-// Writes a save file into the run directory's data folder, as a played game would have left it.
-void WriteSave(const std::string& runDir, void (*shape)()) {
-    const std::string home = runDir + "/" + kRunDataHome;
-    setenv("XDG_DATA_HOME", home.c_str(), 1);
-    ResetSaveState();
-    shape();
-    ASSERT_TRUE(WriteSaveFile());
-    ResetSaveState();
-    unsetenv("XDG_DATA_HOME");
-}
-
-void WriteScript(const std::string& path, const std::string& text) {
-    FILE* f = std::fopen(path.c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    std::fputs(text.c_str(), f);
-    std::fclose(f);
 }
 
 // The first game frame from `after` on whose menu clock (ms) passes `when`.
@@ -105,8 +57,7 @@ uint32_t HelpShownFrom(uint32_t after) { return FrameWhen(after, HelpAndUpDownMa
 GameRun RunWithShots(const std::string& run, const std::string& script, uint32_t frames,
                      const std::vector<std::pair<uint32_t, std::string>>& shots,
                      std::vector<std::string> args = {}) {
-    const std::string input = run + "/keys.txt";
-    WriteScript(input, script);
+    const std::string input = WriteInputScript(script);
     const std::vector<std::string> common = {"--headless", "--unpaced", "--seed", "5", "--input", input,
                                              "--frames", std::to_string(frames)};
     args.insert(args.begin(), common.begin(), common.end());
@@ -121,7 +72,7 @@ GameRun RunWithShots(const std::string& run, const std::string& script, uint32_t
 // 3 is pressed on "Gas / Accept ".
 TEST(OptionScreens, NonDefaultValuesAndAPadSwap) {
     const std::string run = MakeRunDir();
-    WriteSave(run, [] {
+    ASSERT_TRUE(WriteSaveInRunDir(run, [] {
         viewType = 1;
         bgmType = 1;
         renderLevel = 0;
@@ -131,7 +82,7 @@ TEST(OptionScreens, NonDefaultValuesAndAPadSwap) {
         timerMode = 4;
         fogType = 0;
         autoSave = 0;
-    });
+    }));
     const uint32_t option = HelpShownFrom(T + 600);
     const uint32_t pad = HelpShownFrom(option + 40);
     const uint32_t swapped = HelpShownFrom(pad + 20);
@@ -205,7 +156,7 @@ void PlayedSave() {
 
 TEST(RecordsScreens, ACoursePageAndTheFourSummaryPages) {
     const std::string run = MakeRunDir();
-    WriteSave(run, PlayedSave);
+    ASSERT_TRUE(WriteSaveInRunDir(run, PlayedSave));
     const uint32_t course = HelpShownFrom(T + 600);
     std::vector<uint32_t> pages;
     for (uint32_t at = course; pages.size() < 3;) pages.push_back(at = HelpShownFrom(at + 20));

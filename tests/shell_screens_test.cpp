@@ -30,66 +30,22 @@ namespace {
 constexpr int kDemonstrationStart = kDemonstrationFirstFrame;
 constexpr int kTitleStart = kTitleFirstFrame;
 
-struct Shot : ScreenImage {
-    // Pixels of the shell font's colour (0x00c0ff) in a box.
-    int FontPixels(int x1, int y1, int x2, int y2) const {
-        int n = 0;
-        for (int y = y1; y < y2; ++y)
-            for (int x = x1; x < x2; ++x) {
-                const unsigned char* p = At(x, y);
-                if (p[0] < 60 && p[1] > 150 && p[2] > 200) ++n;
-            }
-        return n;
-    }
-    int Lit(int x1, int y1, int x2, int y2) const {
-        int n = 0;
-        for (int y = y1; y < y2; ++y)
-            for (int x = x1; x < x2; ++x) {
-                const unsigned char* p = At(x, y);
-                if (p[0] + p[1] + p[2] > 60) ++n;
-            }
-        return n;
-    }
-};
-
-std::string ScreensDir() {
-    const std::string dir = std::string(KORVAN_BUILD_DIR) + "/screens";
-    mkdir(dir.c_str(), 0755);
-    return dir;
-}
-
-std::string Press(int frame, const char* key) {
-    return std::to_string(frame) + " down " + key + "\n" + std::to_string(frame + 1) + " up " + key + "\n";
-}
-
-// Writes a save file into the run directory's data folder, as a played game would have left it.
-void WriteSave(const std::string& runDir, void (*shape)()) {
-    const std::string home = runDir + "/" + kRunDataHome;
-    setenv("XDG_DATA_HOME", home.c_str(), 1);
-    ResetSaveState();
-    shape();
-    ASSERT_TRUE(WriteSaveFile());
-    ResetSaveState();
-    unsetenv("XDG_DATA_HOME");
-}
+using Shot = ScreenImage;
 
 TEST(ShellScreens, TitleMenusDemonstrationAndQuitting) {
     const std::string run = MakeRunDir();
     // Every course open, so Course Select offers a choice.
-    WriteSave(run, [] { coursesOpen = kAllCoursesOpen; });
+    ASSERT_TRUE(WriteSaveInRunDir(run, [] { coursesOpen = kAllCoursesOpen; }));
     const int t = kTitleStart;
-    std::string keys = Press(t + 720, "DOWN") + Press(t + 722, "DOWN") + Press(t + 724, "DOWN") +  // to "Save "
-                       Press(t + 730, "Z") + Press(t + 740, "DOWN") + Press(t + 750, "Z") +        // saved
-                       Press(t + 770, "X") +                                                       // title
-                       Press(t + 780, "UP") + Press(t + 782, "UP") + Press(t + 790, "Z") +         // "Load "
-                       Press(t + 810, "X") + Press(t + 830, "Z") +                                 // Course Select
-                       Press(t + 850, "DOWN") + Press(t + 852, "DOWN") + Press(t + 870, "X") +     // course 3, back
-                       Press(t + 880, "UP") + Press(t + 890, "Z");                                 // "Quit "
-    const std::string input = run + "/keys.txt";
-    FILE* f = std::fopen(input.c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    std::fputs(keys.c_str(), f);
-    std::fclose(f);
+    std::string keys = PressAt(t + 720, "DOWN") + PressAt(t + 722, "DOWN") + PressAt(t + 724, "DOWN") +  // to "Save "
+                       PressAt(t + 730, "Z") + PressAt(t + 740, "DOWN") + PressAt(t + 750, "Z") +        // saved
+                       PressAt(t + 770, "X") +                                                       // title
+                       PressAt(t + 780, "UP") + PressAt(t + 782, "UP") + PressAt(t + 790, "Z") +         // "Load "
+                       PressAt(t + 810, "X") + PressAt(t + 830, "Z") +                                 // Course Select
+                       PressAt(t + 850, "DOWN") + PressAt(t + 852, "DOWN") + PressAt(t + 870, "X") +     // course 3, back
+                       PressAt(t + 880, "UP") + PressAt(t + 890, "Z");                                 // "Quit "
+    const std::string input = WriteInputScript(keys);
+    ASSERT_FALSE(input.empty());
     const std::string dir = ScreensDir();
     struct Named { int frame; std::string name; };
     const std::vector<Named> shots = {
@@ -132,19 +88,16 @@ TEST(ShellScreens, IntroReplayResultsAndASecretCourseFound) {
     const std::string run = MakeRunDir();
     // Every course open and course 1's best race under a minute: secret course 3 is earned after
     // the next race.
-    WriteSave(run, [] {
+    ASSERT_TRUE(WriteSaveInRunDir(run, [] {
         coursesOpen = kAllCoursesOpen;
         autoSave = 0;
         for (int k = 0; k < 5; ++k) {
             records[1].splitMinutes[k] = 0;
             records[1].splitMillis[k] = 11000;
         }
-    });
-    const std::string input = run + "/keys.txt";
-    FILE* f = std::fopen(input.c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    std::fputs((Press(5500, "Q") + Press(5960, "Z")).c_str(), f);
-    std::fclose(f);
+    }));
+    const std::string input = WriteInputScript(PressAt(5500, "Q") + PressAt(5960, "Z"));
+    ASSERT_FALSE(input.empty());
     const std::string dir = ScreensDir();
     const std::vector<std::pair<int, std::string>> shots = {
         {300, "intro"}, {4700, "replay-1"}, {5000, "replay-2"}, {5400, "replay-3"}, {5950, "results"}, {6100, "secret"},

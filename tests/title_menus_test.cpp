@@ -37,21 +37,6 @@ constexpr uint32_t kOneLightTitleStart = 1801;
 
 void OneLight() { maxActiveLights = 1; }
 
-std::string WriteKeys(const std::string& text) {
-    const std::string path = MakeTempDir() + "/keys.txt";
-    FILE* f = std::fopen(path.c_str(), "w");
-    if (f) {
-        std::fputs(text.c_str(), f);
-        std::fclose(f);
-    }
-    return path;
-}
-
-// A key pressed on the given game frame and let go on the next.
-std::string Press(uint32_t frame, const char* key) {
-    return std::to_string(frame) + " down " + key + "\n" + std::to_string(frame + 1) + " up " + key + "\n";
-}
-
 // The game from its start in a child process, device lost, with these keys: runs `until` frames
 // and answers what `check` makes of the game then (0 for as expected).
 struct Session {
@@ -63,7 +48,7 @@ struct Session {
 
 int RunSession(void* context) {
     const Session& s = *static_cast<Session*>(context);
-    const bool started = StartGameInProcess(0, 9, MakeTempDir() + "/debug.txt", WriteKeys(s.keys));
+    const bool started = StartGameInProcess(0, 9, MakeTempDir() + "/debug.txt", WriteInputScript(s.keys));
     if (!started) return 100;
     device->SetCooperativeLevelForTest(D3DERR_DEVICELOST);
     if (s.prepare) s.prepare();
@@ -102,7 +87,7 @@ TEST(GameStart, AOneLightBoardNeverShowsTheStory) {
 TEST(GameStart, AnySkipKeyInTheStoryLeadsToTheTitle) {
     // Frame 100 of the prologue, by the keyboard and by the pad's Pause / Skip button.
     for (const char* key : {"Z", "S", "Q", "PAD0:9"}) {
-        const std::string keys = Press(kStoryStart + 100, key);
+        const std::string keys = PressAt(kStoryStart + 100, key);
         EXPECT_EQ(RunGameAfter(keys, kStoryStart + 100, [] { return frameProc == StoryFrame ? 0 : 1; }), 0) << key;
         EXPECT_EQ(RunGameAfter(keys, kStoryStart + 101,
                                [] { return frameProc == TitleFrame && frameCount == 0 && menuCursor == 0 ? 0 : 1; }),
@@ -110,20 +95,20 @@ TEST(GameStart, AnySkipKeyInTheStoryLeadsToTheTitle) {
             << key;
     }
     // A key that is not a skip key does nothing.
-    EXPECT_EQ(RunGameAfter(Press(kStoryStart + 100, "DOWN"), kStoryStart + 101,
+    EXPECT_EQ(RunGameAfter(PressAt(kStoryStart + 100, "DOWN"), kStoryStart + 101,
                            [] { return frameProc == StoryFrame ? 0 : 1; }),
               0);
 }
 
 TEST(GameStart, AKeyInTheDemonstrationJumpsToItsFadeOut) {
     // The demonstration's frame 100: it jumps to 950, ending 250 frames later.
-    const std::string keys = Press(kDemonstrationStart + 100, "X");
+    const std::string keys = PressAt(kDemonstrationStart + 100, "X");
     EXPECT_EQ(RunGameAfter(keys, kDemonstrationStart + 102, [] { return frameCount == 952 ? 0 : 1; }), 0);
     EXPECT_EQ(RunGameAfter(keys, kDemonstrationStart + 350, [] { return frameProc == TitleFrame ? 0 : 1; }), 0);
 }
 
 TEST(GameStart, FirstStartGoesFromRashIntoRacesStraightToCourse1) {
-    const std::string keys = Press(kTitleStart + 100, "Z");
+    const std::string keys = PressAt(kTitleStart + 100, "Z");
     EXPECT_EQ(RunGameAfter(keys, kTitleStart + 101, [] { return frameProc == CourseSelectFrame ? 0 : 1; }), 0);
     // Course Select draws its frame and, with only course 1 open, goes on at once.
     EXPECT_EQ(RunGameAfter(keys, kTitleStart + 102, [] {
@@ -138,15 +123,15 @@ TEST(GameStart, TheIdleTitleStartsTheAttractSequenceAfter1800Frames) {
 }
 
 TEST(GameStart, AKeyAtFrame1000PutsTheAttractSequence1260FramesLater) {
-    const std::string keys = Press(kTitleStart + 1000, "DOWN");
+    const std::string keys = PressAt(kTitleStart + 1000, "DOWN");
     EXPECT_EQ(RunGameAfter(keys, kTitleStart + 1001, [] { return menuCursor == 1 && frameCount == 541 ? 0 : 1; }), 0);
     EXPECT_EQ(RunGameAfter(keys, kTitleStart + 1000 + 1260, [] { return frameProc == TitleFrame ? 0 : 1; }), 0);
     EXPECT_EQ(RunGameAfter(keys, kTitleStart + 1000 + 1261, [] { return frameProc == StoryFrame ? 0 : 1; }), 0);
 }
 
 TEST(GameStart, FromFrame1750TheTitleIgnoresEveryKey) {
-    const std::string keys = Press(kTitleStart + 1750, "DOWN") + Press(kTitleStart + 1760, "UP") +
-                             Press(kTitleStart + 1770, "Z");
+    const std::string keys = PressAt(kTitleStart + 1750, "DOWN") + PressAt(kTitleStart + 1760, "UP") +
+                             PressAt(kTitleStart + 1770, "Z");
     EXPECT_EQ(RunGameAfter(keys, kTitleStart + 1780,
                            [] { return menuCursor == 0 && frameProc == TitleFrame && frameCount == 1780 ? 0 : 1; }),
               0);
@@ -154,8 +139,8 @@ TEST(GameStart, FromFrame1750TheTitleIgnoresEveryKey) {
 }
 
 TEST(GameStart, GoingBackFromCourseSelectKeepsTheIdleTimerRunning) {
-    const std::string keys = Press(kTitleStart + 10, "DOWN") + Press(kTitleStart + 12, "UP") +
-                             Press(kTitleStart + 14, "Z") + Press(kTitleStart + 20, "X");
+    const std::string keys = PressAt(kTitleStart + 10, "DOWN") + PressAt(kTitleStart + 12, "UP") +
+                             PressAt(kTitleStart + 14, "Z") + PressAt(kTitleStart + 20, "X");
     // With two courses open Course Select waits for a key; Go Back returns with the counter + 1.
     EXPECT_EQ(RunGameAfter(
                   keys, kTitleStart + 21, [] { return frameProc == TitleFrame && frameCount == 21 ? 0 : 1; },
@@ -245,10 +230,10 @@ TEST(FailedRace, OutOfRankLeadsToTheTitle) {
 // at the title, and "Quit ": exit code 0, and every asset the game loaded released before it ended.
 TEST(GameSession, FromStartUpThroughARaceQuitAndBackToQuit) {
     const int t = kTitleStart;
-    const std::string keys = Press(t + 10, "Z") +                                 // Rash Into Races
-                             Press(t + 1000, "Q") + Press(t + 1010, "DOWN") +     // pause, "Yes"
-                             Press(t + 1020, "Z") +                               // quit the race
-                             Press(t + 1040, "UP") + Press(t + 1050, "Z");        // "Quit "
+    const std::string keys = PressAt(t + 10, "Z") +                                 // Rash Into Races
+                             PressAt(t + 1000, "Q") + PressAt(t + 1010, "DOWN") +     // pause, "Yes"
+                             PressAt(t + 1020, "Z") +                               // quit the race
+                             PressAt(t + 1040, "UP") + PressAt(t + 1050, "Z");        // "Quit "
     const std::string dir = MakeRunDir();
     const std::string input = dir + "/keys.txt";
     FILE* f = std::fopen(input.c_str(), "w");

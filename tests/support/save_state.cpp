@@ -8,6 +8,9 @@
 #include <random>
 #include <sstream>
 
+#include "game/save_file.h"
+#include "tests/support/run_game.h"
+
 SavedState CaptureState() {
     SavedState s;
     std::memcpy(s.records, records, sizeof(records));
@@ -85,4 +88,15 @@ std::string ReadBytes(const std::string& path) {
     std::stringstream s;
     s << f.rdbuf();
     return s.str();
+}
+
+bool WriteSaveInRunDir(const std::string& runDir, void (*shape)()) {
+    const std::string home = runDir + "/" + kRunDataHome;
+    setenv("XDG_DATA_HOME", home.c_str(), 1);
+    ResetSaveState();
+    shape();
+    const bool written = WriteSaveFile();
+    ResetSaveState();
+    unsetenv("XDG_DATA_HOME");
+    return written;
 }

@@ -32,6 +32,10 @@ void SetVariedState(unsigned seed);
 std::vector<uint32_t> SaveNumbers(const std::string& text);
 std::string JoinSaveNumbers(const std::vector<uint32_t>& numbers);
 
+// Writes a save file into a run directory's data folder (see MakeRunDir), as a played game would
+// have left it: the start-up state shaped by `shape`. The test process's own state is reset after.
+bool WriteSaveInRunDir(const std::string& runDir, void (*shape)());
+
 bool WriteBytes(const std::string& path, const std::string& bytes);
 // The file's bytes; "" when it cannot be read.
 std::string ReadBytes(const std::string& path);

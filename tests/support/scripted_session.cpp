@@ -15,18 +15,9 @@ struct Session {
     void (*prepare)();
 };
 
-std::string WriteScript(const std::string& text) {
-    const std::string path = MakeTempDir() + "/input.txt";
-    FILE* f = std::fopen(path.c_str(), "w");
-    if (!f) return "";
-    std::fputs(text.c_str(), f);
-    std::fclose(f);
-    return path;
-}
-
 int RunSession(void* context) {
     const Session& s = *static_cast<Session*>(context);
-    const bool started = StartGameInProcess(0, 9, MakeTempDir() + "/debug.txt", WriteScript(s.script));
+    const bool started = StartGameInProcess(0, 9, MakeTempDir() + "/debug.txt", WriteInputScript(s.script));
     if (!started) return 100;
     device->SetCooperativeLevelForTest(D3DERR_DEVICELOST);
     if (s.prepare) s.prepare();
@@ -43,6 +34,15 @@ int RunSession(void* context) {
     return failed;
 }
 }  // namespace
+
+std::string WriteInputScript(const std::string& text) {
+    const std::string path = MakeTempDir() + "/input.txt";
+    FILE* f = std::fopen(path.c_str(), "w");
+    if (!f) return "";
+    std::fputs(text.c_str(), f);
+    std::fclose(f);
+    return path;
+}
 
 std::string PressAt(uint32_t frame, const char* key) { return HoldAt(frame, 1, key); }
 

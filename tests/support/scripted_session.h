@@ -13,6 +13,9 @@ constexpr uint32_t kStoryFirstFrame = 601;
 constexpr uint32_t kDemonstrationFirstFrame = kStoryFirstFrame + 1960;
 constexpr uint32_t kTitleFirstFrame = kDemonstrationFirstFrame + 1200;
 
+// Writes an input script (the --input switch's file) into a fresh temporary folder; its path, or
+// "" when it cannot be written.
+std::string WriteInputScript(const std::string& text);
 // A key or pad input ("Z", "DOWN", "PAD0:8") down on the game frame and up on the next.
 std::string PressAt(uint32_t frame, const char* key);
 // Down on the frame and up `frames` frames later.
