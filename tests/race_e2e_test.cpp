@@ -29,6 +29,7 @@
 #include "tests/support/in_process_game.h"
 #include "tests/support/screen_image.h"
 #include "tests/support/run_game.h"
+#include "tests/support/shot_session.h"
 
 namespace {
 
@@ -234,9 +235,9 @@ TEST(RaceEndToEnd, ScriptedDriverHoldingTheGasCompletesALapOfCourse1) {
     const std::string dir = MakeRunDir();
     const std::string input = WriteScript(dir, script);
     const int frames = kRaceStartFrame + lapFrames + 60;
-    GameRun run = RunGame({"--headless", "--unpaced", "--seed", "3", "--skip-intro", "--course", "1", "--input", input,
-                           "--frames", std::to_string(frames), "--stats", "s.json"},
-                          "", dir);
+    GameRun run = RunGameDrawingShotsOnly({"--headless", "--unpaced", "--seed", "3", "--skip-intro", "--course", "1",
+                                           "--input", input, "--frames", std::to_string(frames), "--stats", "s.json"},
+                                          dir);
     ASSERT_EQ(run.exitCode, 0) << run.output;
     ASSERT_TRUE(RaceStarted(run, 1)) << run.output;
     const std::string stats = ReadFile(run.dir + "/s.json");

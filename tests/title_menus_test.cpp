@@ -24,6 +24,7 @@
 #include "tests/support/in_process_game.h"
 #include "tests/support/run_game.h"
 #include "tests/support/scripted_session.h"
+#include "tests/support/shot_session.h"
 
 namespace {
 
@@ -225,7 +226,7 @@ TEST(FailedRace, OutOfRankLeadsToTheTitle) {
     EXPECT_EQ(RunInChildProcess(FailedRaceLeadsToTheTitle, &how), 0);
 }
 
-// The real game from start-up: the logo, the story prologue, the demonstration, the title, Course
+// The game from start-up (its own frame loop, nothing drawn but the frames are the program's): the logo, the story prologue, the demonstration, the title, Course
 // Select (one course open: straight on), course 1's intro and race, quit from the pause menu, back
 // at the title, and "Quit ": exit code 0, and every asset the game loaded released before it ended.
 TEST(GameSession, FromStartUpThroughARaceQuitAndBackToQuit) {
@@ -235,13 +236,10 @@ TEST(GameSession, FromStartUpThroughARaceQuitAndBackToQuit) {
                              PressAt(t + 1020, "Z") +                               // quit the race
                              PressAt(t + 1040, "UP") + PressAt(t + 1050, "Z");        // "Quit "
     const std::string dir = MakeRunDir();
-    const std::string input = dir + "/keys.txt";
-    FILE* f = std::fopen(input.c_str(), "w");
-    ASSERT_NE(f, nullptr);
-    std::fputs(keys.c_str(), f);
-    std::fclose(f);
-    GameRun run = RunGame({"-dbf", "--headless", "--unpaced", "--seed", "6", "--input", input, "--frames", "6000"},
-                          "", dir);
+    const std::string input = WriteInputScript(keys);
+    GameRun run = RunGameDrawingShotsOnly({"--headless", "--unpaced", "--seed", "6", "--input", input,
+                                           "--frames", "6000"},
+                                          dir);
     ASSERT_EQ(run.exitCode, 0) << run.output;
     const std::string log = ReadFile(run.dir + "/debug.txt");
     ASSERT_NE(log.find("race: course 1 ready"), std::string::npos) << "no race was set up";

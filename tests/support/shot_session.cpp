@@ -6,6 +6,7 @@
 
 #include "framework/application.h"
 #include "framework/debug_log.h"
+#include "framework/frame_stats.h"
 #include "framework/graphics_device.h"
 #include "framework/switches.h"
 #include "tests/support/in_process_game.h"
@@ -60,9 +61,11 @@ int RunShotSession(void* context) {
     }
     device->SetCooperativeLevelForTest(D3D_OK);
     GameQuit();
+    if (!programOptions.statsFile.empty()) WriteStatsFile(programOptions.statsFile.c_str());
     FreeApplication();
-    SetLogFilePath("");
-    return 0;
+    // The program's own end: what the game's tables still hold is let go (and logged) as the
+    // process exits, after the frame loop's teardown.
+    std::exit(0);
 }
 
 }  // namespace
