@@ -177,7 +177,38 @@ bool PumpMessages() {
     return !quitRequested;
 }
 
+namespace {
+struct NamedScene {
+    FrameProc scene;
+    const char* name;
+};
+constexpr int kMaxNamedScenes = 48;
+NamedScene namedScenes[kMaxNamedScenes];
+int namedSceneCount = 0;
+
+const char* SceneName(FrameProc scene) {
+    for (int i = 0; i < namedSceneCount; ++i)
+        if (namedScenes[i].scene == scene) return namedScenes[i].name;
+    return nullptr;
+}
+}  // namespace
+
+void NameScene(FrameProc scene, const char* name) {
+    for (int i = 0; i < namedSceneCount; ++i) {
+        if (namedScenes[i].scene == scene) {
+            namedScenes[i].name = name;
+            return;
+        }
+    }
+    if (namedSceneCount < kMaxNamedScenes) {
+        namedScenes[namedSceneCount++] = {scene, name};
+    } else {
+        Log("NameScene: no room for %s\n", name);
+    }
+}
+
 void RunFrame() {
+    StatsSetScene(SceneName(frameProc));
     StatsBeginFrame();
     // 1. Input first; a held quit key posts a close request, and the frame still completes. A
     // sound device lost since the last frame is opened again for the music as well as the effects.

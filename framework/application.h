@@ -10,6 +10,9 @@ using FrameProc = void (*)();
 // The current scene: called once per frame. A scene stores another routine here to change scene;
 // the new one runs from the next frame on.
 extern FrameProc frameProc;
+// Gives a scene routine a name for the frame statistics (--stats); the name must live as long as
+// the program. Unnamed scenes count as "other".
+void NameScene(FrameProc scene, const char* name);
 
 extern int appActive;      // frames run only while nonzero
 extern int clientWidth;    // client area in pixels, updated on resizing in windowed mode

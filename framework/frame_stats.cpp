@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <vector>
 
@@ -12,6 +14,11 @@ long lateFrames = 0;
 std::vector<size_t> lateFrameIndex;  // the first few late frames, to find what made them late
 std::chrono::steady_clock::time_point frameStart;
 std::map<std::string, std::string> extraFields;
+// Each frame's scene, as an index into sceneNames (in order of first appearance).
+std::vector<const char*> sceneNames;
+std::vector<uint8_t> frameScene;
+size_t currentScene = 0;
+std::map<size_t, long> sceneLate;
 
 float Percentile(std::vector<float> v, double p) {
     if (v.empty()) return 0.0f;
@@ -21,15 +28,30 @@ float Percentile(std::vector<float> v, double p) {
 }
 }  // namespace
 
+void StatsSetScene(const char* name) {
+    if (!name) name = "other";
+    for (size_t i = 0; i < sceneNames.size(); ++i) {
+        if (sceneNames[i] == name || std::strcmp(sceneNames[i], name) == 0) {
+            currentScene = i;
+            return;
+        }
+    }
+    // The scene list is short (a few dozen scenes); past 255 every new name counts as the last.
+    if (sceneNames.size() < 255) sceneNames.push_back(name);
+    currentScene = sceneNames.size() - 1;
+}
+
 void StatsBeginFrame() { frameStart = std::chrono::steady_clock::now(); }
 
 void StatsEndWork() {
     auto d = std::chrono::steady_clock::now() - frameStart;
     frameMs.push_back(std::chrono::duration<float, std::milli>(d).count());
+    frameScene.push_back(static_cast<uint8_t>(sceneNames.empty() ? 0 : currentScene));
 }
 
 void StatsCountLate() {
     ++lateFrames;
+    if (!sceneNames.empty()) ++sceneLate[currentScene];
     if (lateFrameIndex.size() < 16 && !frameMs.empty()) lateFrameIndex.push_back(frameMs.size() - 1);
 }
 
@@ -40,6 +62,10 @@ void ResetStats() {
     lateFrames = 0;
     lateFrameIndex.clear();
     extraFields.clear();
+    sceneNames.clear();
+    frameScene.clear();
+    sceneLate.clear();
+    currentScene = 0;
 }
 
 std::string StatsJson() {
@@ -65,6 +91,23 @@ std::string StatsJson() {
     out += "],\n  \"late_at\": [";
     for (size_t i = 0; i < lateFrameIndex.size(); ++i) out += (i ? ", " : "") + std::to_string(lateFrameIndex[i]);
     out += "]";
+    // Each scene's frames on their own: a menu's cost is not hidden among the race's frames.
+    if (!sceneNames.empty()) {
+        out += ",\n  \"scenes\": {";
+        for (size_t s = 0; s < sceneNames.size(); ++s) {
+            std::vector<float> ms;
+            for (size_t i = 0; i < frameMs.size(); ++i)
+                if (frameScene[i] == s) ms.push_back(frameMs[i]);
+            const float sceneMax = ms.empty() ? 0.0f : *std::max_element(ms.begin(), ms.end());
+            std::snprintf(buf, sizeof(buf),
+                          "%s\n    \"%s\": {\"frames\": %zu, \"median\": %.3f, \"p99\": %.3f, \"max\": %.3f, "
+                          "\"late_frames\": %ld}",
+                          s ? "," : "", sceneNames[s], ms.size(), Percentile(ms, 0.5), Percentile(ms, 0.99), sceneMax,
+                          sceneLate.count(s) ? sceneLate[s] : 0L);
+            out += buf;
+        }
+        out += "\n  }";
+    }
     for (const auto& [key, value] : extraFields) out += ",\n  \"" + key + "\": " + value;
     out += "\n}\n";
     return out;

@@ -3,6 +3,9 @@
 #pragma once
 #include <string>
 
+// The frame about to run belongs to the scene of this name (a string that lives as long as the
+// program; null for a scene without a name). The JSON gives each scene's own figures.
+void StatsSetScene(const char* name);
 void StatsBeginFrame();
 // The frame's work is done (before the pacer sleeps).
 void StatsEndWork();

@@ -25,6 +25,18 @@
 #include "game/pad_config.h"
 #include "game/progress.h"
 #include "game/save_file.h"
+#include "race/course_intro.h"
+#include "race/race_results.h"
+#include "race/replay_player.h"
+#include "shell/course_select.h"
+#include "shell/demonstration.h"
+#include "shell/option_screen.h"
+#include "shell/pad_config_screen.h"
+#include "shell/records_screen.h"
+#include "shell/save_screens.h"
+#include "shell/staff_roll.h"
+#include "shell/story.h"
+#include "shell/vehicle_gallery.h"
 #include "shell/course_clear.h"
 #include "shell/ending.h"
 #include "shell/title_background.h"
@@ -57,6 +69,30 @@ BoardCheck CheckGraphicsBoard(int maxWidth, int maxHeight, int activeLights, int
     check.warning = activeLights < 2 || squareOnly != 0 || textureStages < 2;
     return check;
 }
+
+namespace {
+// Every scene by name, for the frame statistics' per-scene figures.
+void NameScenes() {
+    const struct {
+        FrameProc scene;
+        const char* name;
+    } scenes[] = {
+        {BlackFrame, "black"},           {LogoFrame, "logo"},
+        {StoryFrame, "story"},           {DemonstrationFrame, "demonstration"},
+        {TitleFrame, "title"},           {CourseSelectFrame, "course_select"},
+        {RecordsFrame, "records"},       {OptionFrame, "option"},
+        {PadConfigFrame, "pad_config"},  {SaveFrame, "save"},
+        {LoadFrame, "load"},             {PreRaceFrame, "intro"},
+        {CountdownFrame, "countdown"},   {RaceFrame, "race"},
+        {PauseFrame, "pause"},           {TimeUpFrame, "time_up"},
+        {OutOfRankFrame, "out_of_rank"}, {ReplayFrame, "replay"},
+        {ResultsFrame, "results"},       {CourseClearFrame, "course_clear"},
+        {EndingFrame, "ending"},         {GalleryFrame, "gallery"},
+        {StaffRollFrame, "staff_roll"},
+    };
+    for (const auto& s : scenes) NameScene(s.scene, s.name);
+}
+}  // namespace
 
 void GameBoot() {
     // 1. Window title, hidden cursor, the random generator from the millisecond clock (a seed
@@ -136,6 +172,8 @@ void GameBoot() {
     raceExits.courseClearFrame = CourseClearFrame;
     // Course 10 won: the ending, the vehicle gallery and the staff roll.
     courseTenEnding = StartEnding;
+
+    NameScenes();
 
     // 19. The logo; or, with --course, straight into that course's countdown.
     frameCount = 0;
