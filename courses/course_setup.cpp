@@ -156,7 +156,7 @@ void PlacePlayerAndOpponents(const CourseInfo& info) {
 bool SetUpCourse(int course) {
     const CourseInfo* found = FindCourse(course);
     if (!found || !found->routines) {
-        Log("course set-up: course %d is not available\n", course);
+        LogWarning("course set-up: course %d is not available\n", course);
         return false;
     }
     const CourseInfo& info = *found;

@@ -220,7 +220,7 @@ void ApplySaveValues(const int32_t v[kSaveValueCount]) {
 
 // A read that refuses a file which exists: logged, and the file marked to be kept before a save.
 bool Refuse(const std::string& path, const char* reason) {
-    Log("save file: %s refused: %s\n", path.c_str(), reason);
+    LogWarning("save file: %s refused: %s\n", path.c_str(), reason);
     rejectedFileWaiting = true;
     std::snprintf(rejectedReason, sizeof(rejectedReason), "%s", reason);
     return false;
@@ -237,10 +237,10 @@ bool KeepRejectedFile(const std::string& path) {
     }
     const std::string kept = path + kRejectedSuffix;
     if (!CopyFileAtomically(path.c_str(), kept.c_str())) {
-        Log("save file: not saved: the refused file could not be kept as %s\n", kept.c_str());
+        LogWarning("save file: not saved: the refused file could not be kept as %s\n", kept.c_str());
         return false;
     }
-    Log("save file: the refused file is kept as %s (refused: %s)\n", kept.c_str(), rejectedReason);
+    LogWarning("save file: the refused file is kept as %s (refused: %s)\n", kept.c_str(), rejectedReason);
     rejectedFileWaiting = false;
     return true;
 }
@@ -278,7 +278,7 @@ void CollectSaveValues(int32_t v[kSaveValueCount]) {
 bool WriteSaveFile() {
     const std::string path = SaveFilePath();
     if (path.empty()) {
-        Log("save file: not saved: no data folder\n");
+        LogWarning("save file: not saved: no data folder\n");
         return false;
     }
     int32_t values[kSaveValueCount];
@@ -286,7 +286,7 @@ bool WriteSaveFile() {
     const std::string text = EncodeSaveValues(values);
     if (!KeepRejectedFile(path)) return false;
     if (!WriteFileAtomically(path.c_str(), text.data(), text.size())) {
-        Log("save file: not saved to %s; the previous file is unchanged\n", path.c_str());
+        LogWarning("save file: not saved to %s; the previous file is unchanged\n", path.c_str());
         return false;
     }
     if (!kbgmReady && bgmType == 2) bgmType = 1;
@@ -297,7 +297,7 @@ bool WriteSaveFile() {
 bool ReadSaveFile() {
     const std::string path = SaveFilePath();
     if (path.empty()) {
-        Log("save file: nothing read: no data folder\n");
+        LogWarning("save file: nothing read: no data folder\n");
         return false;
     }
     // Non-blocking, so a pipe in the file's place cannot hang the game; it is refused below.

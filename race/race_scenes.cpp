@@ -443,7 +443,7 @@ void SetUpFirstCourse() {
 
 void StartCourse(int course) {
     if (!PrepareRace(course)) {
-        Log("race: course %d cannot be raced; going to the title\n", course);
+        LogWarning("race: course %d cannot be raced; going to the title\n", course);
         RaceOver();
         GoToTitle();
         return;

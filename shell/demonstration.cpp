@@ -33,7 +33,7 @@ uint32_t DemoOverlayAlpha(int t) {
 void DemonstrationSetUp() {
     frameCount = 0;
     if (!PrepareDemonstration(kDemoCourse)) {
-        Log("demonstration: course %d cannot be set up\n", kDemoCourse);
+        LogWarning("demonstration: course %d cannot be set up\n", kDemoCourse);
     }
     frameCount = 0;
     EnableLight(false);
