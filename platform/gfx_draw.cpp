@@ -5,6 +5,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "platform/frame_fit.h"
@@ -156,6 +157,60 @@ static uint32_t RingWrite(GfxStreamRing& ring, GLenum target, const void* data, 
     return start;
 }
 
+static uint64_t NowNs() {
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count());
+}
+
+void GfxProfileBegin(GfxState& s) {
+    if (!s.drawHook) return;
+    if (!s.sampleQuery) glGenQueries(1, &s.sampleQuery);
+    glFinish();
+    glBeginQuery(GL_SAMPLES_PASSED, s.sampleQuery);
+    s.hookStartNs = NowNs();
+}
+
+void GfxProfileEnd(GfxState& s, bool clear, UINT primitives) {
+    if (!s.drawHook) return;
+    glEndQuery(GL_SAMPLES_PASSED);
+    glFinish();
+    GfxDrawCost cost{};
+    cost.microseconds = std::max(0.0, static_cast<double>(NowNs() - s.hookStartNs) / 1000.0 - s.hookOverheadUs);
+    GLuint64 samples = 0;
+    glGetQueryObjectui64v(s.sampleQuery, GL_QUERY_RESULT, &samples);
+    cost.clear = clear;
+    // A clear passes no fragments through the query: it writes every pixel of the target.
+    cost.samples = clear ? static_cast<uint64_t>(s.targetWidth) * s.targetHeight : samples;
+    cost.programKey = clear ? 0 : s.lastKey;
+    cost.blended = !clear && s.blendOn;
+    cost.primitives = primitives;
+    s.drawHook(cost, s.drawHookContext);
+}
+
+void GfxDevice::SetDrawHook(GfxDrawHook hook, void* context) {
+    GfxState& s = *state_;
+    if (hook && !s.drawHook) {
+        // What waiting on an empty draw costs (waking the rasteriser's threads and reading the
+        // query), taken off every draw's time: the least of a few tries.
+        if (!s.sampleQuery) glGenQueries(1, &s.sampleQuery);
+        double least = 1e9;
+        for (int i = 0; i < 16; ++i) {
+            glFinish();
+            glBeginQuery(GL_SAMPLES_PASSED, s.sampleQuery);
+            const uint64_t start = NowNs();
+            glEndQuery(GL_SAMPLES_PASSED);
+            glFinish();
+            GLuint64 samples = 0;
+            glGetQueryObjectui64v(s.sampleQuery, GL_QUERY_RESULT, &samples);
+            least = std::min(least, static_cast<double>(NowNs() - start) / 1000.0);
+        }
+        s.hookOverheadUs = least;
+    }
+    s.drawHook = hook;
+    s.drawHookContext = context;
+}
+
 HRESULT GfxDevice::BeginScene() {
     if (state_->inScene) return D3DERR_INVALIDCALL;
     if (state_->cooperative != D3D_OK) return state_->cooperative;
@@ -193,7 +248,9 @@ HRESULT GfxDevice::Clear(DWORD count, const void* rects, DWORD flags, D3DCOLOR c
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glDepthMask(GL_TRUE);
     glDisable(GL_SCISSOR_TEST);
+    GfxProfileBegin(s);
     glClear(mask);
+    GfxProfileEnd(s, true, 0);
     s.dirty |= kDirtyRaster;
     return D3D_OK;
 }
@@ -204,10 +261,10 @@ HRESULT GfxDevice::Present(const void* srcRect, const void* dstRect, void* windo
     if (s.cooperative != D3D_OK) return s.cooperative;
     SDL_Window* win = static_cast<SDL_Window*>(s.window);
     if (!s.headless) {
-        int w = kFrameWidth, h = kFrameHeight;
+        int w = s.targetWidth, h = s.targetHeight;
         SDL_GL_GetDrawableSize(win, &w, &h);
         // The picture keeps the frame's shape, centred; the rest of the window stays black.
-        const FrameFit fit = FitFrame(kFrameWidth, kFrameHeight, w, h, CurrentFrameScaling());
+        const FrameFit fit = FitFrame(s.targetWidth, s.targetHeight, w, h, CurrentFrameScaling());
         const int x0 = fit.x, y0 = h - fit.y - fit.height, dw = fit.width, dh = fit.height;
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
         glBindFramebuffer(GL_READ_FRAMEBUFFER, s.fbo);
@@ -217,10 +274,10 @@ HRESULT GfxDevice::Present(const void* srcRect, const void* dstRect, void* windo
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
         // Row 0 of the frame is the top of the picture: flip while scaling.
-        glBlitFramebuffer(0, 0, kFrameWidth, kFrameHeight, x0, y0 + dh, x0 + dw, y0, GL_COLOR_BUFFER_BIT,
+        glBlitFramebuffer(0, 0, s.targetWidth, s.targetHeight, x0, y0 + dh, x0 + dw, y0, GL_COLOR_BUFFER_BIT,
                           fit.nearest ? GL_NEAREST : GL_LINEAR);
         glBindFramebuffer(GL_FRAMEBUFFER, s.fbo);
-        glViewport(0, 0, kFrameWidth, kFrameHeight);
+        glViewport(0, 0, s.targetWidth, s.targetHeight);
         s.dirty |= kDirtyRaster;
         SDL_GL_SwapWindow(win);
     }
@@ -251,7 +308,9 @@ HRESULT GfxDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT p
     if (!GfxPrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW, s.stream->DiffuseOpaque(s.fvf, stride))) {
         return D3DERR_INVALIDCALL;
     }
+    GfxProfileBegin(s);
     glDrawArrays(GlPrimitive(type), static_cast<GLint>(startVertex), static_cast<GLsizei>(n));
+    GfxProfileEnd(s, false, primitiveCount);
     CountDraw(s, type, primitiveCount);
     return D3D_OK;
 }
@@ -272,10 +331,12 @@ HRESULT GfxDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UI
         return D3DERR_INVALIDCALL;
     }
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, s.indices->glName());
+    GfxProfileBegin(s);
     glDrawElementsBaseVertex(GlPrimitive(type), static_cast<GLsizei>(n),
                              indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
                              reinterpret_cast<const void*>(static_cast<uintptr_t>(startIndex) * indexSize),
                              static_cast<GLint>(s.baseVertex));
+    GfxProfileEnd(s, false, primitiveCount);
     CountDraw(s, type, primitiveCount);
     return D3D_OK;
 }
@@ -293,7 +354,9 @@ HRESULT GfxDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, c
                      GfxDiffuseAllOpaque(static_cast<const uint8_t*>(vertexData), n, stride, s.fvf))) {
         return D3DERR_INVALIDCALL;
     }
+    GfxProfileBegin(s);
     glDrawArrays(GlPrimitive(type), static_cast<GLint>(start / stride), static_cast<GLsizei>(n));
+    GfxProfileEnd(s, false, primitiveCount);
     CountDraw(s, type, primitiveCount);
     // As in D3D, a draw from memory leaves no stream source behind.
     if (s.stream) s.stream->Release();
@@ -322,10 +385,12 @@ HRESULT GfxDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, 
         return D3DERR_INVALIDCALL;
     }
     uint32_t istart = RingWrite(s.indexRing, GL_ELEMENT_ARRAY_BUFFER, indexData, n * indexSize, indexSize);
+    GfxProfileBegin(s);
     glDrawElementsBaseVertex(GlPrimitive(type), static_cast<GLsizei>(n),
                              indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
                              reinterpret_cast<const void*>(static_cast<uintptr_t>(istart)),
                              static_cast<GLint>(vstart / stride));
+    GfxProfileEnd(s, false, primitiveCount);
     CountDraw(s, type, primitiveCount);
     if (s.stream) s.stream->Release();
     s.stream = nullptr;
@@ -340,9 +405,18 @@ bool GfxDevice::ReadFrame(uint8_t* rgba) const {
     if (!rgba) return false;
     glBindFramebuffer(GL_READ_FRAMEBUFFER, state_->fbo);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glReadPixels(0, 0, kFrameWidth, kFrameHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    glReadPixels(0, 0, state_->targetWidth, state_->targetHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
     return glGetError() == GL_NO_ERROR;
 }
+
+void GfxDevice::GetWindowPixelSize(int* width, int* height) const {
+    *width = state_->targetWidth;
+    *height = state_->targetHeight;
+    if (state_->window) SDL_GL_GetDrawableSize(static_cast<SDL_Window*>(state_->window), width, height);
+}
+
+UINT GfxDevice::FrameWidth() const { return static_cast<UINT>(state_->targetWidth); }
+UINT GfxDevice::FrameHeight() const { return static_cast<UINT>(state_->targetHeight); }
 
 UINT GfxDevice::DrawCallCount() const { return state_->drawCalls; }
 UINT GfxDevice::TriangleCount() const { return state_->triangles; }

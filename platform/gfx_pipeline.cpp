@@ -3,6 +3,7 @@
 // state that changed since they were last sent.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/gfx_gl.h"
@@ -268,7 +269,9 @@ static void ApplyRaster(GfxState& s) {
         case D3DFILL_WIREFRAME: glPolygonMode(GL_FRONT_AND_BACK, GL_LINE); break;
         default: glPolygonMode(GL_FRONT_AND_BACK, GL_FILL); break;
     }
-    glPointSize(std::max(1.0f, FloatOf(rs[D3DRS_POINTSIZE])));
+    // Point sizes are in frame pixels: a frame drawn larger draws its points larger with it.
+    const float scale = static_cast<float>(s.targetHeight) / kFrameHeight;
+    glPointSize(std::max(1.0f, FloatOf(rs[D3DRS_POINTSIZE])) * scale);
 }
 
 // Whether stage 0 is the game's usual texture x diffuse for colour and alpha (or just the diffuse
@@ -363,6 +366,7 @@ bool GfxPrepareDraw(GfxState& s, bool rhw, bool diffuseOpaque) {
     }
     const bool alphaOne = AlphaIsOne(s, rhw, diffuseOpaque);
     const uint32_t key = ProgramKeyOf(s, rhw, alphaOne);
+    s.lastKey = key;
     GfxProgram* p = s.programs[key];
     if (!p) {
         char error[1024];
@@ -403,3 +407,25 @@ bool GfxPrepareDraw(GfxState& s, bool rhw, bool diffuseOpaque) {
 }
 
 UINT GfxDevice::PipelineCount() const { return state_->builtCount; }
+
+void GfxDescribeProgramKey(uint32_t key, char* out, UINT size) {
+    static const struct {
+        uint32_t bit;
+        const char* word;
+    } kWords[] = {
+        {kKeyRhw, "rhw"}, {kKeyLighting, "lit"}, {kKeyFogVertex, "fog-vertex"}, {kKeyFogTable, "fog-table"},
+        {kKeyFogTableLinear, "fog-linear"}, {kKeyTexture, "texture"}, {kKeyStageGeneric, "stage-generic"},
+        {kKeyAlphaTest, "alpha-test"}, {kKeyFlat, "flat"}, {kKeySpecular, "specular"},
+        {kKeyTexCoordGeneric, "texcoord-generic"},
+    };
+    if (size == 0) return;
+    out[0] = '\0';
+    size_t used = 0;
+    for (const auto& w : kWords) {
+        if (!(key & w.bit)) continue;
+        const int n = std::snprintf(out + used, size - used, "%s%s", used ? " " : "", w.word);
+        if (n < 0 || used + n >= size) break;
+        used += n;
+    }
+    if (used == 0) std::snprintf(out, size, "plain");
+}
