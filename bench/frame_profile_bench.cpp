@@ -71,6 +71,8 @@ struct Totals {
     double microseconds = 0;
     uint64_t samples = 0;
     uint64_t draws = 0;
+    uint64_t primitives = 0;
+    uint64_t blended = 0;  // pixels of blended draws
 };
 
 // Collected in the child while the hook is set.
@@ -94,6 +96,8 @@ void OnDraw(const GfxDrawCost& cost, void*) {
     t.microseconds += cost.microseconds;
     t.samples += cost.samples;
     ++t.draws;
+    t.primitives += cost.primitives;
+    if (cost.blended) t.blended += cost.samples;
     Totals& v = collector.byVariant[cost.programKey];
     v.microseconds += cost.microseconds;
     v.samples += cost.samples;
@@ -185,14 +189,17 @@ std::string Report(uint32_t frames, int width, int height) {
         t.microseconds += kv.second.microseconds;
         t.samples += kv.second.samples;
         t.draws += kv.second.draws;
+        t.primitives += kv.second.primitives;
+        t.blended += kv.second.blended;
     }
     std::string out;
     char line[256];
     const double pixels = static_cast<double>(width) * height * frames;
     for (const auto& kv : passes) {
-        std::snprintf(line, sizeof(line), "pass %s|%.4f|%.4f|%.2f\n", kv.first.c_str(),
+        std::snprintf(line, sizeof(line), "pass %s|%.4f|%.4f|%.2f|%.1f|%.4f\n", kv.first.c_str(),
                       kv.second.microseconds / 1000.0 / frames, kv.second.samples / pixels,
-                      static_cast<double>(kv.second.draws) / frames);
+                      static_cast<double>(kv.second.draws) / frames,
+                      static_cast<double>(kv.second.primitives) / frames, kv.second.blended / pixels);
         out += line;
     }
     for (const auto& kv : collector.byVariant) {
@@ -292,7 +299,10 @@ void BM_FramePasses(benchmark::State& state) {
         return;
     }
     double total = 0;
-    std::map<std::string, std::pair<double, double>> passes;
+    struct PassLine {
+        double ms, overdraw, draws, triangles, blended;
+    };
+    std::map<std::string, PassLine> passes;
     size_t at = 0;
     while (at < report.size()) {
         const size_t end = report.find('\n', at);
@@ -300,9 +310,10 @@ void BM_FramePasses(benchmark::State& state) {
         at = end == std::string::npos ? report.size() : end + 1;
         char name[64];
         if (line.rfind("pass ", 0) == 0) {
-            double ms = 0, overdraw = 0, draws = 0;
-            if (std::sscanf(line.c_str() + 5, "%63[^|]|%lf|%lf|%lf", name, &ms, &overdraw, &draws) == 4) {
-                passes[name] = {ms, overdraw};
+            double ms = 0, overdraw = 0, draws = 0, triangles = 0, blended = 0;
+            if (std::sscanf(line.c_str() + 5, "%63[^|]|%lf|%lf|%lf|%lf|%lf", name, &ms, &overdraw, &draws, &triangles,
+                            &blended) == 6) {
+                passes[name] = {ms, overdraw, draws, triangles, blended};
                 total += ms;
             }
         } else if (line.rfind("variant ", 0) == 0) {
@@ -317,16 +328,19 @@ void BM_FramePasses(benchmark::State& state) {
             }
         }
     }
-    std::fprintf(stderr, "course %d (%s): pass, ms per frame, overdraw\n", course, BenchResolution().c_str());
+    std::fprintf(stderr, "course %d (%s), per frame: %-14s %8s %8s %7s %9s %8s\n", course, BenchResolution().c_str(),
+                 "pass", "ms", "overdraw", "draws", "triangles", "blended");
     for (const auto& kv : passes) {
-        std::fprintf(stderr, "  %-14s %7.3f %6.3f\n", kv.first.c_str(), kv.second.first, kv.second.second);
+        const PassLine& p = kv.second;
+        std::fprintf(stderr, "  %-30s %8.3f %8.3f %7.1f %9.1f %8.3f\n", kv.first.c_str(), p.ms, p.overdraw, p.draws,
+                     p.triangles, p.blended);
     }
     double overdraw = 0;
     for (const char* p : kPassOrder) {
         auto it = passes.find(p);
-        const double ms = it == passes.end() ? 0.0 : it->second.first;
+        const double ms = it == passes.end() ? 0.0 : it->second.ms;
         state.counters[std::string(p) + " ms"] = ms;
-        if (it != passes.end() && std::strcmp(p, "clear") != 0) overdraw += it->second.second;
+        if (it != passes.end() && std::strcmp(p, "clear") != 0) overdraw += it->second.overdraw;
     }
     state.counters["raster ms"] = total;
     state.counters["overdraw"] = overdraw;

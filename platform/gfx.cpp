@@ -172,6 +172,7 @@ HRESULT GfxDevice::SetRenderSize(UINT width, UINT height) {
     glClearColor(0, 0, 0, 0);
     glClearDepth(1.0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    s.depthAtFar = true;
     s.dirty |= kDirtyRaster;
     return D3D_OK;
 }

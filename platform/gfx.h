@@ -330,6 +330,9 @@ public:
     // (or the format carries no diffuse colour, which D3D treats as opaque white). Cached until
     // the next Unlock.
     bool DiffuseOpaque(DWORD fvf, UINT stride);
+    // The box holding every untransformed (XYZ) position, read with this stride; false for a
+    // buffer of pre-transformed vertices or none. Cached until the next Unlock.
+    bool PositionBounds(DWORD fvf, UINT stride, float lo[3], float hi[3]);
 protected:
     ~GfxVertexBuffer() override;
 private:
@@ -344,7 +347,15 @@ private:
     DWORD scannedFvf_ = 0xFFFFFFFFu;
     UINT scannedStride_ = 0;
     bool scannedOpaque_ = false;
+    UINT boundsStride_ = 0;  // 0: not measured since the last unlock
+    DWORD boundsFvf_ = 0;
+    bool boundsOk_ = false;
+    float boundsLo_[3] = {}, boundsHi_[3] = {};
 };
+
+// The box of count untransformed positions at v (false when the format is pre-transformed or
+// count is 0, or a coordinate is not finite).
+bool GfxPositionBounds(const uint8_t* v, UINT count, UINT stride, DWORD fvf, float lo[3], float hi[3]);
 
 // Whether count vertices of this format at v all have full diffuse alpha (see DiffuseOpaque).
 bool GfxDiffuseAllOpaque(const uint8_t* v, UINT count, UINT stride, DWORD fvf);

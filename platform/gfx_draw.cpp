@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 
 #include "platform/frame_fit.h"
@@ -238,6 +239,7 @@ HRESULT GfxDevice::Clear(DWORD count, const void* rects, DWORD flags, D3DCOLOR c
     if (flags & D3DCLEAR_ZBUFFER) {
         glClearDepth(z);
         mask |= GL_DEPTH_BUFFER_BIT;
+        s.depthAtFar = z >= 1.0f;
     }
     if (flags & D3DCLEAR_STENCIL) {
         glClearStencil(static_cast<GLint>(stencil));
@@ -291,6 +293,44 @@ HRESULT GfxDevice::Present(const void* srcRect, const void* dstRect, void* windo
     return D3D_OK;
 }
 
+// Whether triangles within the box lo..hi can put no pixel on the frame: all eight corners,
+// through world x view x projection, lie beyond the same side of the view volume, so everything
+// between them does too. The margins keep the half-pixel shift and rounding on the drawn side; a
+// box that is not finite is drawn.
+static bool BoxOutsideView(const GfxState& s, const float lo[3], const float hi[3]) {
+    D3DXMATRIX wv, m;
+    D3DXMatrixMultiply(&wv, &s.world, &s.view);
+    D3DXMatrixMultiply(&m, &wv, &s.proj);
+    unsigned outsideAll = 0x3F;
+    for (int c = 0; c < 8; ++c) {
+        const float x = (c & 1) ? hi[0] : lo[0], y = (c & 2) ? hi[1] : lo[1], z = (c & 4) ? hi[2] : lo[2];
+        const float cx = x * m._11 + y * m._21 + z * m._31 + m._41;
+        const float cy = x * m._12 + y * m._22 + z * m._32 + m._42;
+        const float cz = x * m._13 + y * m._23 + z * m._33 + m._43;
+        const float cw = x * m._14 + y * m._24 + z * m._34 + m._44;
+        if (!std::isfinite(cx) || !std::isfinite(cy) || !std::isfinite(cz) || !std::isfinite(cw)) return false;
+        // Sideways the margin covers the half-pixel shift; in depth only rounding.
+        const float margin = 0.01f * std::fabs(cw), depthMargin = 1e-4f * std::fabs(cw);
+        unsigned outside = 0;
+        if (cx < -cw - margin) outside |= 1;
+        if (cx > cw + margin) outside |= 2;
+        if (cy < -cw - margin) outside |= 4;
+        if (cy > cw + margin) outside |= 8;
+        if (cz < -depthMargin) outside |= 16;  // D3D's depth runs from 0 at the near plane to w
+        if (cz > cw + depthMargin) outside |= 32;
+        outsideAll &= outside;
+        if (!outsideAll) return false;
+    }
+    return true;
+}
+
+// Triangles of untransformed vertices that the camera cannot see are not handed to the rasteriser.
+static bool TrianglesUnseen(const GfxState& s, D3DPRIMITIVETYPE type, bool known, const float lo[3],
+                            const float hi[3]) {
+    if (type < D3DPT_TRIANGLELIST || (s.fvf & D3DFVF_POSITION_MASK) != D3DFVF_XYZ || !known) return false;
+    return BoxOutsideView(s, lo, hi);
+}
+
 static void CountDraw(GfxState& s, D3DPRIMITIVETYPE type, UINT count) {
     ++s.drawCalls;
     if (type >= D3DPT_TRIANGLELIST) s.triangles += count;
@@ -303,6 +343,11 @@ HRESULT GfxDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT p
     UINT n = PrimitiveVertexCount(type, primitiveCount);
     if (n == 0 || stride == 0 || static_cast<uint64_t>(startVertex + n) * stride > s.stream->Length()) {
         return D3DERR_INVALIDCALL;
+    }
+    float lo[3], hi[3];
+    if (TrianglesUnseen(s, type, s.stream->PositionBounds(s.fvf, stride, lo, hi), lo, hi)) {
+        CountDraw(s, type, primitiveCount);
+        return D3D_OK;
     }
     BindLayout(s, s.stream->glName(), 0, s.fvf, stride);
     if (!GfxPrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW, s.stream->DiffuseOpaque(s.fvf, stride))) {
@@ -326,6 +371,11 @@ HRESULT GfxDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UI
     if (n == 0 || stride == 0 || static_cast<uint64_t>(startIndex + n) * indexSize > s.indices->Length()) {
         return D3DERR_INVALIDCALL;
     }
+    float lo[3], hi[3];
+    if (TrianglesUnseen(s, type, s.stream->PositionBounds(s.fvf, stride, lo, hi), lo, hi)) {
+        CountDraw(s, type, primitiveCount);
+        return D3D_OK;
+    }
     BindLayout(s, s.stream->glName(), 0, s.fvf, stride);
     if (!GfxPrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW, s.stream->DiffuseOpaque(s.fvf, stride))) {
         return D3DERR_INVALIDCALL;
@@ -347,6 +397,14 @@ HRESULT GfxDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, c
     if (primitiveCount == 0) return D3D_OK;
     UINT n = PrimitiveVertexCount(type, primitiveCount);
     if (n == 0) return D3DERR_INVALIDCALL;
+    float lo[3], hi[3];
+    if (TrianglesUnseen(s, type, GfxPositionBounds(static_cast<const uint8_t*>(vertexData), n, stride, s.fvf, lo, hi),
+                        lo, hi)) {
+        CountDraw(s, type, primitiveCount);
+        if (s.stream) s.stream->Release();
+        s.stream = nullptr;
+        return D3D_OK;
+    }
     uint32_t start = RingWrite(s.vertexRing, GL_ARRAY_BUFFER, vertexData, n * stride, stride);
     s.boundVbo = s.vertexRing.name();
     BindLayout(s, s.vertexRing.name(), 0, s.fvf, stride);
@@ -374,6 +432,18 @@ HRESULT GfxDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, 
     UINT n = PrimitiveVertexCount(type, primitiveCount);
     if (n == 0) return D3DERR_INVALIDCALL;
     UINT indexSize = indexFormat == D3DFMT_INDEX32 ? 4 : 2;
+    float lo[3], hi[3];
+    if (TrianglesUnseen(s, type,
+                        GfxPositionBounds(static_cast<const uint8_t*>(vertexData), minIndex + numVertices, stride,
+                                          s.fvf, lo, hi),
+                        lo, hi)) {
+        CountDraw(s, type, primitiveCount);
+        if (s.stream) s.stream->Release();
+        s.stream = nullptr;
+        if (s.indices) s.indices->Release();
+        s.indices = nullptr;
+        return D3D_OK;
+    }
     // Vertices from 0 to minIndex + numVertices are what the indices may reach.
     uint32_t vbytes = (minIndex + numVertices) * stride;
     uint32_t vstart = RingWrite(s.vertexRing, GL_ARRAY_BUFFER, vertexData, vbytes, stride);

@@ -126,6 +126,9 @@ struct GfxState {
 
     UINT drawCalls = 0, triangles = 0;
     bool blendOn = false;  // GL's blending switch as last set
+    bool depthTestOn = false;  // GL's depth test switch as last set
+    // Every depth value is 1.0 (the far plane) or more, as a clear left it: no draw wrote depth since.
+    bool depthAtFar = false;
     uint32_t lastKey = 0;  // the variant of the last prepared draw
 
     // The profiler's hook (see GfxDevice::SetDrawHook) and its query of the pixels drawn.

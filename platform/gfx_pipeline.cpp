@@ -229,12 +229,8 @@ static void UploadSampler(GfxState& s) {
 
 static void ApplyRaster(GfxState& s) {
     const DWORD* rs = s.rs;
-    if (rs[D3DRS_ZENABLE]) {
-        glEnable(GL_DEPTH_TEST);
-        glDepthFunc(GlCompare(rs[D3DRS_ZFUNC]));
-    } else {
-        glDisable(GL_DEPTH_TEST);
-    }
+    // The depth test's switch is set per draw (GfxPrepareDraw).
+    glDepthFunc(GlCompare(rs[D3DRS_ZFUNC]));
     glDepthMask(rs[D3DRS_ZWRITEENABLE] && rs[D3DRS_ZENABLE] ? GL_TRUE : GL_FALSE);
     if (rs[D3DRS_ALPHABLENDENABLE]) {
         GLenum src = GlBlend(rs[D3DRS_SRCBLEND]), dst = GlBlend(rs[D3DRS_DESTBLEND]);
@@ -391,6 +387,18 @@ bool GfxPrepareDraw(GfxState& s, bool rhw, bool diffuseOpaque) {
     }
     if (d & kDirtySampler) UploadSampler(s);
     if (d & kDirtyRaster) ApplyRaster(s);
+    // A draw that writes no depth onto a depth buffer untouched since it was cleared to the far
+    // plane passes a less-or-equal test at every pixel: the test is left out (the sky, drawn
+    // first, then reads no depth).
+    const DWORD zfunc = s.rs[D3DRS_ZFUNC];
+    const bool zOn = s.rs[D3DRS_ZENABLE] != 0, zWrite = zOn && s.rs[D3DRS_ZWRITEENABLE] != 0;
+    const bool depthTest = zOn && !(!zWrite && s.depthAtFar && (zfunc == D3DCMP_LESSEQUAL || zfunc == D3DCMP_ALWAYS));
+    if (depthTest != s.depthTestOn || (d & kDirtyRaster)) {
+        if (depthTest) glEnable(GL_DEPTH_TEST);
+        else glDisable(GL_DEPTH_TEST);
+        s.depthTestOn = depthTest;
+    }
+    if (zWrite) s.depthAtFar = false;
     const bool blend = s.rs[D3DRS_ALPHABLENDENABLE] && !(alphaOne && BlendIsReplaceForOpaque(s));
     if (blend != s.blendOn || (d & kDirtyRaster)) {
         if (blend) glEnable(GL_BLEND);
