@@ -324,11 +324,14 @@ static bool BoxOutsideView(const GfxState& s, const float lo[3], const float hi[
     return true;
 }
 
-// Triangles of untransformed vertices that the camera cannot see are not handed to the rasteriser.
+// Triangles of untransformed vertices that the camera cannot see are not handed to the rasteriser
+// (once their pipeline variant has drawn: see GfxVariantDrawn). opaque: every vertex's diffuse
+// alpha is 255, read only when the box is outside.
+template <typename Opaque>
 static bool TrianglesUnseen(const GfxState& s, D3DPRIMITIVETYPE type, bool known, const float lo[3],
-                            const float hi[3]) {
+                            const float hi[3], Opaque opaque) {
     if (type < D3DPT_TRIANGLELIST || (s.fvf & D3DFVF_POSITION_MASK) != D3DFVF_XYZ || !known) return false;
-    return BoxOutsideView(s, lo, hi);
+    return BoxOutsideView(s, lo, hi) && GfxVariantDrawn(s, false, opaque());
 }
 
 static void CountDraw(GfxState& s, D3DPRIMITIVETYPE type, UINT count) {
@@ -345,7 +348,8 @@ HRESULT GfxDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT p
         return D3DERR_INVALIDCALL;
     }
     float lo[3], hi[3];
-    if (TrianglesUnseen(s, type, s.stream->PositionBounds(s.fvf, stride, lo, hi), lo, hi)) {
+    if (TrianglesUnseen(s, type, s.stream->PositionBounds(s.fvf, stride, lo, hi), lo, hi,
+                        [&] { return s.stream->DiffuseOpaque(s.fvf, stride); })) {
         CountDraw(s, type, primitiveCount);
         return D3D_OK;
     }
@@ -372,7 +376,8 @@ HRESULT GfxDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UI
         return D3DERR_INVALIDCALL;
     }
     float lo[3], hi[3];
-    if (TrianglesUnseen(s, type, s.stream->PositionBounds(s.fvf, stride, lo, hi), lo, hi)) {
+    if (TrianglesUnseen(s, type, s.stream->PositionBounds(s.fvf, stride, lo, hi), lo, hi,
+                        [&] { return s.stream->DiffuseOpaque(s.fvf, stride); })) {
         CountDraw(s, type, primitiveCount);
         return D3D_OK;
     }
@@ -399,7 +404,9 @@ HRESULT GfxDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, c
     if (n == 0) return D3DERR_INVALIDCALL;
     float lo[3], hi[3];
     if (TrianglesUnseen(s, type, GfxPositionBounds(static_cast<const uint8_t*>(vertexData), n, stride, s.fvf, lo, hi),
-                        lo, hi)) {
+                        lo, hi, [&] {
+                            return GfxDiffuseAllOpaque(static_cast<const uint8_t*>(vertexData), n, stride, s.fvf);
+                        })) {
         CountDraw(s, type, primitiveCount);
         if (s.stream) s.stream->Release();
         s.stream = nullptr;
@@ -436,7 +443,10 @@ HRESULT GfxDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, 
     if (TrianglesUnseen(s, type,
                         GfxPositionBounds(static_cast<const uint8_t*>(vertexData), minIndex + numVertices, stride,
                                           s.fvf, lo, hi),
-                        lo, hi)) {
+                        lo, hi, [&] {
+                            return GfxDiffuseAllOpaque(static_cast<const uint8_t*>(vertexData), minIndex + numVertices,
+                                                       stride, s.fvf);
+                        })) {
         CountDraw(s, type, primitiveCount);
         if (s.stream) s.stream->Release();
         s.stream = nullptr;

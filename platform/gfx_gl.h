@@ -49,6 +49,7 @@ struct GfxProgram {
     GLuint program = 0;
     GfxUniforms u{};
     uint32_t stale = 0;
+    bool drawn = false;  // a draw has used it (the rasteriser has compiled its code)
 };
 
 // Groups of uniforms and GL state that a draw re-sends only when something in them changed.
@@ -163,6 +164,9 @@ GfxProgram* GfxGetProgram(GfxState& s, uint32_t key, char* error, int errorSize)
 // be built (the draw is then skipped). rhw: pre-transformed vertices; diffuseOpaque: every vertex
 // of the draw has a diffuse alpha of 255.
 bool GfxPrepareDraw(GfxState& s, bool rhw, bool diffuseOpaque);
+// Whether the variant such a draw needs has drawn before. A draw the camera cannot see is skipped
+// only then: a loading screen's drawing of the coming scene still builds every variant it needs.
+bool GfxVariantDrawn(const GfxState& s, bool rhw, bool diffuseOpaque);
 
 // A D3DCOLOR (0xAARRGGBB) as red, green, blue, alpha from 0 to 1.
 inline void GfxColorToFloats(D3DCOLOR c, float out[4]) {

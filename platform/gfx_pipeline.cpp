@@ -372,6 +372,7 @@ bool GfxPrepareDraw(GfxState& s, bool rhw, bool diffuseOpaque) {
             return false;
         }
     }
+    p->drawn = true;
     if (p != s.current) {
         glUseProgram(p->program);
         s.current = p;
@@ -412,6 +413,11 @@ bool GfxPrepareDraw(GfxState& s, bool rhw, bool diffuseOpaque) {
     }
     s.dirty = 0;
     return true;
+}
+
+bool GfxVariantDrawn(const GfxState& s, bool rhw, bool diffuseOpaque) {
+    const GfxProgram* p = s.programs[ProgramKeyOf(s, rhw, AlphaIsOne(s, rhw, diffuseOpaque))];
+    return p && p->drawn;
 }
 
 UINT GfxDevice::PipelineCount() const { return state_->builtCount; }

@@ -110,19 +110,26 @@ protected:
 TEST_F(FrameCostTest, UnseenTrianglesAreSkippedAndSeenOnesDrawn) {
     Seen seen;
     dev->SetDrawHook(Record, &seen);
-    // Behind the camera, beyond the far plane, wholly left of the view: nothing reaches the rasteriser.
+    // Flat shading: a pipeline variant no other test draws. Its first draw reaches the rasteriser
+    // even unseen (a loading screen draws the coming scene so that its code is ready).
+    dev->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
+    Square(0, 0, -10, 1, 0xFFFF0000u);
+    EXPECT_EQ(seen.draws, 1);
+    EXPECT_EQ(seen.samples, 0u);
+    // Then behind the camera, beyond the far plane, wholly left of the view: nothing reaches it.
     Square(0, 0, -10, 1, 0xFFFF0000u);
     Square(0, 0, 2000, 1, 0xFFFF0000u);
     Square(-60, 0, 10, 1, 0xFFFF0000u);
-    EXPECT_EQ(seen.draws, 0);
+    EXPECT_EQ(seen.draws, 1);
     // A square far larger than the view, its corners beyond every side, covers the whole frame.
     Square(0, 0, 10, 500, 0xFF0000FFu);
-    EXPECT_EQ(seen.draws, 1);
+    EXPECT_EQ(seen.draws, 2);
     EXPECT_EQ(seen.samples, 640u * 480u);
     // One poking in from the left edge by a few pixels is drawn: its pixels are there.
     // Half the view's width at depth 9 is 9 tan(22.5 deg) 4/3 = 4.970: 0.1 of it inside, 6 pixels.
     Square(-5.87f, 0, 9, 1, 0xFF00FF00u);
-    EXPECT_EQ(seen.draws, 2);
+    EXPECT_EQ(seen.draws, 3);
+    dev->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_GOURAUD);
     const std::vector<uint8_t> f = Frame();
     EXPECT_EQ(At(f, 0, 240), 0x00FF00u);
     EXPECT_EQ(At(f, 320, 240), 0x0000FFu);
