@@ -4,9 +4,11 @@
 #include <cstring>
 
 #include "framework/application.h"
+#include "framework/config_file.h"
 #include "framework/debug_log.h"
 #include "framework/screenshot.h"
 #include "framework/text_draw.h"
+#include "platform/frame_fit.h"
 #include "platform/system.h"
 
 GfxDirect3D* direct3D = nullptr;
@@ -45,6 +47,59 @@ D3DLIGHT8 light0 = {};
 int lightEnabled = 0;
 
 static const char* const kErrorCaption = "エラー";
+
+namespace {
+constexpr int kFrameW = 640, kFrameH = 480;
+const char* const kResolutionWords[] = {"1x", "2x", "window", nullptr};
+}  // namespace
+ConfigSetting displayResolution{"display.resolution", kResolutionWords, 0,
+                                "the size the picture is drawn at before it is shown: 1x is 640 x 480, 2x is "
+                                "1280 x 960, window is the window's own size (sharper, and costlier to draw)"};
+
+RenderResolution ConfiguredRenderResolution() {
+    switch (displayResolution.value) {
+        case 1: return RenderResolution::k2x;
+        case 2: return RenderResolution::kWindow;
+        default: return RenderResolution::k1x;
+    }
+}
+
+RenderSize RenderSizeFor(RenderResolution resolution, int windowWidth, int windowHeight) {
+    switch (resolution) {
+        case RenderResolution::k2x: return {2 * kFrameW, 2 * kFrameH};
+        case RenderResolution::kWindow: {
+            // The picture the window shows the frame as, filling its height or width; a window
+            // smaller than the frame shows the frame shrunk, as at 1x.
+            const FrameFit fit = FitFrame(kFrameW, kFrameH, windowWidth, windowHeight, FrameScaling::kSmooth);
+            if (fit.width <= kFrameW || fit.height <= kFrameH) return {kFrameW, kFrameH};
+            return {fit.width, fit.height};
+        }
+        case RenderResolution::k1x: break;
+    }
+    return {kFrameW, kFrameH};
+}
+
+bool ApplyRenderResolution() {
+    if (!device) return false;
+    int w = 0, h = 0;
+    device->GetWindowPixelSize(&w, &h);
+    const RenderSize size = RenderSizeFor(ConfiguredRenderResolution(), w, h);
+    if (static_cast<int>(device->FrameWidth()) == size.width && static_cast<int>(device->FrameHeight()) == size.height) {
+        return true;
+    }
+    if (FAILED(device->SetRenderSize(static_cast<UINT>(size.width), static_cast<UINT>(size.height)))) {
+        // Logged once per size asked for, not once per frame.
+        static RenderSize refused{0, 0};
+        if (refused.width != size.width || refused.height != size.height) {
+            LogWarning("display: the device cannot draw at %d x %d; the picture stays at %u x %u\n", size.width,
+                       size.height, device->FrameWidth(), device->FrameHeight());
+            refused = size;
+        }
+        return false;
+    }
+    Log("internal resolution %d x %d\n", size.width, size.height);
+    return true;
+}
 
 const char* FormatName(D3DFORMAT format) {
     switch (format) {
@@ -270,6 +325,7 @@ bool InitDirect3D() {
     SetDefaultTransforms();
     SetDefaultRenderStates();
     SetDirectionalLight(1.0f, -1.0f, 1.0f, 0.5f, 0.5f, 0.5f, 0.0f);
+    ApplyRenderResolution();
     CreateTextFont(16, 0xFFFFFFFFu, 400);
     return true;
 }
@@ -297,6 +353,7 @@ bool BeginFrame(D3DCOLOR clearColor) {
         CloseMainWindow();
         return false;
     }
+    if (ConfiguredRenderResolution() != RenderResolution::k1x) ApplyRenderResolution();
     HRESULT begun = device->BeginScene();
     if (begun == D3DERR_INVALIDCALL) {
         // A scene that returned without ending its frame would otherwise shut every later frame out.

@@ -80,5 +80,21 @@ struct DisplayModeChoice {
 };
 DisplayModeChoice ChooseDisplayMode(const D3DDISPLAYMODE* modes, int count, D3DFORMAT desktopFormat);
 
+// The internal resolution: the size the frame is drawn at, from korvan.cfg's display.resolution
+// (1x: 640 x 480; 2x: 1280 x 960; window: the largest 4:3 picture the window holds, never below
+// 640 x 480). The 3D is drawn at that size with the same view and the 640 x 480 layer of text and
+// pictures scaled with it.
+enum class RenderResolution { k1x, k2x, kWindow };
+struct RenderSize {
+    int width, height;
+};
+RenderSize RenderSizeFor(RenderResolution resolution, int windowWidth, int windowHeight);
+// The setting's current choice.
+RenderResolution ConfiguredRenderResolution();
+// Makes the device draw at the configured size (for the window's size now); false, logged, when the
+// device refuses it (the frame then keeps its size). Called at start-up and by every BeginFrame,
+// which follows a window that changes size.
+bool ApplyRenderResolution();
+
 // Direct3D's enumerator name of a surface format, "D3DFMT_UNKNOWN" for any other value.
 const char* FormatName(D3DFORMAT format);

@@ -18,18 +18,18 @@
 
 bool gfxContextAlive = false;
 
-bool GfxInitState(GfxState& s, char* error, int errorSize) {
-    // The variant every clear-and-draw-a-rectangle frame needs is built now, so that a broken GL
-    // shows at start-up rather than as a blank screen.
-    if (!GfxGetProgram(s, kKeyRhw, error, errorSize)) return false;
-
-    glGenTextures(1, &s.colorTex);
+// The colour texture and depth buffer everything is drawn into, at width x height, replacing any
+// earlier ones; the viewport covers them.
+static bool GfxMakeTarget(GfxState& s, int width, int height) {
+    if (!s.colorTex) glGenTextures(1, &s.colorTex);
     glBindTexture(GL_TEXTURE_2D, s.colorTex);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, kFrameWidth, kFrameHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-    glGenRenderbuffers(1, &s.depthRb);
+    // The texture bound to stage 0 was just displaced: the next draw binds it again.
+    s.dirty |= kDirtyTexture;
+    if (!s.depthRb) glGenRenderbuffers(1, &s.depthRb);
     glBindRenderbuffer(GL_RENDERBUFFER, s.depthRb);
     GLenum depthFormat = GL_DEPTH_COMPONENT24;
     bool stencil = false;
@@ -40,17 +40,28 @@ bool GfxInitState(GfxState& s, char* error, int errorSize) {
         case D3DFMT_D24S8: depthFormat = GL_DEPTH24_STENCIL8; stencil = true; break;
         default: break;
     }
-    glRenderbufferStorage(GL_RENDERBUFFER, depthFormat, kFrameWidth, kFrameHeight);
-    glGenFramebuffers(1, &s.fbo);
+    glRenderbufferStorage(GL_RENDERBUFFER, depthFormat, width, height);
+    if (!s.fbo) glGenFramebuffers(1, &s.fbo);
     glBindFramebuffer(GL_FRAMEBUFFER, s.fbo);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, s.colorTex, 0);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, stencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT,
                               GL_RENDERBUFFER, s.depthRb);
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) return false;
+    s.targetWidth = width;
+    s.targetHeight = height;
+    glViewport(0, 0, width, height);
+    return true;
+}
+
+bool GfxInitState(GfxState& s, char* error, int errorSize) {
+    // The variant every clear-and-draw-a-rectangle frame needs is built now, so that a broken GL
+    // shows at start-up rather than as a blank screen.
+    if (!GfxGetProgram(s, kKeyRhw, error, errorSize)) return false;
+
+    if (!GfxMakeTarget(s, kFrameWidth, kFrameHeight)) {
         std::snprintf(error, errorSize, "the 640 x 480 render target is incomplete");
         return false;
     }
-    glViewport(0, 0, kFrameWidth, kFrameHeight);
 
     glGenVertexArrays(1, &s.vao);
     glBindVertexArray(s.vao);
@@ -144,3 +155,24 @@ HRESULT GfxDevice::GetDeviceCaps(D3DCAPS8* caps) const {
 void GfxDevice::OverrideCaps(const D3DCAPS8* caps) { state_->caps = caps ? *caps : state_->realCaps; }
 
 UINT GfxDevice::GetAvailableTextureMem() const { return state_->textureMem; }
+
+HRESULT GfxDevice::SetRenderSize(UINT width, UINT height) {
+    GfxState& s = *state_;
+    if (width < 1 || height < 1 || width > kMaxRenderSide || height > kMaxRenderSide) return D3DERR_INVALIDCALL;
+    if (static_cast<int>(width) == s.targetWidth && static_cast<int>(height) == s.targetHeight) return D3D_OK;
+    if (s.inScene) return D3DERR_INVALIDCALL;
+    const int oldWidth = s.targetWidth, oldHeight = s.targetHeight;
+    if (!GfxMakeTarget(s, static_cast<int>(width), static_cast<int>(height))) {
+        // The driver refused the size (out of memory): the frame keeps its earlier size.
+        GfxMakeTarget(s, oldWidth, oldHeight);
+        return D3DERR_OUTOFVIDEOMEMORY;
+    }
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDepthMask(GL_TRUE);
+    glClearColor(0, 0, 0, 0);
+    glClearDepth(1.0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    s.depthAtFar = true;
+    s.dirty |= kDirtyRaster;
+    return D3D_OK;
+}

@@ -4,7 +4,8 @@
 // are Direct3D 8's, so the game's tables of states carry over unchanged.
 //
 // What the device renders: a 640 x 480 frame with y pointing down (pixel centres on integers, as
-// D3D's), flipped and scaled into the window only by Present. Stage 0 is the only texture stage
+// D3D's), flipped and scaled into the window only by Present. The frame may be drawn at a higher
+// resolution (SetRenderSize) with the same coordinates. Stage 0 is the only texture stage
 // that draws; the others keep their states. Plain types only: no GL or SDL here.
 #pragma once
 #include <cstdint>
@@ -329,6 +330,9 @@ public:
     // (or the format carries no diffuse colour, which D3D treats as opaque white). Cached until
     // the next Unlock.
     bool DiffuseOpaque(DWORD fvf, UINT stride);
+    // The box holding every untransformed (XYZ) position, read with this stride; false for a
+    // buffer of pre-transformed vertices or none. Cached until the next Unlock.
+    bool PositionBounds(DWORD fvf, UINT stride, float lo[3], float hi[3]);
 protected:
     ~GfxVertexBuffer() override;
 private:
@@ -343,7 +347,15 @@ private:
     DWORD scannedFvf_ = 0xFFFFFFFFu;
     UINT scannedStride_ = 0;
     bool scannedOpaque_ = false;
+    UINT boundsStride_ = 0;  // 0: not measured since the last unlock
+    DWORD boundsFvf_ = 0;
+    bool boundsOk_ = false;
+    float boundsLo_[3] = {}, boundsHi_[3] = {};
 };
+
+// The box of count untransformed positions at v (false when the format is pre-transformed or
+// count is 0, or a coordinate is not finite).
+bool GfxPositionBounds(const uint8_t* v, UINT count, UINT stride, DWORD fvf, float lo[3], float hi[3]);
 
 // Whether count vertices of this format at v all have full diffuse alpha (see DiffuseOpaque).
 bool GfxDiffuseAllOpaque(const uint8_t* v, UINT count, UINT stride, DWORD fvf);
@@ -367,6 +379,20 @@ private:
     UINT lockOffset_ = 0, lockSize_ = 0;
     bool locked_ = false;
 };
+
+// What one draw (or clear) cost the rasteriser, for a profiler. Measured only while a draw hook is
+// set: every draw then waits for the rasteriser before and after it, so frames are much slower.
+struct GfxDrawCost {
+    uint32_t programKey;  // the pipeline variant that drew (see GfxDescribeProgramKey); 0 for a clear
+    bool clear;
+    bool blended;
+    UINT primitives;
+    uint64_t samples;     // pixels that passed the depth test (all of them for a clear)
+    double microseconds;  // from handing the draw over to its last pixel written
+};
+using GfxDrawHook = void (*)(const GfxDrawCost& cost, void* context);
+// The pipeline variant's switches as words ("rhw texture fog-table-linear ...") into out.
+void GfxDescribeProgramKey(uint32_t key, char* out, UINT size);
 
 // --- the device ----------------------------------------------------------------------------------
 struct GfxState;  // the GL side, private to the device (platform/gfx_gl.h)
@@ -433,19 +459,31 @@ public:
                                    UINT primitiveCount, const void* indexData, D3DFORMAT indexFormat,
                                    const void* vertexData, UINT stride);
 
-    // The 640 x 480 frame as RGBA bytes, top row first (what the screen shows), into a buffer of
-    // width * height * 4 bytes. Reads what has been drawn so far.
+    // The frame as RGBA bytes, top row first (what the screen shows), into a buffer of
+    // FrameWidth() * FrameHeight() * 4 bytes. Reads what has been drawn so far.
     bool ReadFrame(uint8_t* rgba) const;
     // Hands what has been drawn so far to the rasteriser without showing it (loading screens
     // draw the coming scene once so its first shown frame does not pay for first uses).
     void Flush() const;
-    UINT FrameWidth() const { return 640; }
-    UINT FrameHeight() const { return 480; }
+    // The size the frame is drawn at: 640 x 480 unless SetRenderSize chose another.
+    UINT FrameWidth() const;
+    UINT FrameHeight() const;
+    // Draws the frame at width x height pixels (a higher internal resolution) with the same
+    // picture: the 3D with the same view, screen-space vertices still in 640 x 480 coordinates and
+    // scaled with it, so every layout stays where the game puts it; Present fits the larger frame
+    // into the window. The target is cleared. Outside a scene only; each side from 1 to 4096.
+    // D3DERR_OUTOFVIDEOMEMORY (and the earlier size kept) when the driver refuses the size.
+    HRESULT SetRenderSize(UINT width, UINT height);
+    // The window's size in pixels (its drawable size, which a high-density display makes larger
+    // than its size in screen units).
+    void GetWindowPixelSize(int* width, int* height) const;
     // Draw calls and triangles since the last Present (for the frame statistics).
     UINT DrawCallCount() const;
     UINT TriangleCount() const;
     // Pipelines (shader programs for a combination of states) built since the device was made.
     UINT PipelineCount() const;
+    // Calls hook after every draw and clear with what it cost (null stops measuring).
+    void SetDrawHook(GfxDrawHook hook, void* context);
 
 private:
     friend class GfxDirect3D;
@@ -482,6 +520,10 @@ private:
     void* probeContext_ = nullptr;  // a context made by a refused attempt, reused by the next
     bool probeSoftware_ = false;
 };
+
+// Before the video subsystem starts: settles how the software rasteriser (when that is what draws)
+// spreads its work, which it reads once when the driver loads.
+void GfxPrepareRasteriser();
 
 // Null when the SDK version is not 220 or the video subsystem is not running.
 GfxDirect3D* Direct3DCreate8(UINT sdkVersion);

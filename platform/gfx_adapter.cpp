@@ -5,6 +5,7 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -199,6 +200,16 @@ HRESULT GfxDirect3D::CheckDepthStencilMatch(UINT adapter, D3DDEVTYPE type, D3DFO
     if (type != D3DDEVTYPE_HAL) return D3DERR_NOTAVAILABLE;
     // The frame is always drawn into our own 8-bit target, which pairs with every depth format.
     return IsDepthFormat(depthFormat) ? D3D_OK : D3DERR_NOTAVAILABLE;
+}
+
+void GfxPrepareRasteriser() {
+    cpu_set_t cpus;
+    CPU_ZERO(&cpus);
+    if (sched_getaffinity(0, sizeof(cpus), &cpus) != 0 || CPU_COUNT(&cpus) != 1) return;
+    // On one core Mesa's software rasteriser draws on the thread that hands it the frame: the
+    // whole rasterising then counts against the game thread's frame. One thread of its own lets
+    // it draw while the game thread sleeps until its next frame. A player's own choice stays.
+    setenv("LP_NUM_THREADS", "1", 0);
 }
 
 // Mesa's software rasteriser draws each frame on its own threads, woken when the frame is handed

@@ -5,6 +5,8 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cstring>
 
 #include "platform/frame_fit.h"
@@ -156,6 +158,60 @@ static uint32_t RingWrite(GfxStreamRing& ring, GLenum target, const void* data, 
     return start;
 }
 
+static uint64_t NowNs() {
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count());
+}
+
+void GfxProfileBegin(GfxState& s) {
+    if (!s.drawHook) return;
+    if (!s.sampleQuery) glGenQueries(1, &s.sampleQuery);
+    glFinish();
+    glBeginQuery(GL_SAMPLES_PASSED, s.sampleQuery);
+    s.hookStartNs = NowNs();
+}
+
+void GfxProfileEnd(GfxState& s, bool clear, UINT primitives) {
+    if (!s.drawHook) return;
+    glEndQuery(GL_SAMPLES_PASSED);
+    glFinish();
+    GfxDrawCost cost{};
+    cost.microseconds = std::max(0.0, static_cast<double>(NowNs() - s.hookStartNs) / 1000.0 - s.hookOverheadUs);
+    GLuint64 samples = 0;
+    glGetQueryObjectui64v(s.sampleQuery, GL_QUERY_RESULT, &samples);
+    cost.clear = clear;
+    // A clear passes no fragments through the query: it writes every pixel of the target.
+    cost.samples = clear ? static_cast<uint64_t>(s.targetWidth) * s.targetHeight : samples;
+    cost.programKey = clear ? 0 : s.lastKey;
+    cost.blended = !clear && s.blendOn;
+    cost.primitives = primitives;
+    s.drawHook(cost, s.drawHookContext);
+}
+
+void GfxDevice::SetDrawHook(GfxDrawHook hook, void* context) {
+    GfxState& s = *state_;
+    if (hook && !s.drawHook) {
+        // What waiting on an empty draw costs (waking the rasteriser's threads and reading the
+        // query), taken off every draw's time: the least of a few tries.
+        if (!s.sampleQuery) glGenQueries(1, &s.sampleQuery);
+        double least = 1e9;
+        for (int i = 0; i < 16; ++i) {
+            glFinish();
+            glBeginQuery(GL_SAMPLES_PASSED, s.sampleQuery);
+            const uint64_t start = NowNs();
+            glEndQuery(GL_SAMPLES_PASSED);
+            glFinish();
+            GLuint64 samples = 0;
+            glGetQueryObjectui64v(s.sampleQuery, GL_QUERY_RESULT, &samples);
+            least = std::min(least, static_cast<double>(NowNs() - start) / 1000.0);
+        }
+        s.hookOverheadUs = least;
+    }
+    s.drawHook = hook;
+    s.drawHookContext = context;
+}
+
 HRESULT GfxDevice::BeginScene() {
     if (state_->inScene) return D3DERR_INVALIDCALL;
     if (state_->cooperative != D3D_OK) return state_->cooperative;
@@ -183,6 +239,7 @@ HRESULT GfxDevice::Clear(DWORD count, const void* rects, DWORD flags, D3DCOLOR c
     if (flags & D3DCLEAR_ZBUFFER) {
         glClearDepth(z);
         mask |= GL_DEPTH_BUFFER_BIT;
+        s.depthAtFar = z >= 1.0f;
     }
     if (flags & D3DCLEAR_STENCIL) {
         glClearStencil(static_cast<GLint>(stencil));
@@ -193,7 +250,9 @@ HRESULT GfxDevice::Clear(DWORD count, const void* rects, DWORD flags, D3DCOLOR c
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glDepthMask(GL_TRUE);
     glDisable(GL_SCISSOR_TEST);
+    GfxProfileBegin(s);
     glClear(mask);
+    GfxProfileEnd(s, true, 0);
     s.dirty |= kDirtyRaster;
     return D3D_OK;
 }
@@ -204,10 +263,10 @@ HRESULT GfxDevice::Present(const void* srcRect, const void* dstRect, void* windo
     if (s.cooperative != D3D_OK) return s.cooperative;
     SDL_Window* win = static_cast<SDL_Window*>(s.window);
     if (!s.headless) {
-        int w = kFrameWidth, h = kFrameHeight;
+        int w = s.targetWidth, h = s.targetHeight;
         SDL_GL_GetDrawableSize(win, &w, &h);
         // The picture keeps the frame's shape, centred; the rest of the window stays black.
-        const FrameFit fit = FitFrame(kFrameWidth, kFrameHeight, w, h, CurrentFrameScaling());
+        const FrameFit fit = FitFrame(s.targetWidth, s.targetHeight, w, h, CurrentFrameScaling());
         const int x0 = fit.x, y0 = h - fit.y - fit.height, dw = fit.width, dh = fit.height;
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
         glBindFramebuffer(GL_READ_FRAMEBUFFER, s.fbo);
@@ -217,10 +276,10 @@ HRESULT GfxDevice::Present(const void* srcRect, const void* dstRect, void* windo
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
         // Row 0 of the frame is the top of the picture: flip while scaling.
-        glBlitFramebuffer(0, 0, kFrameWidth, kFrameHeight, x0, y0 + dh, x0 + dw, y0, GL_COLOR_BUFFER_BIT,
+        glBlitFramebuffer(0, 0, s.targetWidth, s.targetHeight, x0, y0 + dh, x0 + dw, y0, GL_COLOR_BUFFER_BIT,
                           fit.nearest ? GL_NEAREST : GL_LINEAR);
         glBindFramebuffer(GL_FRAMEBUFFER, s.fbo);
-        glViewport(0, 0, kFrameWidth, kFrameHeight);
+        glViewport(0, 0, s.targetWidth, s.targetHeight);
         s.dirty |= kDirtyRaster;
         SDL_GL_SwapWindow(win);
     }
@@ -232,6 +291,47 @@ HRESULT GfxDevice::Present(const void* srcRect, const void* dstRect, void* windo
     s.drawCalls = 0;
     s.triangles = 0;
     return D3D_OK;
+}
+
+// Whether triangles within the box lo..hi can put no pixel on the frame: all eight corners,
+// through world x view x projection, lie beyond the same side of the view volume, so everything
+// between them does too. The margins keep the half-pixel shift and rounding on the drawn side; a
+// box that is not finite is drawn.
+static bool BoxOutsideView(const GfxState& s, const float lo[3], const float hi[3]) {
+    D3DXMATRIX wv, m;
+    D3DXMatrixMultiply(&wv, &s.world, &s.view);
+    D3DXMatrixMultiply(&m, &wv, &s.proj);
+    unsigned outsideAll = 0x3F;
+    for (int c = 0; c < 8; ++c) {
+        const float x = (c & 1) ? hi[0] : lo[0], y = (c & 2) ? hi[1] : lo[1], z = (c & 4) ? hi[2] : lo[2];
+        const float cx = x * m._11 + y * m._21 + z * m._31 + m._41;
+        const float cy = x * m._12 + y * m._22 + z * m._32 + m._42;
+        const float cz = x * m._13 + y * m._23 + z * m._33 + m._43;
+        const float cw = x * m._14 + y * m._24 + z * m._34 + m._44;
+        if (!std::isfinite(cx) || !std::isfinite(cy) || !std::isfinite(cz) || !std::isfinite(cw)) return false;
+        // Sideways the margin covers the half-pixel shift; in depth only rounding.
+        const float margin = 0.01f * std::fabs(cw), depthMargin = 1e-4f * std::fabs(cw);
+        unsigned outside = 0;
+        if (cx < -cw - margin) outside |= 1;
+        if (cx > cw + margin) outside |= 2;
+        if (cy < -cw - margin) outside |= 4;
+        if (cy > cw + margin) outside |= 8;
+        if (cz < -depthMargin) outside |= 16;  // D3D's depth runs from 0 at the near plane to w
+        if (cz > cw + depthMargin) outside |= 32;
+        outsideAll &= outside;
+        if (!outsideAll) return false;
+    }
+    return true;
+}
+
+// Triangles of untransformed vertices that the camera cannot see are not handed to the rasteriser
+// (once their pipeline variant has drawn: see GfxVariantDrawn). opaque: every vertex's diffuse
+// alpha is 255, read only when the box is outside.
+template <typename Opaque>
+static bool TrianglesUnseen(const GfxState& s, D3DPRIMITIVETYPE type, bool known, const float lo[3],
+                            const float hi[3], Opaque opaque) {
+    if (type < D3DPT_TRIANGLELIST || (s.fvf & D3DFVF_POSITION_MASK) != D3DFVF_XYZ || !known) return false;
+    return BoxOutsideView(s, lo, hi) && GfxVariantDrawn(s, false, opaque());
 }
 
 static void CountDraw(GfxState& s, D3DPRIMITIVETYPE type, UINT count) {
@@ -247,11 +347,19 @@ HRESULT GfxDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT p
     if (n == 0 || stride == 0 || static_cast<uint64_t>(startVertex + n) * stride > s.stream->Length()) {
         return D3DERR_INVALIDCALL;
     }
+    float lo[3], hi[3];
+    if (TrianglesUnseen(s, type, s.stream->PositionBounds(s.fvf, stride, lo, hi), lo, hi,
+                        [&] { return s.stream->DiffuseOpaque(s.fvf, stride); })) {
+        CountDraw(s, type, primitiveCount);
+        return D3D_OK;
+    }
     BindLayout(s, s.stream->glName(), 0, s.fvf, stride);
     if (!GfxPrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW, s.stream->DiffuseOpaque(s.fvf, stride))) {
         return D3DERR_INVALIDCALL;
     }
+    GfxProfileBegin(s);
     glDrawArrays(GlPrimitive(type), static_cast<GLint>(startVertex), static_cast<GLsizei>(n));
+    GfxProfileEnd(s, false, primitiveCount);
     CountDraw(s, type, primitiveCount);
     return D3D_OK;
 }
@@ -267,15 +375,23 @@ HRESULT GfxDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UI
     if (n == 0 || stride == 0 || static_cast<uint64_t>(startIndex + n) * indexSize > s.indices->Length()) {
         return D3DERR_INVALIDCALL;
     }
+    float lo[3], hi[3];
+    if (TrianglesUnseen(s, type, s.stream->PositionBounds(s.fvf, stride, lo, hi), lo, hi,
+                        [&] { return s.stream->DiffuseOpaque(s.fvf, stride); })) {
+        CountDraw(s, type, primitiveCount);
+        return D3D_OK;
+    }
     BindLayout(s, s.stream->glName(), 0, s.fvf, stride);
     if (!GfxPrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW, s.stream->DiffuseOpaque(s.fvf, stride))) {
         return D3DERR_INVALIDCALL;
     }
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, s.indices->glName());
+    GfxProfileBegin(s);
     glDrawElementsBaseVertex(GlPrimitive(type), static_cast<GLsizei>(n),
                              indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
                              reinterpret_cast<const void*>(static_cast<uintptr_t>(startIndex) * indexSize),
                              static_cast<GLint>(s.baseVertex));
+    GfxProfileEnd(s, false, primitiveCount);
     CountDraw(s, type, primitiveCount);
     return D3D_OK;
 }
@@ -286,6 +402,16 @@ HRESULT GfxDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, c
     if (primitiveCount == 0) return D3D_OK;
     UINT n = PrimitiveVertexCount(type, primitiveCount);
     if (n == 0) return D3DERR_INVALIDCALL;
+    float lo[3], hi[3];
+    if (TrianglesUnseen(s, type, GfxPositionBounds(static_cast<const uint8_t*>(vertexData), n, stride, s.fvf, lo, hi),
+                        lo, hi, [&] {
+                            return GfxDiffuseAllOpaque(static_cast<const uint8_t*>(vertexData), n, stride, s.fvf);
+                        })) {
+        CountDraw(s, type, primitiveCount);
+        if (s.stream) s.stream->Release();
+        s.stream = nullptr;
+        return D3D_OK;
+    }
     uint32_t start = RingWrite(s.vertexRing, GL_ARRAY_BUFFER, vertexData, n * stride, stride);
     s.boundVbo = s.vertexRing.name();
     BindLayout(s, s.vertexRing.name(), 0, s.fvf, stride);
@@ -293,7 +419,9 @@ HRESULT GfxDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, c
                      GfxDiffuseAllOpaque(static_cast<const uint8_t*>(vertexData), n, stride, s.fvf))) {
         return D3DERR_INVALIDCALL;
     }
+    GfxProfileBegin(s);
     glDrawArrays(GlPrimitive(type), static_cast<GLint>(start / stride), static_cast<GLsizei>(n));
+    GfxProfileEnd(s, false, primitiveCount);
     CountDraw(s, type, primitiveCount);
     // As in D3D, a draw from memory leaves no stream source behind.
     if (s.stream) s.stream->Release();
@@ -311,6 +439,21 @@ HRESULT GfxDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, 
     UINT n = PrimitiveVertexCount(type, primitiveCount);
     if (n == 0) return D3DERR_INVALIDCALL;
     UINT indexSize = indexFormat == D3DFMT_INDEX32 ? 4 : 2;
+    float lo[3], hi[3];
+    if (TrianglesUnseen(s, type,
+                        GfxPositionBounds(static_cast<const uint8_t*>(vertexData), minIndex + numVertices, stride,
+                                          s.fvf, lo, hi),
+                        lo, hi, [&] {
+                            return GfxDiffuseAllOpaque(static_cast<const uint8_t*>(vertexData), minIndex + numVertices,
+                                                       stride, s.fvf);
+                        })) {
+        CountDraw(s, type, primitiveCount);
+        if (s.stream) s.stream->Release();
+        s.stream = nullptr;
+        if (s.indices) s.indices->Release();
+        s.indices = nullptr;
+        return D3D_OK;
+    }
     // Vertices from 0 to minIndex + numVertices are what the indices may reach.
     uint32_t vbytes = (minIndex + numVertices) * stride;
     uint32_t vstart = RingWrite(s.vertexRing, GL_ARRAY_BUFFER, vertexData, vbytes, stride);
@@ -322,10 +465,12 @@ HRESULT GfxDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, 
         return D3DERR_INVALIDCALL;
     }
     uint32_t istart = RingWrite(s.indexRing, GL_ELEMENT_ARRAY_BUFFER, indexData, n * indexSize, indexSize);
+    GfxProfileBegin(s);
     glDrawElementsBaseVertex(GlPrimitive(type), static_cast<GLsizei>(n),
                              indexSize == 4 ? GL_UNSIGNED_INT : GL_UNSIGNED_SHORT,
                              reinterpret_cast<const void*>(static_cast<uintptr_t>(istart)),
                              static_cast<GLint>(vstart / stride));
+    GfxProfileEnd(s, false, primitiveCount);
     CountDraw(s, type, primitiveCount);
     if (s.stream) s.stream->Release();
     s.stream = nullptr;
@@ -340,9 +485,18 @@ bool GfxDevice::ReadFrame(uint8_t* rgba) const {
     if (!rgba) return false;
     glBindFramebuffer(GL_READ_FRAMEBUFFER, state_->fbo);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glReadPixels(0, 0, kFrameWidth, kFrameHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    glReadPixels(0, 0, state_->targetWidth, state_->targetHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
     return glGetError() == GL_NO_ERROR;
 }
+
+void GfxDevice::GetWindowPixelSize(int* width, int* height) const {
+    *width = state_->targetWidth;
+    *height = state_->targetHeight;
+    if (state_->window) SDL_GL_GetDrawableSize(static_cast<SDL_Window*>(state_->window), width, height);
+}
+
+UINT GfxDevice::FrameWidth() const { return static_cast<UINT>(state_->targetWidth); }
+UINT GfxDevice::FrameHeight() const { return static_cast<UINT>(state_->targetHeight); }
 
 UINT GfxDevice::DrawCallCount() const { return state_->drawCalls; }
 UINT GfxDevice::TriangleCount() const { return state_->triangles; }

@@ -12,6 +12,9 @@
 constexpr int kFrameWidth = 640;
 constexpr int kFrameHeight = 480;
 constexpr int kMaxLights = 8;
+// The largest side of the render target (SetRenderSize): 4x the frame's width, and more than any
+// screen the game runs on.
+constexpr UINT kMaxRenderSide = 4096;
 
 // Uniform locations of the pipeline program.
 struct GfxUniforms {
@@ -46,6 +49,7 @@ struct GfxProgram {
     GLuint program = 0;
     GfxUniforms u{};
     uint32_t stale = 0;
+    bool drawn = false;  // a draw has used it (the rasteriser has compiled its code)
 };
 
 // Groups of uniforms and GL state that a draw re-sends only when something in them changed.
@@ -83,6 +87,8 @@ struct GfxState {
     D3DFORMAT depthFormat = D3DFMT_D24X8;
 
     GLuint fbo = 0, colorTex = 0, depthRb = 0;
+    // The render target's size: the 640 x 480 frame, or that frame drawn at a higher resolution.
+    int targetWidth = kFrameWidth, targetHeight = kFrameHeight;
     GLuint vao = 0, sampler = 0;
     GfxProgram* programs[kProgramKeyCount] = {};
     GfxProgram* built[kProgramKeyCount] = {};  // the first builtCount entries are the built ones
@@ -121,7 +127,23 @@ struct GfxState {
 
     UINT drawCalls = 0, triangles = 0;
     bool blendOn = false;  // GL's blending switch as last set
+    bool depthTestOn = false;  // GL's depth test switch as last set
+    // Every depth value is 1.0 (the far plane) or more, as a clear left it: no draw wrote depth since.
+    bool depthAtFar = false;
+    uint32_t lastKey = 0;  // the variant of the last prepared draw
+
+    // The profiler's hook (see GfxDevice::SetDrawHook) and its query of the pixels drawn.
+    GfxDrawHook drawHook = nullptr;
+    void* drawHookContext = nullptr;
+    GLuint sampleQuery = 0;
+    uint64_t hookStartNs = 0;
+    double hookOverheadUs = 0;  // measuring an empty draw's cost, taken off each draw
 };
+
+// Around a draw or clear while a draw hook is set: waits for the rasteriser to finish what came
+// before, then, after the draw, for the draw itself, and reports its cost.
+void GfxProfileBegin(GfxState& s);
+void GfxProfileEnd(GfxState& s, bool clear, UINT primitives);
 
 // True while a device's GL context exists: resources that outlive the device (a static object
 // destroyed at exit) then free nothing on the GL side, which went with the context.
@@ -142,6 +164,9 @@ GfxProgram* GfxGetProgram(GfxState& s, uint32_t key, char* error, int errorSize)
 // be built (the draw is then skipped). rhw: pre-transformed vertices; diffuseOpaque: every vertex
 // of the draw has a diffuse alpha of 255.
 bool GfxPrepareDraw(GfxState& s, bool rhw, bool diffuseOpaque);
+// Whether the variant such a draw needs has drawn before. A draw the camera cannot see is skipped
+// only then: a loading screen's drawing of the coming scene still builds every variant it needs.
+bool GfxVariantDrawn(const GfxState& s, bool rhw, bool diffuseOpaque);
 
 // A D3DCOLOR (0xAARRGGBB) as red, green, blue, alpha from 0 to 1.
 inline void GfxColorToFloats(D3DCOLOR c, float out[4]) {

@@ -3,6 +3,7 @@
 // state that changed since they were last sent.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/gfx_gl.h"
@@ -228,12 +229,8 @@ static void UploadSampler(GfxState& s) {
 
 static void ApplyRaster(GfxState& s) {
     const DWORD* rs = s.rs;
-    if (rs[D3DRS_ZENABLE]) {
-        glEnable(GL_DEPTH_TEST);
-        glDepthFunc(GlCompare(rs[D3DRS_ZFUNC]));
-    } else {
-        glDisable(GL_DEPTH_TEST);
-    }
+    // The depth test's switch is set per draw (GfxPrepareDraw).
+    glDepthFunc(GlCompare(rs[D3DRS_ZFUNC]));
     glDepthMask(rs[D3DRS_ZWRITEENABLE] && rs[D3DRS_ZENABLE] ? GL_TRUE : GL_FALSE);
     if (rs[D3DRS_ALPHABLENDENABLE]) {
         GLenum src = GlBlend(rs[D3DRS_SRCBLEND]), dst = GlBlend(rs[D3DRS_DESTBLEND]);
@@ -268,7 +265,9 @@ static void ApplyRaster(GfxState& s) {
         case D3DFILL_WIREFRAME: glPolygonMode(GL_FRONT_AND_BACK, GL_LINE); break;
         default: glPolygonMode(GL_FRONT_AND_BACK, GL_FILL); break;
     }
-    glPointSize(std::max(1.0f, FloatOf(rs[D3DRS_POINTSIZE])));
+    // Point sizes are in frame pixels: a frame drawn larger draws its points larger with it.
+    const float scale = static_cast<float>(s.targetHeight) / kFrameHeight;
+    glPointSize(std::max(1.0f, FloatOf(rs[D3DRS_POINTSIZE])) * scale);
 }
 
 // Whether stage 0 is the game's usual texture x diffuse for colour and alpha (or just the diffuse
@@ -363,6 +362,7 @@ bool GfxPrepareDraw(GfxState& s, bool rhw, bool diffuseOpaque) {
     }
     const bool alphaOne = AlphaIsOne(s, rhw, diffuseOpaque);
     const uint32_t key = ProgramKeyOf(s, rhw, alphaOne);
+    s.lastKey = key;
     GfxProgram* p = s.programs[key];
     if (!p) {
         char error[1024];
@@ -372,6 +372,7 @@ bool GfxPrepareDraw(GfxState& s, bool rhw, bool diffuseOpaque) {
             return false;
         }
     }
+    p->drawn = true;
     if (p != s.current) {
         glUseProgram(p->program);
         s.current = p;
@@ -387,6 +388,18 @@ bool GfxPrepareDraw(GfxState& s, bool rhw, bool diffuseOpaque) {
     }
     if (d & kDirtySampler) UploadSampler(s);
     if (d & kDirtyRaster) ApplyRaster(s);
+    // A draw that writes no depth onto a depth buffer untouched since it was cleared to the far
+    // plane passes a less-or-equal test at every pixel: the test is left out (the sky, drawn
+    // first, then reads no depth).
+    const DWORD zfunc = s.rs[D3DRS_ZFUNC];
+    const bool zOn = s.rs[D3DRS_ZENABLE] != 0, zWrite = zOn && s.rs[D3DRS_ZWRITEENABLE] != 0;
+    const bool depthTest = zOn && !(!zWrite && s.depthAtFar && (zfunc == D3DCMP_LESSEQUAL || zfunc == D3DCMP_ALWAYS));
+    if (depthTest != s.depthTestOn || (d & kDirtyRaster)) {
+        if (depthTest) glEnable(GL_DEPTH_TEST);
+        else glDisable(GL_DEPTH_TEST);
+        s.depthTestOn = depthTest;
+    }
+    if (zWrite) s.depthAtFar = false;
     const bool blend = s.rs[D3DRS_ALPHABLENDENABLE] && !(alphaOne && BlendIsReplaceForOpaque(s));
     if (blend != s.blendOn || (d & kDirtyRaster)) {
         if (blend) glEnable(GL_BLEND);
@@ -402,4 +415,31 @@ bool GfxPrepareDraw(GfxState& s, bool rhw, bool diffuseOpaque) {
     return true;
 }
 
+bool GfxVariantDrawn(const GfxState& s, bool rhw, bool diffuseOpaque) {
+    const GfxProgram* p = s.programs[ProgramKeyOf(s, rhw, AlphaIsOne(s, rhw, diffuseOpaque))];
+    return p && p->drawn;
+}
+
 UINT GfxDevice::PipelineCount() const { return state_->builtCount; }
+
+void GfxDescribeProgramKey(uint32_t key, char* out, UINT size) {
+    static const struct {
+        uint32_t bit;
+        const char* word;
+    } kWords[] = {
+        {kKeyRhw, "rhw"}, {kKeyLighting, "lit"}, {kKeyFogVertex, "fog-vertex"}, {kKeyFogTable, "fog-table"},
+        {kKeyFogTableLinear, "fog-linear"}, {kKeyTexture, "texture"}, {kKeyStageGeneric, "stage-generic"},
+        {kKeyAlphaTest, "alpha-test"}, {kKeyFlat, "flat"}, {kKeySpecular, "specular"},
+        {kKeyTexCoordGeneric, "texcoord-generic"},
+    };
+    if (size == 0) return;
+    out[0] = '\0';
+    size_t used = 0;
+    for (const auto& w : kWords) {
+        if (!(key & w.bit)) continue;
+        const int n = std::snprintf(out + used, size - used, "%s%s", used ? " " : "", w.word);
+        if (n < 0 || used + n >= size) break;
+        used += n;
+    }
+    if (used == 0) std::snprintf(out, size, "plain");
+}

@@ -2,7 +2,9 @@
 // reduced to their format's precision and uploaded at the unlock), vertex and index buffers (kept
 // in memory, the locked range uploaded at the unlock), and their creation on the device.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "platform/gfx_gl.h"
 
@@ -140,7 +142,10 @@ HRESULT GfxVertexBuffer::Lock(UINT offset, UINT size, uint8_t** data, DWORD flag
 }
 
 HRESULT GfxVertexBuffer::Unlock() {
-    if (locked_) scannedFvf_ = 0xFFFFFFFFu;  // the colours may have changed
+    if (locked_) {
+        scannedFvf_ = 0xFFFFFFFFu;  // the colours may have changed
+        boundsStride_ = 0;          // and the positions
+    }
     return UnlockBufferRange(name_, data_, locked_, lockOffset_, lockSize_);
 }
 
@@ -168,6 +173,36 @@ bool GfxVertexBuffer::DiffuseOpaque(DWORD fvf, UINT stride) {
         scannedOpaque_ = stride > 0 && GfxDiffuseAllOpaque(data_, length_ / stride, stride, fvf);
     }
     return scannedOpaque_;
+}
+
+bool GfxPositionBounds(const uint8_t* v, UINT count, UINT stride, DWORD fvf, float lo[3], float hi[3]) {
+    if ((fvf & D3DFVF_POSITION_MASK) != D3DFVF_XYZ || count == 0 || stride < 12 || !v) return false;
+    for (int k = 0; k < 3; ++k) {
+        lo[k] = std::numeric_limits<float>::infinity();
+        hi[k] = -std::numeric_limits<float>::infinity();
+    }
+    for (UINT i = 0; i < count; ++i) {
+        float p[3];
+        std::memcpy(p, v + static_cast<size_t>(i) * stride, sizeof(p));
+        for (int k = 0; k < 3; ++k) {
+            if (!std::isfinite(p[k])) return false;
+            lo[k] = std::min(lo[k], p[k]);
+            hi[k] = std::max(hi[k], p[k]);
+        }
+    }
+    return true;
+}
+
+bool GfxVertexBuffer::PositionBounds(DWORD fvf, UINT stride, float lo[3], float hi[3]) {
+    if (stride == 0) return false;
+    if (boundsStride_ != stride || boundsFvf_ != fvf) {
+        boundsStride_ = stride;
+        boundsFvf_ = fvf;
+        boundsOk_ = GfxPositionBounds(data_, length_ / stride, stride, fvf, boundsLo_, boundsHi_);
+    }
+    std::memcpy(lo, boundsLo_, sizeof(boundsLo_));
+    std::memcpy(hi, boundsHi_, sizeof(boundsHi_));
+    return boundsOk_;
 }
 
 GfxIndexBuffer::~GfxIndexBuffer() {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gfx.h"
 #include "platform/log_sink.h"
 
 namespace {
@@ -44,6 +45,7 @@ bool SysInit(bool wantHeadless) {
         if (!getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 1);
     }
     SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    GfxPrepareRasteriser();
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
         // A machine without a display can still run the game off-screen.
         if (!headless) {

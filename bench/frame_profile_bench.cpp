@@ -1,0 +1,367 @@
+// Where a race frame's rasterising time goes. Each course's race is run inside a child process (as
+// "korvan --headless --unpaced --autopilot --course N" runs it) up to the middle of its first lap;
+// then a run of frames is drawn with the device measuring every draw (it waits for the rasteriser
+// before and after each one, so these frames are slow and only their shares mean anything). Each
+// draw is put in a pass by the game routine that made it (found from the call stack), and costed
+// by the pipeline variant that drew it:
+//   - per pass: milliseconds of rasterising per frame, and overdraw (pixels written / frame size);
+//   - per variant: draws, pixels and nanoseconds per pixel, over every course.
+// Google Benchmark reports each course with the passes as counters; the variant table goes to
+// stderr. The frame size comes from KORVAN_BENCH_RESOLUTION (1x, 2x; default 1x).
+#include <benchmark/benchmark.h>
+
+#include <execinfo.h>
+#include <link.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "framework/application.h"
+#include "framework/debug_log.h"
+#include "framework/graphics_device.h"
+#include "framework/switches.h"
+#include "platform/gfx.h"
+
+namespace {
+
+constexpr int kStackDepth = 32;
+constexpr uint32_t kProfileFrom = 900;  // race frames after the countdown: cars spread on the road
+constexpr uint32_t kProfileFrames = 40;
+constexpr uint32_t kProfileStep = 15;   // frames run unmeasured between two measured ones
+
+// The passes, by the routine that draws them. A draw belongs to the innermost routine of its call
+// stack that is named here; a draw under none of them belongs to the course's own extras when the
+// course's frame routine made it, else to the 2D layer (every screen-space draw outside a pass).
+struct PassRule {
+    const char* routine;
+    const char* pass;
+};
+const PassRule kPassRules[] = {
+    {"DrawSky(", "sky"},
+    {"DrawSunGlare(", "sun+glare"},
+    {"DrawGlare(", "sun+glare"},
+    {"DrawSunFlare(", "sun+glare"},
+    {"DrawGround(", "ground"},
+    {"DrawSkirts(", "strips"},
+    {"DrawLowerStripsWindow(", "strips"},
+    {"DrawUpperStripsWindow(", "strips"},
+    {"DrawRoadWindow(", "road"},
+    {"DrawGateAndBanner(", "gate"},
+    {"DrawScenery", "scenery"},
+    {"DrawCrystals(", "crystals"},
+    {"DrawOpponents(", "cars"},
+    {"DrawPlayerCar(", "cars"},
+    {"DrawVehicle(", "cars"},
+    {"DrawHud(", "hud"},
+    {"DrawMiniMap(", "hud"},
+    {"DrawOpponentNumbers(", "hud"},
+    {"DrawRaceWorld(", "course extras"},
+};
+const char* const kPassOrder[] = {"clear", "sky", "sun+glare", "ground", "strips", "road", "gate", "scenery",
+                                  "course extras", "crystals", "cars", "hud", "2d other"};
+
+struct Totals {
+    double microseconds = 0;
+    uint64_t samples = 0;
+    uint64_t draws = 0;
+    uint64_t primitives = 0;
+    uint64_t blended = 0;  // pixels of blended draws
+};
+
+// Collected in the child while the hook is set.
+struct Collector {
+    std::map<std::vector<void*>, Totals> byStack;
+    std::map<uint32_t, Totals> byVariant;
+    Totals clears;
+};
+Collector collector;
+
+void OnDraw(const GfxDrawCost& cost, void*) {
+    if (cost.clear) {
+        collector.clears.microseconds += cost.microseconds;
+        collector.clears.samples += cost.samples;
+        ++collector.clears.draws;
+        return;
+    }
+    void* frames[kStackDepth];
+    const int n = backtrace(frames, kStackDepth);
+    Totals& t = collector.byStack[std::vector<void*>(frames, frames + n)];
+    t.microseconds += cost.microseconds;
+    t.samples += cost.samples;
+    ++t.draws;
+    t.primitives += cost.primitives;
+    if (cost.blended) t.blended += cost.samples;
+    Totals& v = collector.byVariant[cost.programKey];
+    v.microseconds += cost.microseconds;
+    v.samples += cost.samples;
+    ++v.draws;
+}
+
+uintptr_t exeBase = 0;
+int FindExeBase(dl_phdr_info* info, size_t, void*) {
+    exeBase = info->dlpi_addr;  // the first object is the program itself
+    return 1;
+}
+
+// Routine names (innermost first, inlined callers included) of each address, from addr2line.
+std::map<void*, std::vector<std::string>> Symbolise(const std::vector<void*>& addresses) {
+    std::map<void*, std::vector<std::string>> names;
+    dl_iterate_phdr(FindExeBase, nullptr);
+    char exe[4096];
+    const ssize_t len = readlink("/proc/self/exe", exe, sizeof(exe) - 1);
+    if (len <= 0) return names;
+    exe[len] = '\0';
+    char list[] = "/tmp/korvan_profile_addrXXXXXX";
+    const int fd = mkstemp(list);
+    if (fd < 0) return names;
+    std::string text;
+    for (void* a : addresses) {
+        // A return address points after the call: step back into the call for its line.
+        char line[32];
+        std::snprintf(line, sizeof(line), "0x%lx\n", static_cast<unsigned long>(reinterpret_cast<uintptr_t>(a) - exeBase - 1));
+        text += line;
+    }
+    if (write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+        close(fd);
+        return names;
+    }
+    close(fd);
+    // With -a each address's line comes first, then a routine and a source line per inlined level.
+    const std::string cmd = std::string("addr2line -a -f -C -i -e ") + exe + " < " + list;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return names;
+    int index = -1;
+    bool wantName = false;
+    char buf[4096];
+    while (std::fgets(buf, sizeof(buf), p)) {
+        std::string s(buf);
+        if (!s.empty() && s.back() == '\n') s.pop_back();
+        if (s.rfind("0x", 0) == 0 && s.find_first_not_of("0123456789abcdefx") == std::string::npos) {
+            ++index;
+            wantName = true;
+            continue;
+        }
+        if (wantName && index >= 0 && static_cast<size_t>(index) < addresses.size()) {
+            names[addresses[static_cast<size_t>(index)]].push_back(s);
+        }
+        wantName = !wantName;
+    }
+    pclose(p);
+    unlink(list);
+    return names;
+}
+
+const char* PassOf(const std::vector<void*>& stack, const std::map<void*, std::vector<std::string>>& names) {
+    bool underCourseFrame = false;
+    for (void* a : stack) {
+        auto it = names.find(a);
+        if (it == names.end()) continue;
+        for (const std::string& routine : it->second) {
+            for (const PassRule& r : kPassRules) {
+                if (routine.find(r.routine) != std::string::npos) return r.pass;
+            }
+            if (routine.find("::Frame(CourseView") != std::string::npos) underCourseFrame = true;
+        }
+    }
+    return underCourseFrame ? "course extras" : "2d other";
+}
+
+// What the child sends back: one line per pass and per variant.
+std::string Report(uint32_t frames, int width, int height) {
+    std::vector<void*> addresses;
+    for (const auto& kv : collector.byStack) {
+        for (void* a : kv.first) addresses.push_back(a);
+    }
+    std::sort(addresses.begin(), addresses.end());
+    addresses.erase(std::unique(addresses.begin(), addresses.end()), addresses.end());
+    const auto names = Symbolise(addresses);
+    std::map<std::string, Totals> passes;
+    passes["clear"] = collector.clears;
+    for (const auto& kv : collector.byStack) {
+        Totals& t = passes[PassOf(kv.first, names)];
+        t.microseconds += kv.second.microseconds;
+        t.samples += kv.second.samples;
+        t.draws += kv.second.draws;
+        t.primitives += kv.second.primitives;
+        t.blended += kv.second.blended;
+    }
+    std::string out;
+    char line[256];
+    const double pixels = static_cast<double>(width) * height * frames;
+    for (const auto& kv : passes) {
+        std::snprintf(line, sizeof(line), "pass %s|%.4f|%.4f|%.2f|%.1f|%.4f\n", kv.first.c_str(),
+                      kv.second.microseconds / 1000.0 / frames, kv.second.samples / pixels,
+                      static_cast<double>(kv.second.draws) / frames,
+                      static_cast<double>(kv.second.primitives) / frames, kv.second.blended / pixels);
+        out += line;
+    }
+    for (const auto& kv : collector.byVariant) {
+        std::snprintf(line, sizeof(line), "variant %u|%.1f|%llu|%llu\n", kv.first, kv.second.microseconds,
+                      static_cast<unsigned long long>(kv.second.samples),
+                      static_cast<unsigned long long>(kv.second.draws));
+        out += line;
+    }
+    return out;
+}
+
+std::string BenchResolution() {
+    const char* r = std::getenv("KORVAN_BENCH_RESOLUTION");
+    return r && *r ? r : "1x";
+}
+
+// The child: the game in this process, as the tests run it, then the measured frames.
+int ProfileCourse(int course, int reportFd) {
+    char dirName[] = "/tmp/korvan_profileXXXXXX";
+    if (!mkdtemp(dirName)) return 1;
+    const std::string dir = dirName;
+    char exe[4096];
+    const ssize_t len = readlink("/proc/self/exe", exe, sizeof(exe) - 1);
+    if (len <= 0) return 1;
+    exe[len] = '\0';
+    std::string data = exe;
+    data = data.substr(0, data.rfind('/')) + "/data";
+    if (symlink(data.c_str(), (dir + "/data").c_str()) != 0 || chdir(dir.c_str()) != 0) return 1;
+    // A private settings file holds the resolution; the player's own is never read.
+    const std::string config = dir + "/config";
+    std::string cmd = "mkdir -p " + config + "/korvan && echo 'display.resolution = " + BenchResolution() + "' > " +
+                      config + "/korvan/korvan.cfg";
+    if (std::system(cmd.c_str()) != 0) return 1;
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    setenv("XDG_DATA_HOME", (dir + "/share").c_str(), 1);
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+    SetLogFilePath((dir + "/debug.txt").c_str());
+    programOptions = ProgramOptions{};
+    programOptions.headless = true;
+    programOptions.unpaced = true;
+    programOptions.autopilot = true;
+    programOptions.course = course;
+    programOptions.skipIntro = true;
+    programOptions.seedGiven = true;
+    programOptions.seed = 7;
+    if (!InitApplication()) return 1;
+    GameBoot();
+    while (frameNumber < kProfileFrom && PumpMessages()) RunFrame();
+    uint32_t measured = 0;
+    for (uint32_t i = 0; i < kProfileFrames; ++i) {
+        device->SetDrawHook(OnDraw, nullptr);
+        if (!PumpMessages()) break;
+        RunFrame();
+        device->SetDrawHook(nullptr, nullptr);
+        ++measured;
+        for (uint32_t k = 0; k < kProfileStep && PumpMessages(); ++k) RunFrame();
+    }
+    const std::string report = measured ? Report(measured, static_cast<int>(device->FrameWidth()),
+                                                 static_cast<int>(device->FrameHeight()))
+                                         : std::string();
+    GameQuit();
+    FreeApplication();
+    if (write(reportFd, report.data(), report.size()) != static_cast<ssize_t>(report.size())) return 1;
+    std::system(("rm -rf " + dir).c_str());
+    return measured ? 0 : 1;
+}
+
+std::string RunChild(int course) {
+    int fds[2];
+    if (pipe(fds) != 0) return {};
+    const pid_t child = fork();
+    if (child == 0) {
+        close(fds[0]);
+        _exit(ProfileCourse(course, fds[1]));
+    }
+    close(fds[1]);
+    std::string out;
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(fds[0], buf, sizeof(buf))) > 0) out.append(buf, static_cast<size_t>(n));
+    close(fds[0]);
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
+    return out;
+}
+
+std::map<uint32_t, Totals> allVariants;
+
+void BM_FramePasses(benchmark::State& state) {
+    const int course = static_cast<int>(state.range(0));
+    std::string report;
+    for (auto _ : state) report = RunChild(course);
+    if (report.empty()) {
+        state.SkipWithError("the race could not be run");
+        return;
+    }
+    double total = 0;
+    struct PassLine {
+        double ms, overdraw, draws, triangles, blended;
+    };
+    std::map<std::string, PassLine> passes;
+    size_t at = 0;
+    while (at < report.size()) {
+        const size_t end = report.find('\n', at);
+        const std::string line = report.substr(at, end - at);
+        at = end == std::string::npos ? report.size() : end + 1;
+        char name[64];
+        if (line.rfind("pass ", 0) == 0) {
+            double ms = 0, overdraw = 0, draws = 0, triangles = 0, blended = 0;
+            if (std::sscanf(line.c_str() + 5, "%63[^|]|%lf|%lf|%lf|%lf|%lf", name, &ms, &overdraw, &draws, &triangles,
+                            &blended) == 6) {
+                passes[name] = {ms, overdraw, draws, triangles, blended};
+                total += ms;
+            }
+        } else if (line.rfind("variant ", 0) == 0) {
+            unsigned key = 0;
+            double us = 0;
+            unsigned long long samples = 0, draws = 0;
+            if (std::sscanf(line.c_str() + 8, "%u|%lf|%llu|%llu", &key, &us, &samples, &draws) == 4) {
+                Totals& t = allVariants[key];
+                t.microseconds += us;
+                t.samples += samples;
+                t.draws += draws;
+            }
+        }
+    }
+    std::fprintf(stderr, "course %d (%s), per frame: %-14s %8s %8s %7s %9s %8s\n", course, BenchResolution().c_str(),
+                 "pass", "ms", "overdraw", "draws", "triangles", "blended");
+    for (const auto& kv : passes) {
+        const PassLine& p = kv.second;
+        std::fprintf(stderr, "  %-30s %8.3f %8.3f %7.1f %9.1f %8.3f\n", kv.first.c_str(), p.ms, p.overdraw, p.draws,
+                     p.triangles, p.blended);
+    }
+    double overdraw = 0;
+    for (const char* p : kPassOrder) {
+        auto it = passes.find(p);
+        const double ms = it == passes.end() ? 0.0 : it->second.ms;
+        state.counters[std::string(p) + " ms"] = ms;
+        if (it != passes.end() && std::strcmp(p, "clear") != 0) overdraw += it->second.overdraw;
+    }
+    state.counters["raster ms"] = total;
+    state.counters["overdraw"] = overdraw;
+}
+BENCHMARK(BM_FramePasses)->DenseRange(1, 15)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The variant table, after every course has run.
+struct VariantTable {
+    ~VariantTable() {
+        if (allVariants.empty()) return;
+        std::fprintf(stderr, "\npipeline variants over every course (%s):\n%-48s %8s %12s %10s %8s\n",
+                     BenchResolution().c_str(), "variant", "draws", "pixels", "ms", "ns/px");
+        for (const auto& kv : allVariants) {
+            char words[160];
+            GfxDescribeProgramKey(kv.first, words, sizeof(words));
+            const Totals& t = kv.second;
+            std::fprintf(stderr, "%-48s %8llu %12llu %10.1f %8.2f\n", words, static_cast<unsigned long long>(t.draws),
+                         static_cast<unsigned long long>(t.samples), t.microseconds / 1000.0,
+                         t.samples ? t.microseconds * 1000.0 / static_cast<double>(t.samples) : 0.0);
+        }
+    }
+} variantTable;
+
+}  // namespace
