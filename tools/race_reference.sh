@@ -67,7 +67,7 @@ declare -A total=([1]=0 [5]=0 [7]=0 [11]=0 [14]=0)
 for c in 1 5 7 11 14; do
   "$build/korvan" --headless --unpaced --seed 7 --skip-intro --course "$c" --autopilot --exit-after-race \
     --input auto.in --stats "$run/probe.json" >/dev/null 2>&1
-  total[$c]=$(sed -n 's/.*"frames": \([0-9]*\).*/\1/p' "$run/probe.json")
+  total[$c]=$(sed -n 's/^  "frames": \([0-9]*\).*/\1/p' "$run/probe.json")
   t=${total[$c]}
   f=$((t - 2182))
   shots=()
@@ -76,7 +76,7 @@ for c in 1 5 7 11 14; do
   done
   "$build/korvan" --headless --unpaced --seed 7 --skip-intro --course "$c" --autopilot --exit-after-race \
     --input auto.in --stats "$run/auto.json" "${shots[@]}" >/dev/null 2>&1
-  sed -n '/"race"/p' "$run/auto.json" > "$out/auto_c${c}_race.txt"
+  sed -n '/^  "race": {"course"/p' "$run/auto.json" > "$out/auto_c${c}_race.txt"
   echo "frames $t" >> "$out/auto_c${c}_race.txt"
 
   shots=()
@@ -85,6 +85,6 @@ for c in 1 5 7 11 14; do
   done
   "$build/korvan" --headless --unpaced --seed 11 --skip-intro --course "$c" --frames 1500 \
     --input human.in --stats "$run/human.json" "${shots[@]}" >/dev/null 2>&1
-  sed -n '/"race"/p' "$run/human.json" > "$out/human_c${c}_race.txt"
+  sed -n '/^  "race": {"course"/p' "$run/human.json" > "$out/human_c${c}_race.txt"
   echo "course $c: automatic race $t frames; $(ls "$out" | grep -c "_c${c}_") files"
 done
