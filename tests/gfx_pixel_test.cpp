@@ -9,6 +9,7 @@
 #include "platform/gfx.h"
 #include "platform/math.h"
 #include "platform/system.h"
+#include "tests/support/raw_device.h"
 
 namespace {
 
@@ -44,30 +45,8 @@ struct ColorVertex {  // 0x042
 
 class GfxPixelTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        ASSERT_TRUE(SysInit(true));
-        ASSERT_TRUE(SysCreateWindow("gfx pixel test", 640, 480));
-        d3d = Direct3DCreate8(D3D_SDK_VERSION);
-        ASSERT_NE(d3d, nullptr);
-        D3DPRESENT_PARAMETERS pp{};
-        pp.BackBufferWidth = 640;
-        pp.BackBufferHeight = 480;
-        pp.Windowed = 1;
-        pp.EnableAutoDepthStencil = 1;
-        pp.AutoDepthStencilFormat = D3DFMT_D24X8;
-        if (FAILED(d3d->CreateDevice(0, D3DDEVTYPE_HAL, SysWindowHandle(), D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev))) {
-            ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, SysWindowHandle(), D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &dev),
-                      D3D_OK);
-        }
-    }
-    static void TearDownTestSuite() {
-        if (dev) dev->Release();
-        dev = nullptr;
-        if (d3d) d3d->Release();
-        d3d = nullptr;
-        SysDestroyWindow();
-        SysShutdown();
-    }
+    static void SetUpTestSuite() { ASSERT_TRUE(OpenRawDevice("gfx pixel test", D3DFMT_D24X8, &d3d, &dev)); }
+    static void TearDownTestSuite() { CloseRawDevice(&d3d, &dev); }
 
     // Each test starts from the device defaults it relies on, with a black frame.
     void SetUp() override {

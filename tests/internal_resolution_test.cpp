@@ -10,6 +10,7 @@
 #include "platform/gfx.h"
 #include "platform/math.h"
 #include "platform/system.h"
+#include "tests/support/raw_device.h"
 
 namespace {
 
@@ -61,28 +62,8 @@ GfxDevice* dev = nullptr;
 
 class LargerFrameTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        ASSERT_TRUE(SysInit(true));
-        ASSERT_TRUE(SysCreateWindow("internal resolution test", 640, 480));
-        d3d = Direct3DCreate8(D3D_SDK_VERSION);
-        ASSERT_NE(d3d, nullptr);
-        D3DPRESENT_PARAMETERS pp{};
-        pp.BackBufferWidth = 640;
-        pp.BackBufferHeight = 480;
-        pp.Windowed = 1;
-        pp.EnableAutoDepthStencil = 1;
-        pp.AutoDepthStencilFormat = D3DFMT_D24X8;
-        ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, SysWindowHandle(), D3DCREATE_SOFTWARE_VERTEXPROCESSING, &pp, &dev),
-                  D3D_OK);
-    }
-    static void TearDownTestSuite() {
-        if (dev) dev->Release();
-        dev = nullptr;
-        if (d3d) d3d->Release();
-        d3d = nullptr;
-        SysDestroyWindow();
-        SysShutdown();
-    }
+    static void SetUpTestSuite() { ASSERT_TRUE(OpenRawDevice("internal resolution test", D3DFMT_D24X8, &d3d, &dev)); }
+    static void TearDownTestSuite() { CloseRawDevice(&d3d, &dev); }
     void TearDown() override { ASSERT_EQ(dev->SetRenderSize(640, 480), D3D_OK); }
 
     // A frame of a screen-space rectangle and a 3D triangle, drawn at width x height.
