@@ -339,6 +339,16 @@ static void CountDraw(GfxState& s, D3DPRIMITIVETYPE type, UINT count) {
     if (type >= D3DPT_TRIANGLELIST) s.triangles += count;
 }
 
+// As in D3D, a draw from memory, drawn or skipped, leaves no stream source (and, for an indexed
+// one, no index buffer) behind.
+static void EndDrawFromMemory(GfxState& s, bool indexed) {
+    if (s.stream) s.stream->Release();
+    s.stream = nullptr;
+    if (!indexed) return;
+    if (s.indices) s.indices->Release();
+    s.indices = nullptr;
+}
+
 HRESULT GfxDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount) {
     GfxState& s = *state_;
     if (!s.inScene || !s.stream || primitiveCount == 0) return s.inScene && s.stream ? D3D_OK : D3DERR_INVALIDCALL;
@@ -408,8 +418,7 @@ HRESULT GfxDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, c
                             return GfxDiffuseAllOpaque(static_cast<const uint8_t*>(vertexData), n, stride, s.fvf);
                         })) {
         CountDraw(s, type, primitiveCount);
-        if (s.stream) s.stream->Release();
-        s.stream = nullptr;
+        EndDrawFromMemory(s, false);
         return D3D_OK;
     }
     uint32_t start = RingWrite(s.vertexRing, GL_ARRAY_BUFFER, vertexData, n * stride, stride);
@@ -423,9 +432,7 @@ HRESULT GfxDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, c
     glDrawArrays(GlPrimitive(type), static_cast<GLint>(start / stride), static_cast<GLsizei>(n));
     GfxProfileEnd(s, false, primitiveCount);
     CountDraw(s, type, primitiveCount);
-    // As in D3D, a draw from memory leaves no stream source behind.
-    if (s.stream) s.stream->Release();
-    s.stream = nullptr;
+    EndDrawFromMemory(s, false);
     return D3D_OK;
 }
 
@@ -448,10 +455,7 @@ HRESULT GfxDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, 
                                                        stride, s.fvf);
                         })) {
         CountDraw(s, type, primitiveCount);
-        if (s.stream) s.stream->Release();
-        s.stream = nullptr;
-        if (s.indices) s.indices->Release();
-        s.indices = nullptr;
+        EndDrawFromMemory(s, true);
         return D3D_OK;
     }
     // Vertices from 0 to minIndex + numVertices are what the indices may reach.
@@ -472,10 +476,7 @@ HRESULT GfxDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, 
                              static_cast<GLint>(vstart / stride));
     GfxProfileEnd(s, false, primitiveCount);
     CountDraw(s, type, primitiveCount);
-    if (s.stream) s.stream->Release();
-    s.stream = nullptr;
-    if (s.indices) s.indices->Release();
-    s.indices = nullptr;
+    EndDrawFromMemory(s, true);
     return D3D_OK;
 }
 
