@@ -525,5 +525,10 @@ private:
 // spreads its work, which it reads once when the driver loads.
 void GfxPrepareRasteriser();
 
+// Machines with up to this many cores get the rasteriser thread count below; larger ones keep
+// the driver's own.
+constexpr int kFewCores = 4;
+int RasteriserThreadsFor(int cores);
+
 // Null when the SDK version is not 220 or the video subsystem is not running.
 GfxDirect3D* Direct3DCreate8(UINT sdkVersion);

@@ -78,12 +78,16 @@ TEST_F(GraphicsDeviceTest, RasteriserThreadsRunAsBatchWork) {
     }
     closedir(tasks);
     const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-    // On one core (a small machine, or a run pinned to one) the rasteriser draws on the game
-    // thread itself and starts no threads.
+    // On a small machine (or a run pinned to a few cores) the rasteriser gets the thread count
+    // the game asks for: one of its own on one core, twice the cores otherwise.
     cpu_set_t cores;
-    const bool severalCores = sched_getaffinity(0, sizeof cores, &cores) == 0 && CPU_COUNT(&cores) > 1;
-    if (renderer && std::strstr(renderer, "llvmpipe") && severalCores) {
-        EXPECT_GT(rasterisers, 0);
+    ASSERT_EQ(sched_getaffinity(0, sizeof cores, &cores), 0);
+    const int count = CPU_COUNT(&cores);
+    if (renderer && std::strstr(renderer, "llvmpipe") && count <= kFewCores) {
+        const char* asked = std::getenv("LP_NUM_THREADS");
+        ASSERT_NE(asked, nullptr);
+        EXPECT_EQ(rasterisers, std::atoi(asked));
+        EXPECT_GE(rasterisers, 1);
     }
 }
 
