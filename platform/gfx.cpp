@@ -108,6 +108,10 @@ void GfxFreeState(GfxState& s) {
         if (ring->names[0]) glDeleteBuffers(2, ring->names);
         *ring = GfxStreamRing{};
     }
+    for (GLsync& fence : s.frameFences) {
+        if (fence) glDeleteSync(fence);
+        fence = nullptr;
+    }
     if (s.vao) glDeleteVertexArrays(1, &s.vao);
     for (uint32_t i = 0; i < s.builtCount; ++i) {
         glDeleteProgram(s.built[i]->program);

@@ -257,6 +257,10 @@ HRESULT GfxDevice::Clear(DWORD count, const void* rects, DWORD flags, D3DCOLOR c
     return D3D_OK;
 }
 
+// The longest a frame waits for the one two before it: a drawing that takes longer is given up
+// on rather than holding the game (the frame goes on; the picture is only late).
+constexpr GLuint64 kFrameWaitNs = 1000000000ull;
+
 HRESULT GfxDevice::Present(const void* srcRect, const void* dstRect, void* window, const void* dirtyRegion) {
     GfxState& s = *state_;
     if (srcRect || dstRect || window || dirtyRegion) return D3DERR_INVALIDCALL;
@@ -284,9 +288,19 @@ HRESULT GfxDevice::Present(const void* srcRect, const void* dstRect, void* windo
         SDL_GL_SwapWindow(win);
     }
     // Hand the frame to the rasteriser without waiting for it, as a graphics card takes it: the
-    // next frame's logic runs while this one is drawn. A frame that finds the rasteriser still
-    // two frames behind waits at its own flush, so the pacer's late count shows whether drawing
-    // keeps up; reading the picture back (screenshots) waits for it.
+    // next frame's logic runs while this one is drawn. The rasteriser would queue frames without
+    // bound; one that falls behind would show the player a picture ever further behind the keys
+    // (a second and more when a close view costs more than a frame to draw), and the game would
+    // only see it when the queue is full. So a frame that finds the one two before it still being
+    // drawn waits for it here: the pacer's late count shows at once whether drawing keeps up.
+    // Reading the picture back (screenshots) waits for the frame itself.
+    GLsync& older = s.frameFences[s.frameFenceSlot];
+    if (older) {
+        glClientWaitSync(older, GL_SYNC_FLUSH_COMMANDS_BIT, kFrameWaitNs);
+        glDeleteSync(older);
+    }
+    older = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    s.frameFenceSlot ^= 1;
     glFlush();
     s.drawCalls = 0;
     s.triangles = 0;

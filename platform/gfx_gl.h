@@ -97,6 +97,10 @@ struct GfxState {
 
     // Rings of memory for vertices and indices drawn from the game's arrays.
     GfxStreamRing vertexRing, indexRing;
+    // One fence after each of the last two presented frames: a frame is handed over only once the
+    // one two before it has been drawn, so the picture never runs more than two frames behind.
+    GLsync frameFences[2] = {nullptr, nullptr};
+    int frameFenceSlot = 0;
 
     // Device state, D3D values.
     DWORD rs[kD3DRenderStateCount] = {};

@@ -1,8 +1,10 @@
 // The graphics device's savings leave the picture as it was: triangles the camera cannot see are
 // not drawn (and everything it can see still is), the depth test left out over a freshly cleared
-// depth buffer comes back once depth is written; and the draw hook reports what each draw cost.
+// depth buffer comes back once depth is written; the draw hook reports what each draw cost; and
+// frames handed over without waiting never pile up behind the game.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <vector>
 
 #include "platform/gfx.h"
@@ -158,6 +160,53 @@ TEST_F(FrameCostTest, HookReportsClearsAndPixelsOfScreenDraws) {
     char words[128];
     GfxDescribeProgramKey(0, words, sizeof(words));
     EXPECT_STREQ(words, "plain");
+}
+
+// A frame that costs the rasteriser a good deal: twenty blended squares over the whole view.
+void CostlyFrame() {
+    static_cast<void>(dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0));
+    dev->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    dev->SetRenderState(D3DRS_ZWRITEENABLE, 0);
+    for (int i = 0; i < 20; ++i) {
+        const ColorVertex v[4] = {{-500, -500, 10, 0x40FFFFFFu}, {-500, 500, 10, 0x40FFFFFFu},
+                                  {500, -500, 10, 0x40FFFFFFu}, {500, 500, 10, 0x40FFFFFFu}};
+        dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(ColorVertex));
+    }
+    dev->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+    dev->SetRenderState(D3DRS_ZWRITEENABLE, 1);
+}
+
+double PresentAndMs(bool waitForPicture) {
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(dev->EndScene(), D3D_OK);
+    EXPECT_EQ(dev->Present(nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    if (waitForPicture) {
+        std::vector<uint8_t> f(640 * 480 * 4);
+        EXPECT_TRUE(dev->ReadFrame(f.data()));
+    }
+    EXPECT_EQ(dev->BeginScene(), D3D_OK);
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Thirty costly frames handed over as fast as the game can make them: the picture is then at
+// most two frames behind, so reading it back waits for about two frames' drawing, not thirty.
+TEST_F(FrameCostTest, PresentedFramesRunAtMostTwoBehind) {
+    CostlyFrame();
+    PresentAndMs(true);  // the blended variant is built and the queue empty
+    double oneFrame = 1e9;
+    for (int i = 0; i < 3; ++i) {
+        CostlyFrame();
+        oneFrame = std::min(oneFrame, PresentAndMs(true));
+    }
+    for (int i = 0; i < 30; ++i) {
+        CostlyFrame();
+        PresentAndMs(false);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    std::vector<uint8_t> f(640 * 480 * 4);
+    ASSERT_TRUE(dev->ReadFrame(f.data()));
+    const double backlog = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(backlog, 8 * oneFrame) << "one frame " << oneFrame << " ms";
 }
 
 }  // namespace
