@@ -7,7 +7,8 @@
 //   - per pass: milliseconds of rasterising per frame, and overdraw (pixels written / frame size);
 //   - per variant: draws, pixels and nanoseconds per pixel, over every course.
 // Google Benchmark reports each course with the passes as counters; the variant table goes to
-// stderr. The frame size comes from KORVAN_BENCH_RESOLUTION (1x, 2x; default 1x).
+// stderr. The frame size comes from KORVAN_BENCH_RESOLUTION (1x, 2x; default 1x); the first
+// measured frame from KORVAN_BENCH_FROM (default: 900 frames into the race).
 #include <benchmark/benchmark.h>
 
 #include <execinfo.h>
@@ -33,6 +34,7 @@ namespace {
 
 constexpr int kStackDepth = 32;
 constexpr uint32_t kProfileFrom = 900;  // race frames after the countdown: cars spread on the road
+                                        // (KORVAN_BENCH_FROM picks another frame of the program)
 constexpr uint32_t kProfileFrames = 40;
 constexpr uint32_t kProfileStep = 15;   // frames run unmeasured between two measured ones
 
@@ -211,6 +213,12 @@ std::string Report(uint32_t frames, int width, int height) {
     return out;
 }
 
+uint32_t ProfileFrom() {
+    const char* f = std::getenv("KORVAN_BENCH_FROM");
+    const long from = f && *f ? std::strtol(f, nullptr, 10) : 0;
+    return from > 0 ? static_cast<uint32_t>(from) : kProfileFrom;
+}
+
 std::string BenchResolution() {
     const char* r = std::getenv("KORVAN_BENCH_RESOLUTION");
     return r && *r ? r : "1x";
@@ -249,7 +257,7 @@ int ProfileCourse(int course, int reportFd) {
     programOptions.seed = 7;
     if (!InitApplication()) return 1;
     GameBoot();
-    while (frameNumber < kProfileFrom && PumpMessages()) RunFrame();
+    while (frameNumber < ProfileFrom() && PumpMessages()) RunFrame();
     uint32_t measured = 0;
     for (uint32_t i = 0; i < kProfileFrames; ++i) {
         device->SetDrawHook(OnDraw, nullptr);
