@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "framework/graphics_device.h"
 
@@ -138,6 +139,25 @@ void DrawTexturedRect(int x1, int y1, int x2, int y2, uint32_t color) {
     };
     device->SetVertexShader(kTexturedScreenVertexFvf);
     device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TexturedScreenVertex));
+}
+
+void DrawTexturedRectParts(int x, int y, int width, int height, const TexelRect* parts, int count, uint32_t color) {
+    if (!device || count <= 0 || width <= 0 || height <= 0) return;
+    std::vector<TexturedScreenVertex> v;
+    v.reserve(static_cast<size_t>(count) * 6);
+    const float tw = static_cast<float>(width), th = static_cast<float>(height);
+    for (int i = 0; i < count; ++i) {
+        const TexelRect& p = parts[i];
+        const float l = static_cast<float>(x + p.left), t = static_cast<float>(y + p.top);
+        const float r = static_cast<float>(x + p.right), b = static_cast<float>(y + p.bottom);
+        const float u1 = p.left / tw, v1 = p.top / th, u2 = p.right / tw, v2 = p.bottom / th;
+        const TexturedScreenVertex lt{l, t, kRectDepth, 1.0f, color, u1, v1}, rt{r, t, kRectDepth, 1.0f, color, u2, v1};
+        const TexturedScreenVertex lb{l, b, kRectDepth, 1.0f, color, u1, v2}, rb{r, b, kRectDepth, 1.0f, color, u2, v2};
+        // The two triangles of DrawTexturedRect's strip, in the same order and winding.
+        for (const TexturedScreenVertex& c : {lt, rt, lb, rt, rb, lb}) v.push_back(c);
+    }
+    device->SetVertexShader(kTexturedScreenVertexFvf);
+    device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, static_cast<UINT>(count) * 2, v.data(), sizeof(TexturedScreenVertex));
 }
 
 void DrawQuad3D(float x, float y, float z, float width, float height, uint32_t color) {

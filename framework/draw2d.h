@@ -43,6 +43,15 @@ void DrawRect(int x1, int y1, int x2, int y2, uint32_t color);
 // As DrawRect, with the whole stage-0 texture stretched over it.
 void DrawTexturedRect(int x1, int y1, int x2, int y2, uint32_t color);
 
+// A rectangle of texels: columns [left, right), rows [top, bottom).
+struct TexelRect {
+    uint16_t left, top, right, bottom;
+};
+// Parts of the stage-0 texture, width x height texels, drawn at its natural size with its top-left
+// corner at (x, y): each texel lands on the pixel DrawTexturedRect over the whole texture would
+// give it, so drawing every part draws the same picture. One draw for all the parts.
+void DrawTexturedRectParts(int x, int y, int width, int height, const TexelRect* parts, int count, uint32_t color);
+
 // Textured quad in the x-y plane centred at (x, y) at depth z, drawn with the world transform.
 void DrawQuad3D(float x, float y, float z, float width, float height, uint32_t color);
 // Fans around (x, y, z) in the x-y plane: six rim points for the hexagon, thirty-six for the disc,

@@ -92,7 +92,75 @@ GfxTexture* CreateFromImage(const Image& image, bool filter, UINT mipLevels, D3D
     return nullptr;
 }
 
+// Whether the device's states drop every fragment whose texel alpha is zero: the alpha test passes
+// only alpha above zero, and stage 0 makes its alpha from the texel's (alone or as a product).
+bool ClearTexelsDropped() {
+    DWORD test = 0, ref = 1, func = 0, colorOp = 0, op = 0, arg1 = 0, arg2 = 0;
+    device->GetRenderState(D3DRS_ALPHATESTENABLE, &test);
+    device->GetRenderState(D3DRS_ALPHAREF, &ref);
+    device->GetRenderState(D3DRS_ALPHAFUNC, &func);
+    if (!test || ref != 0 || (func != D3DCMP_NOTEQUAL && func != D3DCMP_GREATER)) return false;
+    device->GetTextureStageState(0, D3DTSS_COLOROP, &colorOp);
+    device->GetTextureStageState(0, D3DTSS_ALPHAOP, &op);
+    device->GetTextureStageState(0, D3DTSS_ALPHAARG1, &arg1);
+    device->GetTextureStageState(0, D3DTSS_ALPHAARG2, &arg2);
+    if (colorOp == D3DTOP_DISABLE) return false;
+    switch (op) {
+    case D3DTOP_MODULATE:
+    case D3DTOP_MODULATE2X:
+    case D3DTOP_MODULATE4X:
+        return arg1 == D3DTA_TEXTURE || arg2 == D3DTA_TEXTURE;
+    case D3DTOP_SELECTARG1:
+        return arg1 == D3DTA_TEXTURE;
+    case D3DTOP_SELECTARG2:
+        return arg2 == D3DTA_TEXTURE;
+    default:
+        return false;
+    }
+}
+
 }  // namespace
+
+void FindInkBands(const uint32_t* texels, int pitch, int width, int height, std::vector<TexelRect>& bands) {
+    bands.clear();
+    if (!texels || width <= 0 || height <= 0 || width > 65535 || height > 65535) return;
+    // Each row's inked columns, [first, end); first == end when the row is clear.
+    std::vector<int> first(static_cast<size_t>(height), 0), end(static_cast<size_t>(height), 0);
+    for (int y = 0; y < height; ++y) {
+        const uint32_t* row = texels + static_cast<size_t>(y) * pitch;
+        int x0 = 0;
+        while (x0 < width && (row[x0] >> 24) == 0) ++x0;
+        int x1 = width;
+        while (x1 > x0 && (row[x1 - 1] >> 24) == 0) --x1;
+        first[static_cast<size_t>(y)] = x0;
+        end[static_cast<size_t>(y)] = x1 > x0 ? x1 : x0;
+    }
+    for (int top = 0; top < height; top += kInkBandRows) {
+        const int bottom = std::min(top + kInkBandRows, height);
+        int lo = width, hi = 0;
+        // A bilinear sample reaches one row above and one below; the top and bottom rows wrap.
+        for (int y = top - 1; y <= bottom; ++y) {
+            const size_t r = static_cast<size_t>((y + height) % height);
+            if (first[r] < end[r]) {
+                lo = std::min(lo, first[r]);
+                hi = std::max(hi, end[r]);
+            }
+        }
+        if (lo >= hi) continue;
+        // One column each way, and the whole width when ink at one edge wraps to the other.
+        int left = std::max(lo - 1, 0), right = std::min(hi + 1, width);
+        if (lo == 0) right = width;
+        if (hi == width) left = 0;
+        const TexelRect band{static_cast<uint16_t>(left), static_cast<uint16_t>(top), static_cast<uint16_t>(right),
+                             static_cast<uint16_t>(bottom)};
+        if (!bands.empty() && bands.back().bottom == band.top && bands.back().left == band.left &&
+            bands.back().right == band.right) {
+            bands.back().bottom = band.bottom;
+        } else {
+            bands.push_back(band);
+        }
+    }
+}
 
 GfxTexture* CreateTextureFromImageSource(bool fromResource, const char* name, D3DCOLOR colorKey,
                                          UINT mipLevels, D3DSURFACE_DESC* desc) {
@@ -141,6 +209,8 @@ void Texture::Release() {
         texture = nullptr;
     }
     desc = D3DSURFACE_DESC{};
+    inkBands.clear();
+    inkKnown = false;
 }
 
 bool Texture::CreateFromText(const char* text, int height, D3DCOLOR color, int weight, const char*) {
@@ -194,14 +264,23 @@ bool Texture::CreateText(const char* text, int height, D3DCOLOR color, int weigh
     for (int y = 0; y < ch; ++y)
         for (int x = 0; x < cw; ++x)
             if (image.coverage[static_cast<size_t>(y) * w + x] != 0) dst[static_cast<size_t>(y) * pitch + x] = ink;
+    // The texture keeps four bits of alpha: a texel is clear exactly where it was written clear.
+    FindInkBands(dst, pitch, static_cast<int>(tw), static_cast<int>(th), inkBands);
+    inkKnown = true;
     texture->UnlockRect(0);
     return true;
 }
 
-void Texture::DrawAt(int x, int y) {
+void Texture::DrawTinted(int x, int y, uint32_t color) const {
     if (!texture || !device) return;
     device->SetTexture(0, texture);
-    DrawTexturedRect(x, y, x + static_cast<int>(desc.Width), y + static_cast<int>(desc.Height), 0xFFFFFFFF);
+    const int w = static_cast<int>(desc.Width), h = static_cast<int>(desc.Height);
+    // Most of a text image's power-of-two texture is clear: its ink bands are a fraction of it.
+    if (inkKnown && ClearTexelsDropped()) {
+        DrawTexturedRectParts(x, y, w, h, inkBands.data(), static_cast<int>(inkBands.size()), color);
+    } else {
+        DrawTexturedRect(x, y, x + w, y + h, color);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -3,8 +3,20 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "framework/draw2d.h"
 #include "platform/gfx.h"
+
+// Rows of texels per ink band (see FindInkBands).
+constexpr int kInkBandRows = 8;
+
+// Where a text image has ink, for drawing only that: the texture's rows in bands of kInkBandRows,
+// each with the columns a filtered sample there can take a texel with any alpha from (the inked
+// texels of the band's rows and the row on each side, widened by one column each way, and wrapped
+// round the edges as the texture's addressing does). Bands with nothing to show are left out, and
+// neighbouring bands with the same columns are joined. width x height texels, pitch in texels.
+void FindInkBands(const uint32_t* texels, int pitch, int width, int height, std::vector<TexelRect>& bands);
 
 class Texture {
 public:
@@ -25,11 +37,18 @@ public:
     void Release();
 
     // Draws the texture at its natural size with its top-left corner at (x, y) on the screen.
-    void DrawAt(int x, int y);
+    void DrawAt(int x, int y) const { DrawTinted(x, y, 0xFFFFFFFF); }
+    // The same with every texel multiplied by the colour (an alpha below 255 fades it). A text
+    // image is drawn over its ink bands only when the device's alpha test throws clear texels
+    // away: the pixels left out are the ones the test would have dropped.
+    void DrawTinted(int x, int y, uint32_t color) const;
 
     GfxTexture* texture = nullptr;
     std::string name;
     D3DSURFACE_DESC desc{};
+    // The ink bands of a text image; inkKnown is false for other textures (drawn whole).
+    std::vector<TexelRect> inkBands;
+    bool inkKnown = false;
 
 private:
     bool CreateText(const char* text, int height, D3DCOLOR color, int weight, bool italic);

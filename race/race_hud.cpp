@@ -82,12 +82,7 @@ void DrawPanel(int slot) {
 }
 
 // A text image drawn with a uniform alpha (the big text dims in its last frames).
-void DrawImage(const Texture& image, int x, int y, uint32_t alpha) {
-    if (!image.texture || !device) return;
-    device->SetTexture(0, image.texture);
-    DrawTexturedRect(x, y, x + static_cast<int>(image.desc.Width), y + static_cast<int>(image.desc.Height),
-                     (alpha << 24) | 0xffffffu);
-}
+void DrawImage(const Texture& image, int x, int y, uint32_t alpha) { image.DrawTinted(x, y, (alpha << 24) | 0xffffffu); }
 
 struct Marker {
     float x, y;
