@@ -227,8 +227,9 @@ void GfxPrepareRasteriser() {
 // Mesa's software rasteriser draws each frame on its own threads, woken when the frame is handed
 // over. Woken as ordinary threads they pre-empt the game thread that woke them, which then waits
 // for a free core in the middle of its frame. As batch threads they take the cores the game thread
-// leaves idle instead. Returns how many threads were moved; a refusal only costs smoothness.
-static int YieldRasteriserThreads() {
+// leaves idle instead. Returns how many of them are batch threads now; a refusal only costs
+// smoothness.
+static int MoveRasteriserThreadsToBatch() {
     DIR* tasks = opendir("/proc/self/task");
     if (!tasks) return 0;
     int moved = 0;
@@ -245,6 +246,24 @@ static int YieldRasteriserThreads() {
         if (sched_setscheduler(static_cast<pid_t>(std::atoi(e->d_name)), SCHED_BATCH, &param) == 0) ++moved;
     }
     closedir(tasks);
+    return moved;
+}
+
+// Each rasteriser thread takes its name once it runs, so a walk made as soon as the context exists
+// can miss the last one started (about one start in a dozen on a busy two-core machine), and it
+// would pre-empt the game thread all game long. The walk is made again, two milliseconds apart and
+// for a fifth of a second at most, until it finds every thread asked for through LP_NUM_THREADS,
+// or, when no count was asked, until two walks find the same number.
+static int YieldRasteriserThreads() {
+    const char* asked = std::getenv("LP_NUM_THREADS");
+    const int wanted = asked ? std::atoi(asked) : -1;
+    int moved = 0, previous = -1;
+    for (int walk = 0; walk < 100; ++walk) {
+        moved = MoveRasteriserThreadsToBatch();
+        if (wanted >= 0 ? moved >= wanted : moved == previous) break;
+        previous = moved;
+        SDL_Delay(2);
+    }
     return moved;
 }
 
