@@ -143,8 +143,9 @@ void DrawTexturedRect(int x1, int y1, int x2, int y2, uint32_t color) {
 
 void DrawTexturedRectParts(int x, int y, int width, int height, const TexelRect* parts, int count, uint32_t color) {
     if (!device || count <= 0 || width <= 0 || height <= 0) return;
-    std::vector<TexturedScreenVertex> v;
-    v.reserve(static_cast<size_t>(count) * 6);
+    // Kept between calls: text images are drawn every frame, and their vertices fit the last size.
+    static std::vector<TexturedScreenVertex> v;
+    v.clear();
     const float tw = static_cast<float>(width), th = static_cast<float>(height);
     for (int i = 0; i < count; ++i) {
         const TexelRect& p = parts[i];
