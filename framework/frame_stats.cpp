@@ -19,6 +19,7 @@ std::vector<const char*> sceneNames;
 std::vector<uint8_t> frameScene;
 size_t currentScene = 0;
 std::map<size_t, long> sceneLate;
+std::map<size_t, long> scenePipelines;  // pipelines first drawn in the scene's frames
 
 float Percentile(std::vector<float> v, double p) {
     if (v.empty()) return 0.0f;
@@ -55,6 +56,8 @@ void StatsCountLate() {
     if (lateFrameIndex.size() < 16 && !frameMs.empty()) lateFrameIndex.push_back(frameMs.size() - 1);
 }
 
+void StatsCountPipelines(unsigned count) { scenePipelines[currentScene] += count; }
+
 void StatsSetField(const char* key, const std::string& jsonValue) { extraFields[key] = jsonValue; }
 
 void ResetStats() {
@@ -65,6 +68,7 @@ void ResetStats() {
     sceneNames.clear();
     frameScene.clear();
     sceneLate.clear();
+    scenePipelines.clear();
     currentScene = 0;
 }
 
@@ -101,9 +105,9 @@ std::string StatsJson() {
             const float sceneMax = ms.empty() ? 0.0f : *std::max_element(ms.begin(), ms.end());
             std::snprintf(buf, sizeof(buf),
                           "%s\n    \"%s\": {\"frames\": %zu, \"median\": %.3f, \"p99\": %.3f, \"max\": %.3f, "
-                          "\"late_frames\": %ld}",
+                          "\"late_frames\": %ld, \"pipelines_built\": %ld}",
                           s ? "," : "", sceneNames[s], ms.size(), Percentile(ms, 0.5), Percentile(ms, 0.99), sceneMax,
-                          sceneLate.count(s) ? sceneLate[s] : 0L);
+                          sceneLate.count(s) ? sceneLate[s] : 0L, scenePipelines.count(s) ? scenePipelines[s] : 0L);
             out += buf;
         }
         out += "\n  }";

@@ -480,8 +480,13 @@ public:
     // Draw calls and triangles since the last Present (for the frame statistics).
     UINT DrawCallCount() const;
     UINT TriangleCount() const;
-    // Pipelines (shader programs for a combination of states) built since the device was made.
+    // Pipelines built since the device was made: the distinct combinations of program variant
+    // and fixed-function state (blending, depth, colour writes, texture filtering, vertex layout,
+    // kind of primitive) that have drawn. A software rasteriser compiles code for each the first
+    // time it draws, which can hold a frame up for tens of milliseconds.
     UINT PipelineCount() const;
+    // Program variants (shader programs for a combination of switches) built so far.
+    UINT ProgramCount() const;
     // Calls hook after every draw and clear with what it cost (null stops measuring).
     void SetDrawHook(GfxDrawHook hook, void* context);
 

@@ -339,13 +339,13 @@ static bool BoxOutsideView(const GfxState& s, const float lo[3], const float hi[
 }
 
 // Triangles of untransformed vertices that the camera cannot see are not handed to the rasteriser
-// (once their pipeline variant has drawn: see GfxVariantDrawn). opaque: every vertex's diffuse
+// (once their pipeline has drawn: see GfxPipelineDrawn). opaque: every vertex's diffuse
 // alpha is 255, read only when the box is outside.
 template <typename Opaque>
 static bool TrianglesUnseen(const GfxState& s, D3DPRIMITIVETYPE type, bool known, const float lo[3],
                             const float hi[3], Opaque opaque) {
     if (type < D3DPT_TRIANGLELIST || (s.fvf & D3DFVF_POSITION_MASK) != D3DFVF_XYZ || !known) return false;
-    return BoxOutsideView(s, lo, hi) && GfxVariantDrawn(s, false, opaque());
+    return BoxOutsideView(s, lo, hi) && GfxPipelineDrawn(s, type, false, opaque());
 }
 
 static void CountDraw(GfxState& s, D3DPRIMITIVETYPE type, UINT count) {
@@ -378,7 +378,7 @@ HRESULT GfxDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT p
         return D3D_OK;
     }
     BindLayout(s, s.stream->glName(), 0, s.fvf, stride);
-    if (!GfxPrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW, s.stream->DiffuseOpaque(s.fvf, stride))) {
+    if (!GfxPrepareDraw(s, type, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW, s.stream->DiffuseOpaque(s.fvf, stride))) {
         return D3DERR_INVALIDCALL;
     }
     GfxProfileBegin(s);
@@ -406,7 +406,7 @@ HRESULT GfxDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UI
         return D3D_OK;
     }
     BindLayout(s, s.stream->glName(), 0, s.fvf, stride);
-    if (!GfxPrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW, s.stream->DiffuseOpaque(s.fvf, stride))) {
+    if (!GfxPrepareDraw(s, type, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW, s.stream->DiffuseOpaque(s.fvf, stride))) {
         return D3DERR_INVALIDCALL;
     }
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, s.indices->glName());
@@ -438,7 +438,7 @@ HRESULT GfxDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, c
     uint32_t start = RingWrite(s.vertexRing, GL_ARRAY_BUFFER, vertexData, n * stride, stride);
     s.boundVbo = s.vertexRing.name();
     BindLayout(s, s.vertexRing.name(), 0, s.fvf, stride);
-    if (!GfxPrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW,
+    if (!GfxPrepareDraw(s, type, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW,
                      GfxDiffuseAllOpaque(static_cast<const uint8_t*>(vertexData), n, stride, s.fvf))) {
         return D3DERR_INVALIDCALL;
     }
@@ -477,7 +477,7 @@ HRESULT GfxDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, 
     uint32_t vstart = RingWrite(s.vertexRing, GL_ARRAY_BUFFER, vertexData, vbytes, stride);
     s.boundVbo = s.vertexRing.name();
     BindLayout(s, s.vertexRing.name(), 0, s.fvf, stride);
-    if (!GfxPrepareDraw(s, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW,
+    if (!GfxPrepareDraw(s, type, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW,
                      GfxDiffuseAllOpaque(static_cast<const uint8_t*>(vertexData), minIndex + numVertices, stride,
                                          s.fvf))) {
         return D3DERR_INVALIDCALL;

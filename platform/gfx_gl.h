@@ -6,6 +6,7 @@
 #include <epoxy/gl.h>
 
 #include <cstdint>
+#include <unordered_set>
 
 #include "platform/gfx.h"
 
@@ -49,7 +50,6 @@ struct GfxProgram {
     GLuint program = 0;
     GfxUniforms u{};
     uint32_t stale = 0;
-    bool drawn = false;  // a draw has used it (the rasteriser has compiled its code)
 };
 
 // Groups of uniforms and GL state that a draw re-sends only when something in them changed.
@@ -94,6 +94,10 @@ struct GfxState {
     GfxProgram* built[kProgramKeyCount] = {};  // the first builtCount entries are the built ones
     uint32_t builtCount = 0;
     GfxProgram* current = nullptr;
+    // Every pipeline that has drawn (see PipelineKeyOf in gfx_pipeline.cpp): the rasteriser has
+    // compiled its code, so drawing it again costs no compile.
+    std::unordered_set<uint64_t> pipelines;
+    UINT pipelinesBuilt = 0;
 
     // Rings of memory for vertices and indices drawn from the game's arrays.
     GfxStreamRing vertexRing, indexRing;
@@ -167,10 +171,10 @@ GfxProgram* GfxGetProgram(GfxState& s, uint32_t key, char* error, int errorSize)
 // Before a draw: picks the program variant and sends what changed; false when the variant cannot
 // be built (the draw is then skipped). rhw: pre-transformed vertices; diffuseOpaque: every vertex
 // of the draw has a diffuse alpha of 255.
-bool GfxPrepareDraw(GfxState& s, bool rhw, bool diffuseOpaque);
-// Whether the variant such a draw needs has drawn before. A draw the camera cannot see is skipped
-// only then: a loading screen's drawing of the coming scene still builds every variant it needs.
-bool GfxVariantDrawn(const GfxState& s, bool rhw, bool diffuseOpaque);
+bool GfxPrepareDraw(GfxState& s, D3DPRIMITIVETYPE type, bool rhw, bool diffuseOpaque);
+// Whether the pipeline such a draw needs has drawn before. A draw the camera cannot see is skipped
+// only then: a loading screen's drawing of the coming scene still builds every pipeline it needs.
+bool GfxPipelineDrawn(const GfxState& s, D3DPRIMITIVETYPE type, bool rhw, bool diffuseOpaque);
 
 // A D3DCOLOR (0xAARRGGBB) as red, green, blue, alpha from 0 to 1.
 inline void GfxColorToFloats(D3DCOLOR c, float out[4]) {

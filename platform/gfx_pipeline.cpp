@@ -347,6 +347,53 @@ static uint32_t ProgramKeyOf(const GfxState& s, bool rhw, bool alphaOne) {
     return key;
 }
 
+// Whether the draw's depth test runs: a draw that writes no depth onto a depth buffer untouched
+// since it was cleared to the far plane passes a less-or-equal test at every pixel, so the test is
+// left out (the sky, drawn first, then reads no depth).
+static bool DepthTestRuns(const GfxState& s) {
+    const DWORD zfunc = s.rs[D3DRS_ZFUNC];
+    const bool zOn = s.rs[D3DRS_ZENABLE] != 0, zWrite = zOn && s.rs[D3DRS_ZWRITEENABLE] != 0;
+    return zOn && !(!zWrite && s.depthAtFar && (zfunc == D3DCMP_LESSEQUAL || zfunc == D3DCMP_ALWAYS));
+}
+
+static bool BlendRuns(const GfxState& s, bool alphaOne) {
+    return s.rs[D3DRS_ALPHABLENDENABLE] && !(alphaOne && BlendIsReplaceForOpaque(s));
+}
+
+// What a software rasteriser compiles a draw's code for: the program variant and the fixed
+// functions around it (blending, depth, colour writes, the texture's filter and addressing, the
+// vertex layout and the kind of primitive). Two draws with the same key run the same code.
+static uint64_t PipelineKeyOf(const GfxState& s, uint32_t programKey, bool alphaOne, D3DPRIMITIVETYPE type) {
+    const DWORD* rs = s.rs;
+    uint64_t k = programKey;                                        // bits 0-10
+    if (BlendRuns(s, alphaOne)) {
+        k |= 1ull << 11;
+        k |= static_cast<uint64_t>(rs[D3DRS_SRCBLEND] & 15) << 12;
+        k |= static_cast<uint64_t>(rs[D3DRS_DESTBLEND] & 15) << 16;
+        k |= static_cast<uint64_t>(rs[D3DRS_BLENDOP] & 7) << 20;
+    }
+    if (DepthTestRuns(s)) {
+        k |= 1ull << 23;
+        k |= static_cast<uint64_t>(rs[D3DRS_ZFUNC] & 15) << 24;
+        if (rs[D3DRS_ZWRITEENABLE]) k |= 1ull << 28;
+    }
+    k |= static_cast<uint64_t>(rs[D3DRS_COLORWRITEENABLE] & 15) << 29;
+    if (s.textures[0]) {
+        const DWORD* t = s.tss[0];
+        k |= static_cast<uint64_t>(t[D3DTSS_MAGFILTER] & 3) << 33;
+        k |= static_cast<uint64_t>(t[D3DTSS_MINFILTER] & 3) << 35;
+        k |= static_cast<uint64_t>(t[D3DTSS_MIPFILTER] & 3) << 37;
+        k |= static_cast<uint64_t>(t[D3DTSS_ADDRESSU] & 7) << 39;
+        k |= static_cast<uint64_t>(t[D3DTSS_ADDRESSV] & 7) << 42;
+    }
+    const uint64_t primitive = type == D3DPT_POINTLIST ? 1 : (type <= D3DPT_LINESTRIP ? 2 : 3);
+    k |= primitive << 45;
+    // The layout: the format's components (low 12 bits) and its coordinate sizes (high 16).
+    k |= static_cast<uint64_t>(s.fvf & 0xFFF) << 47;
+    k ^= static_cast<uint64_t>(s.fvf >> 16) << 48;
+    return k;
+}
+
 constexpr uint32_t kUniformGroups = kDirtyTransform | kDirtyLights | kDirtyMaterial | kDirtyFog | kDirtyStage |
                                     kDirtyTexCoord;
 
@@ -355,7 +402,7 @@ constexpr uint32_t kUniformGroups = kDirtyTransform | kDirtyLights | kDirtyMater
 // diffuseOpaque: every vertex of the draw has a diffuse alpha of 255. Where the pixels' alpha is
 // then exactly 1, an alpha test that 255 passes and a blend that reduces to the source colour are
 // left out: the picture is the same, and the rasteriser can test depth before shading.
-bool GfxPrepareDraw(GfxState& s, bool rhw, bool diffuseOpaque) {
+bool GfxPrepareDraw(GfxState& s, D3DPRIMITIVETYPE type, bool rhw, bool diffuseOpaque) {
     uint32_t d = s.dirty;
     if (d & kUniformGroups) {
         for (uint32_t i = 0; i < s.builtCount; ++i) s.built[i]->stale |= d & kUniformGroups;
@@ -372,7 +419,6 @@ bool GfxPrepareDraw(GfxState& s, bool rhw, bool diffuseOpaque) {
             return false;
         }
     }
-    p->drawn = true;
     if (p != s.current) {
         glUseProgram(p->program);
         s.current = p;
@@ -388,19 +434,23 @@ bool GfxPrepareDraw(GfxState& s, bool rhw, bool diffuseOpaque) {
     }
     if (d & kDirtySampler) UploadSampler(s);
     if (d & kDirtyRaster) ApplyRaster(s);
-    // A draw that writes no depth onto a depth buffer untouched since it was cleared to the far
-    // plane passes a less-or-equal test at every pixel: the test is left out (the sky, drawn
-    // first, then reads no depth).
-    const DWORD zfunc = s.rs[D3DRS_ZFUNC];
-    const bool zOn = s.rs[D3DRS_ZENABLE] != 0, zWrite = zOn && s.rs[D3DRS_ZWRITEENABLE] != 0;
-    const bool depthTest = zOn && !(!zWrite && s.depthAtFar && (zfunc == D3DCMP_LESSEQUAL || zfunc == D3DCMP_ALWAYS));
+    const uint64_t pipeline = PipelineKeyOf(s, key, alphaOne, type);
+    if (s.pipelines.insert(pipeline).second) {
+        ++s.pipelinesBuilt;
+        char words[160];
+        GfxDescribeProgramKey(key, words, sizeof(words));
+        PlatformLog("graphics device: pipeline %u (%s; fixed functions %llx)\n", s.pipelinesBuilt, words,
+                    static_cast<unsigned long long>(pipeline >> 11));
+    }
+    const bool zWrite = s.rs[D3DRS_ZENABLE] != 0 && s.rs[D3DRS_ZWRITEENABLE] != 0;
+    const bool depthTest = DepthTestRuns(s);
     if (depthTest != s.depthTestOn || (d & kDirtyRaster)) {
         if (depthTest) glEnable(GL_DEPTH_TEST);
         else glDisable(GL_DEPTH_TEST);
         s.depthTestOn = depthTest;
     }
     if (zWrite) s.depthAtFar = false;
-    const bool blend = s.rs[D3DRS_ALPHABLENDENABLE] && !(alphaOne && BlendIsReplaceForOpaque(s));
+    const bool blend = BlendRuns(s, alphaOne);
     if (blend != s.blendOn || (d & kDirtyRaster)) {
         if (blend) glEnable(GL_BLEND);
         else glDisable(GL_BLEND);
@@ -415,12 +465,13 @@ bool GfxPrepareDraw(GfxState& s, bool rhw, bool diffuseOpaque) {
     return true;
 }
 
-bool GfxVariantDrawn(const GfxState& s, bool rhw, bool diffuseOpaque) {
-    const GfxProgram* p = s.programs[ProgramKeyOf(s, rhw, AlphaIsOne(s, rhw, diffuseOpaque))];
-    return p && p->drawn;
+bool GfxPipelineDrawn(const GfxState& s, D3DPRIMITIVETYPE type, bool rhw, bool diffuseOpaque) {
+    const bool alphaOne = AlphaIsOne(s, rhw, diffuseOpaque);
+    return s.pipelines.count(PipelineKeyOf(s, ProgramKeyOf(s, rhw, alphaOne), alphaOne, type)) != 0;
 }
 
-UINT GfxDevice::PipelineCount() const { return state_->builtCount; }
+UINT GfxDevice::PipelineCount() const { return state_->pipelinesBuilt; }
+UINT GfxDevice::ProgramCount() const { return state_->builtCount; }
 
 void GfxDescribeProgramKey(uint32_t key, char* out, UINT size) {
     static const struct {

@@ -28,6 +28,7 @@ TEST(FrameStats, EachSceneCountsItsOwnFramesAndLateFrames) {
     Frames("logo", 3);
     Frames("title", 5);
     StatsCountLate();  // the last title frame ended after its slot
+    StatsCountPipelines(2);  // and drew two pipelines for the first time
     // A name held in another buffer is the same scene.
     const std::string copy = "logo";
     Frames(copy.c_str(), 2);
@@ -36,9 +37,9 @@ TEST(FrameStats, EachSceneCountsItsOwnFramesAndLateFrames) {
     EXPECT_NE(json.find("\"frames\": 11"), std::string::npos) << json;
     EXPECT_NE(json.find("\"late_frames\": 1,"), std::string::npos) << json;
     EXPECT_NE(SceneEntry(json, "logo").find("\"frames\": 5,"), std::string::npos) << json;
-    EXPECT_NE(SceneEntry(json, "logo").find("\"late_frames\": 0}"), std::string::npos) << json;
+    EXPECT_NE(SceneEntry(json, "logo").find("\"late_frames\": 0, \"pipelines_built\": 0}"), std::string::npos) << json;
     EXPECT_NE(SceneEntry(json, "title").find("\"frames\": 5,"), std::string::npos) << json;
-    EXPECT_NE(SceneEntry(json, "title").find("\"late_frames\": 1}"), std::string::npos) << json;
+    EXPECT_NE(SceneEntry(json, "title").find("\"late_frames\": 1, \"pipelines_built\": 2}"), std::string::npos) << json;
     EXPECT_NE(SceneEntry(json, "other").find("\"frames\": 1,"), std::string::npos) << json;
     // The scenes come in the order they first ran.
     EXPECT_LT(json.find("\"logo\": {"), json.find("\"title\": {"));
