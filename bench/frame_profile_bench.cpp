@@ -6,9 +6,15 @@
 // by the pipeline variant that drew it:
 //   - per pass: milliseconds of rasterising per frame, and overdraw (pixels written / frame size);
 //   - per variant: draws, pixels and nanoseconds per pixel, over every course.
+// Three figures sum a frame up. Two do not depend on the machine: fragments shaded per screen
+// pixel (every pass, the HUD included; pixels that failed the depth test are not shaded) and draws
+// per frame. The third is measured in the same run: the frame's rasterising time over that of one
+// full-screen quad, textured with the course's road, lit and fogged ("screens": what the frame
+// costs in whole screens of the game's usual surface).
 // Google Benchmark reports each course with the passes as counters; the variant table goes to
 // stderr. The frame size comes from KORVAN_BENCH_RESOLUTION (1x, 2x; default 1x); the first
 // measured frame from KORVAN_BENCH_FROM (default: 900 frames into the race).
+
 #include <benchmark/benchmark.h>
 
 #include <execinfo.h>
@@ -24,6 +30,8 @@
 #include <string>
 #include <vector>
 
+#include "courses/course_geometry.h"
+#include "courses/course_setup.h"
 #include "framework/application.h"
 #include "framework/debug_log.h"
 #include "framework/graphics_device.h"
@@ -84,6 +92,47 @@ struct Collector {
     Totals clears;
 };
 Collector collector;
+
+// The full-screen quad's draws, measured apart from the frames.
+std::vector<double> quadMicroseconds;
+void OnQuad(const GfxDrawCost& cost, void*) {
+    if (!cost.clear) quadMicroseconds.push_back(cost.microseconds);
+}
+
+constexpr int kQuadDraws = 24;
+
+// One full-screen quad as the road is drawn: the course's road texture, lit by the course's light,
+// fogged with its fog, depth tested and written; the depth is cleared first so every pixel is
+// shaded. The view and projection are the race's, the quad stands in front of the camera.
+void DrawFullScreenQuad() {
+    if (!BeginFrame(0)) return;
+    const float z = 10.0f, h = 2.0f * z, w = 2.0f * h;  // well past the edges of a 45 degree view
+    CourseVertex v[4] = {
+        {-w, h, z, 0, 0, -1, 0xffffffffu, 0, 0},
+        {w, h, z, 0, 0, -1, 0xffffffffu, 8, 0},
+        {-w, -h, z, 0, 0, -1, 0xffffffffu, 0, 8},
+        {w, -h, z, 0, 0, -1, 0xffffffffu, 8, 8},
+    };
+    D3DXMATRIX view;
+    D3DXMatrixIdentity(&view);
+    device->SetTransform(D3DTS_WORLD, &identityMatrix);
+    device->SetTransform(D3DTS_VIEW, &view);
+    device->SetTransform(D3DTS_PROJECTION, &projectionMatrix);
+    device->SetRenderState(D3DRS_LIGHTING, 1);
+    device->LightEnable(0, 1);
+    device->SetRenderState(D3DRS_FOGENABLE, 1);
+    device->SetRenderState(D3DRS_ZENABLE, 1);
+    device->SetRenderState(D3DRS_ZWRITEENABLE, 1);
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    device->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
+    device->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
+    device->SetTexture(0, roadTexture.texture);
+    device->SetVertexShader(CourseVertexFvf);
+    device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(CourseVertex));
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    device->EndScene();
+    device->Flush();
+}
 
 void OnDraw(const GfxDrawCost& cost, void*) {
     if (cost.clear) {
@@ -196,6 +245,10 @@ std::string Report(uint32_t frames, int width, int height) {
     }
     std::string out;
     char line[256];
+    std::vector<double> quad = quadMicroseconds;
+    std::sort(quad.begin(), quad.end());
+    std::snprintf(line, sizeof(line), "quad|%.4f\n", quad.empty() ? 0.0 : quad[quad.size() / 2] / 1000.0);
+    out += line;
     const double pixels = static_cast<double>(width) * height * frames;
     for (const auto& kv : passes) {
         std::snprintf(line, sizeof(line), "pass %s|%.4f|%.4f|%.2f|%.1f|%.4f\n", kv.first.c_str(),
@@ -267,6 +320,10 @@ int ProfileCourse(int course, int reportFd) {
         ++measured;
         for (uint32_t k = 0; k < kProfileStep && PumpMessages(); ++k) RunFrame();
     }
+    // The full-screen quad, measured the same way.
+    device->SetDrawHook(OnQuad, nullptr);
+    for (int i = 0; i < kQuadDraws; ++i) DrawFullScreenQuad();
+    device->SetDrawHook(nullptr, nullptr);
     const std::string report = measured ? Report(measured, static_cast<int>(device->FrameWidth()),
                                                  static_cast<int>(device->FrameHeight()))
                                          : std::string();
@@ -311,13 +368,16 @@ void BM_FramePasses(benchmark::State& state) {
         double ms, overdraw, draws, triangles, blended;
     };
     std::map<std::string, PassLine> passes;
+    double quadMs = 0;
     size_t at = 0;
     while (at < report.size()) {
         const size_t end = report.find('\n', at);
         const std::string line = report.substr(at, end - at);
         at = end == std::string::npos ? report.size() : end + 1;
         char name[64];
-        if (line.rfind("pass ", 0) == 0) {
+        if (line.rfind("quad|", 0) == 0) {
+            quadMs = std::strtod(line.c_str() + 5, nullptr);
+        } else if (line.rfind("pass ", 0) == 0) {
             double ms = 0, overdraw = 0, draws = 0, triangles = 0, blended = 0;
             if (std::sscanf(line.c_str() + 5, "%63[^|]|%lf|%lf|%lf|%lf|%lf", name, &ms, &overdraw, &draws, &triangles,
                             &blended) == 6) {
@@ -343,15 +403,23 @@ void BM_FramePasses(benchmark::State& state) {
         std::fprintf(stderr, "  %-30s %8.3f %8.3f %7.1f %9.1f %8.3f\n", kv.first.c_str(), p.ms, p.overdraw, p.draws,
                      p.triangles, p.blended);
     }
-    double overdraw = 0;
+    double fragments = 0, draws = 0;
     for (const char* p : kPassOrder) {
         auto it = passes.find(p);
         const double ms = it == passes.end() ? 0.0 : it->second.ms;
         state.counters[std::string(p) + " ms"] = ms;
-        if (it != passes.end() && std::strcmp(p, "clear") != 0) overdraw += it->second.overdraw;
+        if (it != passes.end() && std::strcmp(p, "clear") != 0) {
+            fragments += it->second.overdraw;
+            draws += it->second.draws;
+        }
     }
     state.counters["raster ms"] = total;
-    state.counters["overdraw"] = overdraw;
+    state.counters["fragments/px"] = fragments;
+    state.counters["draws"] = draws;
+    state.counters["quad ms"] = quadMs;
+    state.counters["screens"] = quadMs > 0 ? total / quadMs : 0.0;
+    std::fprintf(stderr, "  fragments per pixel %.3f, draws %.1f, quad %.3f ms, cost %.2f screens\n", fragments, draws,
+                 quadMs, quadMs > 0 ? total / quadMs : 0.0);
 }
 BENCHMARK(BM_FramePasses)->DenseRange(1, 15)->Iterations(1)->Unit(benchmark::kMillisecond);
 
