@@ -73,8 +73,8 @@ void BuildGround() {
     groundQuad.Create(v, CourseVertexFvf, sizeof v);
 }
 
-// Surf sounds, the sky, the sun low ahead, the sea, then the skirt below the causeway, the road,
-// the line and the walls last.
+// Surf sounds; the skirt below the causeway, the road, the line and the walls last; then behind
+// them the sea, the sky and the sun low ahead.
 uint32_t glareFlicker = 0;
 
 // The surf's sound every five seconds and the sun's flicker.
@@ -84,9 +84,7 @@ void Step(const CourseView& v) {
 }
 
 void Frame(const CourseView& v) {
-    DrawSky(v);
-    DrawSunGlare(v, D3DXVECTOR3(0.0f, 300.0f, 1900.0f), glareFlicker);
-    DrawGround(fileTextures[kTextureWater2]);
+    SetSkyStates();
     WorldLightingOn();
     if (!device) return;
     DrawSkirts(v);
@@ -95,6 +93,11 @@ void Frame(const CourseView& v) {
     DrawGateAndBanner(v);
     device->SetTexture(0, upperStripTexture.texture);
     DrawUpperStripsWindow(v);
+    BeginBehindWorld();
+    DrawGroundBeneath(fileTextures[kTextureWater2]);
+    DrawSky(v);
+    DrawSunGlare(v, D3DXVECTOR3(0.0f, 300.0f, 1900.0f), glareFlicker);
+    EndBehindWorld();
 }
 
 }  // namespace

@@ -46,15 +46,18 @@ void ChooseScenery() {
     }
 }
 
-// The night sky, then the broad verges, their edges, the road, the towers and the line.
+// The broad verges, their edges, the road, the towers and the line, the night sky behind them.
 void Frame(const CourseView& v) {
-    DrawSky(v);
+    SetSkyStates();
     WorldLightingOn();
     if (!device) return;
     DrawSkirts(v);
     DrawBordersAndRoad(v);
     DrawSceneryByLevel(v);
     DrawGateAndBanner(v);
+    BeginBehindWorld();
+    DrawSky(v);
+    EndBehindWorld();
 }
 
 }  // namespace

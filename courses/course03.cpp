@@ -81,16 +81,14 @@ void ChooseScenery() {
 // The pyramid stands over the line, the road running through its tunnel.
 void LoadExtras() { background2Model.Init(&background2Mesh, 0.0f, kLineY, kLineZ, 1.0f); }
 
-// Sky, the sun low on the right, the sand, the pyramid lit where it stands, the road with its
-// verges, the cacti and the line.
+// The pyramid lit where it stands, the road with its verges, the cacti and the line; then behind
+// them the sand, the sky and the sun low on the right.
 uint32_t glareFlicker = 0;
 
 void Step(const CourseView&) { glareFlicker = GlareFlicker(); }
 
 void Frame(const CourseView& v) {
-    DrawSky(v);
-    DrawSunGlare(v, D3DXVECTOR3(1900.0f, 400.0f, 0.0f), glareFlicker);
-    DrawGround(fileTextures[kTextureDesert]);
+    SetSkyStates();
     WorldLightingOn();
     if (!device) return;
     background2Model.Draw();
@@ -104,6 +102,11 @@ void Frame(const CourseView& v) {
         DrawSceneryOnScreen(v);
     }
     DrawGateAndBanner(v);
+    BeginBehindWorld();
+    DrawGroundBeneath(fileTextures[kTextureDesert]);
+    DrawSky(v);
+    DrawSunGlare(v, D3DXVECTOR3(1900.0f, 400.0f, 0.0f), glareFlicker);
+    EndBehindWorld();
 }
 
 }  // namespace

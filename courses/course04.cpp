@@ -57,22 +57,17 @@ void LoadExtras() {
     extraBackgroundModels[1].RotateY(kHalfTurn);
 }
 
-// Draws a background model around the camera without writing depth, as the sky is drawn.
-void DrawAroundCamera(const CourseView& v, Model& model) {
-    const D3DXVECTOR3 eye = v.scene.eye;
-    model.localMatrix._41 = eye.x;
-    model.localMatrix._42 = eye.y;
-    model.localMatrix._43 = eye.z;
-    device->SetRenderState(D3DRS_ZWRITEENABLE, 0);
-    model.Draw();
-    device->SetRenderState(D3DRS_ZWRITEENABLE, 1);
-    device->SetTransform(D3DTS_WORLD, &identityMatrix);
-}
-
-// Sky, the pulsing lava (Render Level 2), the volcanoes, then the road and the line.
+// The road and the line; behind them the sky, the pulsing lava (Render Level 2) and the
+// volcanoes, each around the camera as the sky is.
 void Frame(const CourseView& v) {
-    DrawSky(v);
+    SetSkyStates(renderLevel >= 1 ? extraBackgroundModels[1] : background2Model);
+    WorldLightingOn();
     if (!device) return;
+    device->SetTexture(0, roadTexture.texture);
+    DrawRoadWindow(v);
+    DrawGateAndBanner(v);
+    BeginBehindWorld();
+    DrawSky(v);
     if (renderLevel == 2) {
         const float phase = static_cast<float>(v.frame % kPulsePeriod) * kPulseStep;
         extraBackgroundModels[0].SetScale(kPulseMid + kPulseDepth * std::sin(phase));
@@ -80,10 +75,7 @@ void Frame(const CourseView& v) {
     }
     DrawAroundCamera(v, background2Model);
     if (renderLevel >= 1) DrawAroundCamera(v, extraBackgroundModels[1]);
-    WorldLightingOn();
-    device->SetTexture(0, roadTexture.texture);
-    DrawRoadWindow(v);
-    DrawGateAndBanner(v);
+    EndBehindWorld();
 }
 
 }  // namespace

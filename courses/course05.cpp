@@ -69,7 +69,7 @@ void SetWorldFog(uint32_t colour) {
 }
 
 // Above the clouds: the storm ceiling lit by the lightning, thunder with each flash.
-void DrawStorm(const CourseView& v) {
+void SetStormStates(const CourseView& v) {
     const int phase = v.frame % kFlashPeriod;
     const bool flash = phase < kFlashFrames || phase == kFlickerFrame;
     if (flash) {
@@ -81,15 +81,6 @@ void DrawStorm(const CourseView& v) {
         device->SetRenderState(D3DRS_FOGENABLE, 0);
         EnableLight(false);
     }
-    const D3DXVECTOR3 eye = v.scene.eye;
-    background2Model.localMatrix._41 = eye.x;
-    background2Model.localMatrix._42 = eye.y;
-    background2Model.localMatrix._43 = eye.z;
-    device->SetRenderState(D3DRS_ZWRITEENABLE, 0);
-    background2Model.Draw();
-    device->SetRenderState(D3DRS_ZWRITEENABLE, 1);
-    device->SetTransform(D3DTS_WORLD, &identityMatrix);
-    SetWorldFog(kStormFog);
 }
 
 // Thunder with each flash the camera sees from above the clouds.
@@ -99,13 +90,15 @@ void Step(const CourseView& v) {
         sounds[kSoundThunder].Play(false);
 }
 
-// Sky and storm (or, under the clouds, the sky in grey fog), the kerbs, the road, the line, and
-// the cloud floor last, seen from above and from below.
+// Under the storm's light (or, under the clouds, in grey fog) the kerbs, the road, the line, and
+// the cloud floor, seen from above and from below; behind them the sky and the storm clouds.
 void Frame(const CourseView& v) {
-    DrawSky(v);
+    const bool aboveClouds = v.scene.eye.y >= 0.0f;
+    SetSkyStates(aboveClouds ? background2Model : backgroundModel);
     if (!device) return;
-    if (v.scene.eye.y >= 0.0f) {
-        DrawStorm(v);
+    if (aboveClouds) {
+        SetStormStates(v);
+        SetWorldFog(kStormFog);
     } else {
         SetWorldFog(kUnderFog);
         device->SetRenderState(D3DRS_AMBIENT, kUnderAmbient);
@@ -119,6 +112,13 @@ void Frame(const CourseView& v) {
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     DrawGround(fileTextures[kTextureBlackSky]);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+    BeginBehindWorld();
+    DrawSky(v);
+    if (aboveClouds) {
+        SetStormStates(v);
+        DrawAroundCamera(v, background2Model);
+    }
+    EndBehindWorld();
 }
 
 }  // namespace

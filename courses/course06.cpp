@@ -156,18 +156,21 @@ void DrawGlare(const CourseView& v) {
     device->SetTransform(D3DTS_WORLD, &identityMatrix);
 }
 
-// Sky, sun, the air layer cycling through its four pictures, then grass, borders, road,
-// scenery and the line.
+// Grass, borders, road, scenery and the line; behind them the air layer cycling through its four
+// pictures, the sky and the sun.
 void Frame(const CourseView& v) {
-    DrawSky(v);
+    SetSkyStates();
     if (!device) return;
-    DrawGlare(v);
-    if (renderLevel >= 1) DrawGround(airTextures[(v.frame / kAirFrames) % 4]);
     WorldLightingOn();
     DrawSkirts(v);
     DrawBordersAndRoad(v);
     DrawSceneryByLevel(v);
     DrawGateAndBanner(v);
+    BeginBehindWorld();
+    if (renderLevel >= 1) DrawGroundBeneath(airTextures[(v.frame / kAirFrames) % 4]);
+    DrawSky(v);
+    DrawGlare(v);
+    EndBehindWorld();
 }
 
 }  // namespace

@@ -95,35 +95,35 @@ float HeightBlend(float y) {
     return (y - kLowY) / (kHighY - kLowY);
 }
 
-void DrawStreaks(const D3DXVECTOR3& eye, float t) {
+void PlaceStreaks(const D3DXVECTOR3& eye, float t) {
     // The streaks sink towards the horizon as the road dives, so the sun seems to set.
     background2Model.Init(&background2Mesh, eye.x, eye.y - 300.0f * (1.0f - t), eye.z, 1.0f);
     background2Model.RotateY(streakYaw);
-    device->SetRenderState(D3DRS_ZWRITEENABLE, 0);
-    background2Model.Draw();
-    device->SetRenderState(D3DRS_ZWRITEENABLE, 1);
-    device->SetTransform(D3DTS_WORLD, &identityMatrix);
 }
 
-// Sky and the turning cloud streaks, ambient and fog blended by height, the sea (Render Level 2),
-// then the borders, the road and the line.
+// Ambient and fog blended by height, the borders, the road and the line; behind them the sea
+// (Render Level 2), the sky and the turning cloud streaks.
 void Step(const CourseView&) { streakYaw += kStreakTurn; }
 
 void Frame(const CourseView& v) {
-    DrawSky(v);
-    if (!device) return;
     const D3DXVECTOR3 eye = v.scene.eye;
     const float t = HeightBlend(eye.y);
-    DrawStreaks(eye, t);
+    PlaceStreaks(eye, t);
+    SetSkyStates(background2Model);
+    if (!device) return;
     device->SetRenderState(D3DRS_AMBIENT, Blend(kLowAmbient, kHighAmbient, t));
     SetCourseFog(Blend(kLowFog, kHighFog, t), kFogStart, kFogEnd);
-    if (renderLevel == 2) DrawGround(fileTextures[kTextureWater1]);
     WorldLightingOn();
     device->SetTexture(0, upperStripTexture.texture);
     DrawUpperStripsWindow(v);
     device->SetTexture(0, roadTexture.texture);
     DrawRoadWindow(v);
     DrawGateAndBanner(v);
+    BeginBehindWorld();
+    if (renderLevel == 2) DrawGroundBeneath(fileTextures[kTextureWater1]);
+    DrawSky(v);
+    DrawOnFarPlane(background2Model);
+    EndBehindWorld();
 }
 
 }  // namespace

@@ -119,10 +119,10 @@ void PlaceLamps(const CourseView& v) {
     for (int i = lamp + 1; i <= kMaxLamps; ++i) device->LightEnable(i, 0);
 }
 
-// The jail sky, the dim light from above (and the swaying lamps below Render Level 2), aprons,
-// borders, road, arrows and the line.
+// The dim light from above (and the swaying lamps below Render Level 2), aprons, borders, road,
+// arrows and the line; the jail sky behind them.
 void Frame(const CourseView& v) {
-    DrawSky(v);
+    SetSkyStates();
     WorldLightingOn();
     if (!device) return;
     if (renderLevel == 2) {
@@ -137,6 +137,9 @@ void Frame(const CourseView& v) {
     DrawBordersAndRoad(v);
     DrawSceneryByLevel(v);
     DrawGateAndBanner(v);
+    BeginBehindWorld();
+    DrawSky(v);
+    EndBehindWorld();
 }
 
 }  // namespace

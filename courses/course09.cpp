@@ -26,7 +26,7 @@ void WriteBoundaryPoints() {
     WriteSmoothLoop(kPlan, kSections, kLapLength, kHalfWidth, kHills, kBaseY);
 }
 
-// The sky, then the frozen banks below, the borders and the ice; no ground of its own.
+// The frozen banks below, the borders and the ice, the sky behind them; no ground of its own.
 void Frame(const CourseView& v) { DrawWalledCourse(v); }
 
 }  // namespace

@@ -37,28 +37,24 @@ void Step(const CourseView&) {
 }
 
 void Frame(const CourseView& v) {
-    DrawSky(v);
+    SetSkyStates(renderLevel == 2 ? background2Model : backgroundModel);
     if (!device) return;
-    const D3DXVECTOR3 eye = v.scene.eye;
     const D3DXVECTOR3 skyZ = backgroundModel.GetAxisZ();
     SetDirectionalLight(-skyZ.x, -skyZ.y - 0.2f, -skyZ.z, 1.0f, 1.0f, 1.0f, 1.0f);
-    if (renderLevel == 2) {
-        device->SetRenderState(D3DRS_LIGHTING, 1);
-        EnableLight(true);
-        device->SetRenderState(D3DRS_ZWRITEENABLE, 0);
-        background2Model.localMatrix._41 = eye.x;
-        background2Model.localMatrix._42 = eye.y;
-        background2Model.localMatrix._43 = eye.z;
-        background2Model.Draw();
-        device->SetRenderState(D3DRS_ZWRITEENABLE, 1);
-        device->SetTransform(D3DTS_WORLD, &identityMatrix);
-    }
     WorldLightingOn();
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     device->SetTexture(0, nullptr);
     DrawUpperStripsWindow(v);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
     DrawGateAndBanner(v);
+    BeginBehindWorld();
+    DrawSky(v);
+    if (renderLevel == 2) {
+        device->SetRenderState(D3DRS_LIGHTING, 1);
+        EnableLight(true);
+        DrawAroundCamera(v, background2Model);
+    }
+    EndBehindWorld();
 }
 
 }  // namespace

@@ -26,14 +26,17 @@ void WriteBoundaryPoints() {
     WriteSmoothLoop(kPlan, kSections, kLapLength, kHalfWidth, kHills, kBaseY);
 }
 
-// The sky, then the road alone: the walls stand in the set-up but this course leaves them out.
+// The road alone, the sky behind it: the walls stand in the set-up but this course leaves them out.
 void Frame(const CourseView& v) {
-    DrawSky(v);
+    SetSkyStates();
     WorldLightingOn();
     if (!device) return;
     device->SetTexture(0, roadTexture.texture);
     DrawRoadWindow(v);
     DrawGateAndBanner(v);
+    BeginBehindWorld();
+    DrawSky(v);
+    EndBehindWorld();
 }
 
 }  // namespace

@@ -25,7 +25,7 @@ void WriteBoundaryPoints() {
     WriteSmoothLoop(kPlan, kSections, kLapLength, kHalfWidth, kHills, kBaseY);
 }
 
-// The sky, then the canyon walls, the borders and the road.
+// The canyon walls, the borders and the road, the sky behind them.
 void Frame(const CourseView& v) { DrawWalledCourse(v); }
 
 }  // namespace

@@ -38,10 +38,10 @@ void ChooseScenery() {
     }
 }
 
-// The sky, the poles first (so the tunnel walls and ceiling cover the far ones), then the ceiling,
-// the walls and the road.
+// The poles, the ceiling, the walls and the road (the depth test lets the tunnel cover the far
+// poles), the sky behind them.
 void Frame(const CourseView& v) {
-    DrawSky(v);
+    SetSkyStates();
     WorldLightingOn();
     if (!device) return;
     DrawSceneryByLevel(v);
@@ -49,6 +49,9 @@ void Frame(const CourseView& v) {
     DrawSkirts(v);
     DrawBordersAndRoad(v);
     DrawGateAndBanner(v);
+    BeginBehindWorld();
+    DrawSky(v);
+    EndBehindWorld();
 }
 
 }  // namespace

@@ -40,12 +40,15 @@ void Step(const CourseView& v) {
 }
 
 void Frame(const CourseView& v) {
-    DrawSky(v);
+    SetSkyStates();
     WorldLightingOn();
     if (!device) return;
     if (v.frame % kAmbientPeriod == 0) device->SetRenderState(D3DRS_AMBIENT, ambient);
     DrawBordersAndRoad(v);
     DrawGateAndBanner(v);
+    BeginBehindWorld();
+    DrawSky(v);
+    EndBehindWorld();
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "courses/course_setup.h"
 #include "framework/draw2d.h"
 #include "framework/graphics_device.h"
+#include "framework/mesh.h"
 #include "game/asset_tables.h"
 #include "game/settings.h"
 
@@ -123,12 +124,15 @@ void DrawBordersAndRoad(const CourseView& v) {
 }
 
 void DrawWalledCourse(const CourseView& v) {
-    DrawSky(v);
+    SetSkyStates();
     WorldLightingOn();
     if (!device) return;
     DrawSkirts(v);
     DrawBordersAndRoad(v);
     DrawGateAndBanner(v);
+    BeginBehindWorld();
+    DrawSky(v);
+    EndBehindWorld();
 }
 
 bool StartLineInWindow(int c, int range, int n) { return !(range <= c && c <= n - range); }
@@ -140,7 +144,34 @@ BannerSign ChooseBanner(int laps, int lapsDone, int frameCount) {
     return BannerSign::Finish;
 }
 
-void DrawSky(const CourseView& v) {
+namespace {
+// The world's states while what lies behind it is drawn.
+struct WorldStates {
+    DWORD renderStates[10];
+    DWORD texTransform;
+    GfxTexture* texture;
+    D3DMATRIX world, textureMatrix;
+    D3DMATERIAL8 material;
+    int light;
+};
+constexpr D3DRENDERSTATETYPE kKeptStates[10] = {
+    D3DRS_CULLMODE, D3DRS_ALPHABLENDENABLE, D3DRS_SRCBLEND, D3DRS_DESTBLEND, D3DRS_LIGHTING,
+    D3DRS_FOGENABLE, D3DRS_ZWRITEENABLE,    D3DRS_ZENABLE,  D3DRS_ZFUNC,     D3DRS_AMBIENT,
+};
+WorldStates keptWorld;
+
+// The world's depths end just short of the far plane, two steps of the coarsest depth buffer (16
+// bits) before it, so the far plane holds nothing but the sky: a wall 1800 units away, whose depth
+// a 16-bit buffer would round to the far plane's, still covers the sky drawn there after it.
+constexpr float kWorldFarZ = 1.0f - 1.0f / 32768.0f;
+
+void SetFarPlane(bool on) {
+    const D3DVIEWPORT8 viewport = {0, 0, 640, 480, on ? 1.0f : 0.0f, on ? 1.0f : kWorldFarZ};
+    device->SetViewport(&viewport);
+}
+}  // namespace
+
+void SetSkyStates(Model& lastBackground) {
     if (!device) return;
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
     SetAlphaBlend(true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
@@ -150,15 +181,63 @@ void DrawSky(const CourseView& v) {
     device->SetRenderState(D3DRS_LIGHTING, 0);
     EnableLight(false);
     device->SetRenderState(D3DRS_FOGENABLE, 0);
-    device->SetRenderState(D3DRS_ZWRITEENABLE, 0);
+    device->SetRenderState(D3DRS_ZWRITEENABLE, 1);
     device->SetRenderState(D3DRS_ZENABLE, 1);
-    const D3DXVECTOR3 eye = v.scene.eye;
-    backgroundModel.localMatrix._41 = eye.x;
-    backgroundModel.localMatrix._42 = eye.y;
-    backgroundModel.localMatrix._43 = eye.z;
-    backgroundModel.Draw();
+    if (lastBackground.mesh && lastBackground.visible) lastBackground.mesh->SetLastSubsetStates();
+    SetFarPlane(false);
+    ResetWorld();
+}
+
+
+void BeginBehindWorld() {
+    if (!device) return;
+    WorldStates& k = keptWorld;
+    for (int i = 0; i < 10; ++i) device->GetRenderState(kKeptStates[i], &k.renderStates[i]);
+    device->GetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, &k.texTransform);
+    k.texture = device->GetTexture(0);
+    if (k.texture) k.texture->AddRef();
+    device->GetTransform(D3DTS_WORLD, &k.world);
+    device->GetTransform(D3DTS_TEXTURE0, &k.textureMatrix);
+    device->GetMaterial(&k.material);
+    k.light = lightEnabled;
+    SetSkyStates();
+}
+
+void EndBehindWorld() {
+    if (!device) return;
+    WorldStates& k = keptWorld;
+    for (int i = 0; i < 10; ++i) device->SetRenderState(kKeptStates[i], k.renderStates[i]);
+    device->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, k.texTransform);
+    device->SetTexture(0, k.texture);
+    if (k.texture) k.texture->Release();
+    k.texture = nullptr;
+    device->SetTransform(D3DTS_WORLD, &k.world);
+    device->SetTransform(D3DTS_TEXTURE0, &k.textureMatrix);
+    device->SetMaterial(&k.material);
+    EnableLight(k.light != 0);
+}
+
+void DrawOnFarPlane(Model& model) {
+    if (!device) return;
+    device->SetRenderState(D3DRS_ZWRITEENABLE, 0);
+    SetFarPlane(true);
+    model.Draw();
+    SetFarPlane(false);
     device->SetRenderState(D3DRS_ZWRITEENABLE, 1);
     ResetWorld();
+}
+
+void DrawAroundCamera(const CourseView& v, Model& model) {
+    const D3DXVECTOR3 eye = v.scene.eye;
+    model.localMatrix._41 = eye.x;
+    model.localMatrix._42 = eye.y;
+    model.localMatrix._43 = eye.z;
+    DrawOnFarPlane(model);
+}
+
+void DrawSky(const CourseView& v) {
+    SetSkyStates();
+    DrawAroundCamera(v, backgroundModel);
 }
 
 uint32_t GlareFlicker() {
@@ -188,6 +267,13 @@ void DrawGround(Texture& texture) {
     ResetWorld();
     device->SetTexture(0, texture.texture);
     groundQuad.DrawTriangleStrip(2);
+}
+
+void DrawGroundBeneath(Texture& texture) {
+    if (!device) return;
+    device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS);
+    DrawGround(texture);
+    device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
 }
 
 void WorldLightingOn() {

@@ -165,6 +165,12 @@ void Mesh::DrawSubsets(const D3DXMATRIX& world, GfxTexture* const* textureOverri
 
 void Mesh::Draw(const D3DXMATRIX& world) { DrawSubsets(world, nullptr, 0.0f, false); }
 
+void Mesh::SetLastSubsetStates() {
+    if (!loaded_ || !device || materialCount == 0) return;
+    device->SetMaterial(&materials[materialCount - 1]);
+    device->SetTexture(0, textures[materialCount - 1]);
+}
+
 void Mesh::DrawWithTexture(const D3DXMATRIX& world, GfxTexture* texture) { DrawSubsets(world, &texture, 0.0f, false); }
 
 void Mesh::DrawWithTexture(const D3DXMATRIX& world, const Texture& texture) {

@@ -29,6 +29,8 @@ public:
     void DrawWithTexture(const D3DXMATRIX& world, const Texture& texture);
     // As Draw, each subset's diffuse colour being its ambient colour with this alpha.
     void DrawWithAlpha(const D3DXMATRIX& world, float alpha);
+    // Sets the material and texture that Draw leaves set (its last subset's) without drawing.
+    void SetLastSubsetStates();
 
     D3DMATERIAL8* materials = nullptr;   // one per subset; ambient = diffuse at load
     GfxTexture** textures = nullptr;     // one per subset, null where the material has none

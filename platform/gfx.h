@@ -270,6 +270,14 @@ struct D3DPRESENT_PARAMETERS {
     UINT FullScreen_PresentationInterval;
 };
 
+// The viewport: this device draws the whole frame, so only the depth range is free. Every
+// depth a draw produces (pre-transformed vertices' z included) is mapped from 0..1 into
+// MinZ..MaxZ: MinZ = MaxZ = 1 puts a draw on the far plane, behind everything drawn before it.
+struct D3DVIEWPORT8 {
+    DWORD X, Y, Width, Height;
+    float MinZ, MaxZ;
+};
+
 struct D3DCLIPSTATUS8 {
     DWORD ClipUnion, ClipIntersection;
 };
@@ -437,6 +445,10 @@ public:
     HRESULT SetMaterial(const D3DMATERIAL8* material);
     HRESULT GetMaterial(D3DMATERIAL8* material) const;
     HRESULT SetClipStatus(const D3DCLIPSTATUS8* status);
+    // The rectangle must be the whole 640 x 480 frame and 0 <= MinZ <= MaxZ <= 1, else
+    // D3DERR_INVALIDCALL and the viewport stays as it was.
+    HRESULT SetViewport(const D3DVIEWPORT8* viewport);
+    HRESULT GetViewport(D3DVIEWPORT8* viewport) const;
     // Holds a reference to the texture while it is set; null unbinds (the stage then reads opaque white).
     HRESULT SetTexture(DWORD stage, GfxTexture* texture);
     GfxTexture* GetTexture(DWORD stage) const;

@@ -113,6 +113,7 @@ struct GfxState {
     D3DLIGHT8 lights[kMaxLights] = {};
     bool lightOn[kMaxLights] = {};
     D3DMATERIAL8 material = {};
+    float minZ = 0.0f, maxZ = 1.0f;  // the viewport's depth range
     GfxTexture* textures[kD3DTextureStageCount] = {};
     DWORD fvf = 0;
     GfxVertexBuffer* stream = nullptr;

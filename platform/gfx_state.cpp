@@ -242,6 +242,24 @@ HRESULT GfxDevice::GetMaterial(D3DMATERIAL8* material) const {
 
 HRESULT GfxDevice::SetClipStatus(const D3DCLIPSTATUS8* status) { return status ? D3D_OK : D3DERR_INVALIDCALL; }
 
+HRESULT GfxDevice::SetViewport(const D3DVIEWPORT8* v) {
+    if (!v || v->X != 0 || v->Y != 0 || v->Width != kFrameWidth || v->Height != kFrameHeight) return D3DERR_INVALIDCALL;
+    if (!(v->MinZ >= 0.0f && v->MinZ <= v->MaxZ && v->MaxZ <= 1.0f)) return D3DERR_INVALIDCALL;
+    GfxState& s = *state_;
+    if (v->MinZ != s.minZ || v->MaxZ != s.maxZ) {
+        s.minZ = v->MinZ;
+        s.maxZ = v->MaxZ;
+        glDepthRange(s.minZ, s.maxZ);
+    }
+    return D3D_OK;
+}
+
+HRESULT GfxDevice::GetViewport(D3DVIEWPORT8* v) const {
+    if (!v) return D3DERR_INVALIDCALL;
+    *v = {0, 0, kFrameWidth, kFrameHeight, state_->minZ, state_->maxZ};
+    return D3D_OK;
+}
+
 HRESULT GfxDevice::SetTexture(DWORD stage, GfxTexture* texture) {
     if (stage >= kD3DTextureStageCount) return D3DERR_INVALIDCALL;
     GfxTexture*& cur = state_->textures[stage];

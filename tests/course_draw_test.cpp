@@ -15,6 +15,7 @@
 #include "courses/course_geometry.h"
 #include "courses/course_setup.h"
 #include "framework/graphics_device.h"
+#include "framework/scene_view.h"
 #include "framework/mesh.h"
 #include "framework/screenshot.h"
 #include "framework/sound.h"
@@ -229,6 +230,53 @@ TEST_F(CourseRenderTest, FogModeFollowsFogTypeWithTheSameColourAndRange) {
         EXPECT_EQ(on, 0);
     }
     fogType = savedFog;
+}
+
+// The sky is drawn after the world, on the far plane: it shows only where nothing was drawn, even
+// beside a wall so far away that the 16-bit depth buffer would round its depth to the far plane's,
+// and what is drawn after the course finds the states the world left.
+TEST_F(CourseRenderTest, TheSkyDrawnAfterTheWorldFillsOnlyWhatTheWorldLeft) {
+    ASSERT_TRUE(LoadWorldAssets(false));
+    ASSERT_TRUE(SetUpCourse(1));
+    ASSERT_TRUE(BeginFrame(0xff000000u));
+    const CourseView v = LookFrom(D3DXVECTOR3(100, 100, -70), D3DXVECTOR3(100, 120, 500), D3DXVECTOR3(0, 1, 0), 149);
+    SetSceneView(v.scene);
+    SetSkyStates();
+    WorldLightingOn();
+    device->SetRenderState(D3DRS_LIGHTING, 0);
+    device->SetRenderState(D3DRS_FOGENABLE, 0);
+    device->SetTexture(0, nullptr);
+    // The far wall: a screen rectangle over the left half at a depth a 16-bit buffer keeps only
+    // just short of the far plane.
+    struct Vertex {
+        float x, y, z, rhw;
+        uint32_t colour;
+    };
+    const Vertex wall[4] = {{0, 0, 0.999995f, 1, 0xff00ff00u}, {320, 0, 0.999995f, 1, 0xff00ff00u},
+                            {0, 480, 0.999995f, 1, 0xff00ff00u}, {320, 480, 0.999995f, 1, 0xff00ff00u}};
+    device->SetVertexShader(0x044);
+    device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, wall, sizeof(Vertex));
+    device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    GfxTexture* worldTexture = roadTexture.texture;
+    device->SetTexture(0, worldTexture);
+    BeginBehindWorld();
+    DrawSky(v);
+    EndBehindWorld();
+    const std::vector<uint8_t> f = Frame();
+    EndFrame();
+    EXPECT_EQ(Pixel(f, 100, 240)[0], 0);
+    EXPECT_EQ(Pixel(f, 100, 240)[1], 255) << "the sky covered the far wall";
+    EXPECT_EQ(Pixel(f, 100, 240)[2], 0);
+    const uint8_t* sky = Pixel(f, 500, 100);
+    EXPECT_GT(sky[0] + sky[1] + sky[2], 100) << "the sky fills the right half";
+    DWORD cull = 0, lighting = 1, fog = 1;
+    device->GetRenderState(D3DRS_CULLMODE, &cull);
+    device->GetRenderState(D3DRS_LIGHTING, &lighting);
+    device->GetRenderState(D3DRS_FOGENABLE, &fog);
+    EXPECT_EQ(cull, DWORD(D3DCULL_NONE));
+    EXPECT_EQ(lighting, 0u);
+    EXPECT_EQ(fog, 0u);
+    EXPECT_EQ(device->GetTexture(0), worldTexture);
 }
 
 TEST_F(CourseRenderTest, CourseOneFromItsGridAndFromAbove) {

@@ -532,6 +532,37 @@ TEST_F(GfxPixelTest, DepthTestHidesFartherAndZWriteOffLeavesDepthAlone) {
     EXPECT_TRUE(Near(At(50, 50), 255, 255, 255, 0));
 }
 
+// A viewport of depth 1..1 puts a draw on the far plane: drawn after the world with the depth test,
+// it fills only the pixels the world left (the sky drawn last), and it writes no nearer depth.
+TEST_F(GfxPixelTest, FarPlaneViewportFillsOnlyWhatNothingCovers) {
+    DrawScreenRect(0, 0, 100, 100, 0.5f, 0xFF00FF00u);
+    const D3DVIEWPORT8 farPlane = {0, 0, 640, 480, 1.0f, 1.0f}, whole = {0, 0, 640, 480, 0.0f, 1.0f};
+    ASSERT_EQ(dev->SetViewport(&farPlane), D3D_OK);
+    DrawScreenRect(0, 0, 200, 100, 0.1f, 0xFF0000FFu);  // at 0.1 it would cover the green square
+    ASSERT_EQ(dev->SetViewport(&whole), D3D_OK);
+    Read();
+    EXPECT_TRUE(Near(At(50, 50), 0, 255, 0, 0)) << "the far plane stays behind what was drawn";
+    EXPECT_TRUE(Near(At(150, 50), 0, 0, 255, 0)) << "and fills the rest";
+    // It wrote depth 1, not 0.1: anything in front still draws over it.
+    DrawScreenRect(100, 0, 200, 100, 0.99f, 0xFFFF0000u);
+    Read();
+    EXPECT_TRUE(Near(At(150, 50), 255, 0, 0, 0));
+    D3DVIEWPORT8 got{};
+    ASSERT_EQ(dev->GetViewport(&got), D3D_OK);
+    EXPECT_EQ(got.MinZ, 0.0f);
+    EXPECT_EQ(got.MaxZ, 1.0f);
+    // Only the depth range is free; a rectangle or range the device cannot draw is refused and
+    // the viewport stays.
+    const D3DVIEWPORT8 corner = {0, 0, 320, 240, 0.0f, 1.0f}, backwards = {0, 0, 640, 480, 0.8f, 0.2f},
+                       beyond = {0, 0, 640, 480, 0.0f, 1.5f};
+    EXPECT_EQ(dev->SetViewport(&corner), D3DERR_INVALIDCALL);
+    EXPECT_EQ(dev->SetViewport(&backwards), D3DERR_INVALIDCALL);
+    EXPECT_EQ(dev->SetViewport(&beyond), D3DERR_INVALIDCALL);
+    EXPECT_EQ(dev->SetViewport(nullptr), D3DERR_INVALIDCALL);
+    ASSERT_EQ(dev->GetViewport(&got), D3D_OK);
+    EXPECT_EQ(got.MaxZ, 1.0f);
+}
+
 TEST_F(GfxPixelTest, FlatShadingTakesTheFirstVertexColour) {
     dev->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
     dev->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
