@@ -307,8 +307,11 @@ public:
     HRESULT UnlockRect(UINT level);
 
     unsigned glName() const { return name_; }
+    // The least alpha of the filled texture's texels, 0 to 255 (no mip level made from it, nor
+    // any filtered sample of it, has less).
+    uint8_t MinAlpha() const { return minAlpha_; }
     // Every texel of the filled texture has full alpha (so does every mip level made from it).
-    bool Opaque() const { return opaque_; }
+    bool Opaque() const { return minAlpha_ == 255; }
 protected:
     ~GfxTexture() override;
 private:
@@ -321,7 +324,7 @@ private:
     DWORD usage_ = 0;
     uint32_t* lockBits_ = nullptr;
     bool filled_ = false;
-    bool opaque_ = false;
+    uint8_t minAlpha_ = 0;
 };
 
 class GfxVertexBuffer : public GfxResource {
@@ -334,10 +337,12 @@ public:
     unsigned glName() const { return name_; }
     // The buffer's bytes as last unlocked (the device keeps a copy in memory).
     const uint8_t* Data() const { return data_; }
-    // True when every vertex's diffuse colour, read with this format and stride, has full alpha
-    // (or the format carries no diffuse colour, which D3D treats as opaque white). Cached until
+    // The least diffuse alpha of the vertices, read with this format and stride: 0 to 255, 255
+    // when the format carries no diffuse colour (D3D treats that as opaque white). Cached until
     // the next Unlock.
-    bool DiffuseOpaque(DWORD fvf, UINT stride);
+    uint8_t DiffuseMinAlpha(DWORD fvf, UINT stride);
+    // True when every vertex's diffuse colour has full alpha.
+    bool DiffuseOpaque(DWORD fvf, UINT stride) { return DiffuseMinAlpha(fvf, stride) == 255; }
     // The box holding every untransformed (XYZ) position, read with this stride; false for a
     // buffer of pre-transformed vertices or none. Cached until the next Unlock.
     bool PositionBounds(DWORD fvf, UINT stride, float lo[3], float hi[3]);
@@ -354,7 +359,7 @@ private:
     bool locked_ = false;
     DWORD scannedFvf_ = 0xFFFFFFFFu;
     UINT scannedStride_ = 0;
-    bool scannedOpaque_ = false;
+    uint8_t scannedMinAlpha_ = 0;
     UINT boundsStride_ = 0;  // 0: not measured since the last unlock
     DWORD boundsFvf_ = 0;
     bool boundsOk_ = false;
@@ -365,8 +370,9 @@ private:
 // count is 0, or a coordinate is not finite).
 bool GfxPositionBounds(const uint8_t* v, UINT count, UINT stride, DWORD fvf, float lo[3], float hi[3]);
 
-// Whether count vertices of this format at v all have full diffuse alpha (see DiffuseOpaque).
-bool GfxDiffuseAllOpaque(const uint8_t* v, UINT count, UINT stride, DWORD fvf);
+// The least diffuse alpha of count vertices of this format at v (see DiffuseMinAlpha); 0 when the
+// layout cannot be read.
+uint8_t GfxDiffuseMinAlpha(const uint8_t* v, UINT count, UINT stride, DWORD fvf);
 
 class GfxIndexBuffer : public GfxResource {
 public:

@@ -339,13 +339,13 @@ static bool BoxOutsideView(const GfxState& s, const float lo[3], const float hi[
 }
 
 // Triangles of untransformed vertices that the camera cannot see are not handed to the rasteriser
-// (once their pipeline has drawn: see GfxPipelineDrawn). opaque: every vertex's diffuse
-// alpha is 255, read only when the box is outside.
-template <typename Opaque>
+// (once their pipeline has drawn: see GfxPipelineDrawn). minAlpha: the vertices' least diffuse
+// alpha, read only when the box is outside.
+template <typename MinAlpha>
 static bool TrianglesUnseen(const GfxState& s, D3DPRIMITIVETYPE type, bool known, const float lo[3],
-                            const float hi[3], Opaque opaque) {
+                            const float hi[3], MinAlpha minAlpha) {
     if (type < D3DPT_TRIANGLELIST || (s.fvf & D3DFVF_POSITION_MASK) != D3DFVF_XYZ || !known) return false;
-    return BoxOutsideView(s, lo, hi) && GfxPipelineDrawn(s, type, false, opaque());
+    return BoxOutsideView(s, lo, hi) && GfxPipelineDrawn(s, type, false, minAlpha());
 }
 
 static void CountDraw(GfxState& s, D3DPRIMITIVETYPE type, UINT count) {
@@ -373,12 +373,12 @@ HRESULT GfxDevice::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT p
     }
     float lo[3], hi[3];
     if (TrianglesUnseen(s, type, s.stream->PositionBounds(s.fvf, stride, lo, hi), lo, hi,
-                        [&] { return s.stream->DiffuseOpaque(s.fvf, stride); })) {
+                        [&] { return s.stream->DiffuseMinAlpha(s.fvf, stride); })) {
         CountDraw(s, type, primitiveCount);
         return D3D_OK;
     }
     BindLayout(s, s.stream->glName(), 0, s.fvf, stride);
-    if (!GfxPrepareDraw(s, type, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW, s.stream->DiffuseOpaque(s.fvf, stride))) {
+    if (!GfxPrepareDraw(s, type, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW, s.stream->DiffuseMinAlpha(s.fvf, stride))) {
         return D3DERR_INVALIDCALL;
     }
     GfxProfileBegin(s);
@@ -401,12 +401,12 @@ HRESULT GfxDevice::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, UINT minIndex, UI
     }
     float lo[3], hi[3];
     if (TrianglesUnseen(s, type, s.stream->PositionBounds(s.fvf, stride, lo, hi), lo, hi,
-                        [&] { return s.stream->DiffuseOpaque(s.fvf, stride); })) {
+                        [&] { return s.stream->DiffuseMinAlpha(s.fvf, stride); })) {
         CountDraw(s, type, primitiveCount);
         return D3D_OK;
     }
     BindLayout(s, s.stream->glName(), 0, s.fvf, stride);
-    if (!GfxPrepareDraw(s, type, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW, s.stream->DiffuseOpaque(s.fvf, stride))) {
+    if (!GfxPrepareDraw(s, type, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW, s.stream->DiffuseMinAlpha(s.fvf, stride))) {
         return D3DERR_INVALIDCALL;
     }
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, s.indices->glName());
@@ -429,7 +429,7 @@ HRESULT GfxDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, c
     float lo[3], hi[3];
     if (TrianglesUnseen(s, type, GfxPositionBounds(static_cast<const uint8_t*>(vertexData), n, stride, s.fvf, lo, hi),
                         lo, hi, [&] {
-                            return GfxDiffuseAllOpaque(static_cast<const uint8_t*>(vertexData), n, stride, s.fvf);
+                            return GfxDiffuseMinAlpha(static_cast<const uint8_t*>(vertexData), n, stride, s.fvf);
                         })) {
         CountDraw(s, type, primitiveCount);
         EndDrawFromMemory(s, false);
@@ -439,7 +439,7 @@ HRESULT GfxDevice::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, c
     s.boundVbo = s.vertexRing.name();
     BindLayout(s, s.vertexRing.name(), 0, s.fvf, stride);
     if (!GfxPrepareDraw(s, type, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW,
-                     GfxDiffuseAllOpaque(static_cast<const uint8_t*>(vertexData), n, stride, s.fvf))) {
+                     GfxDiffuseMinAlpha(static_cast<const uint8_t*>(vertexData), n, stride, s.fvf))) {
         return D3DERR_INVALIDCALL;
     }
     GfxProfileBegin(s);
@@ -465,7 +465,7 @@ HRESULT GfxDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, 
                         GfxPositionBounds(static_cast<const uint8_t*>(vertexData), minIndex + numVertices, stride,
                                           s.fvf, lo, hi),
                         lo, hi, [&] {
-                            return GfxDiffuseAllOpaque(static_cast<const uint8_t*>(vertexData), minIndex + numVertices,
+                            return GfxDiffuseMinAlpha(static_cast<const uint8_t*>(vertexData), minIndex + numVertices,
                                                        stride, s.fvf);
                         })) {
         CountDraw(s, type, primitiveCount);
@@ -478,7 +478,7 @@ HRESULT GfxDevice::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, 
     s.boundVbo = s.vertexRing.name();
     BindLayout(s, s.vertexRing.name(), 0, s.fvf, stride);
     if (!GfxPrepareDraw(s, type, (s.fvf & D3DFVF_POSITION_MASK) == D3DFVF_XYZRHW,
-                     GfxDiffuseAllOpaque(static_cast<const uint8_t*>(vertexData), minIndex + numVertices, stride,
+                     GfxDiffuseMinAlpha(static_cast<const uint8_t*>(vertexData), minIndex + numVertices, stride,
                                          s.fvf))) {
         return D3DERR_INVALIDCALL;
     }

@@ -170,12 +170,12 @@ void GfxSetDefaultState(GfxState& s);
 GfxProgram* GfxGetProgram(GfxState& s, uint32_t key, char* error, int errorSize);
 
 // Before a draw: picks the program variant and sends what changed; false when the variant cannot
-// be built (the draw is then skipped). rhw: pre-transformed vertices; diffuseOpaque: every vertex
-// of the draw has a diffuse alpha of 255.
-bool GfxPrepareDraw(GfxState& s, D3DPRIMITIVETYPE type, bool rhw, bool diffuseOpaque);
+// be built (the draw is then skipped). rhw: pre-transformed vertices; diffuseMinAlpha: the least
+// diffuse alpha of the draw's vertices (0 to 255).
+bool GfxPrepareDraw(GfxState& s, D3DPRIMITIVETYPE type, bool rhw, uint8_t diffuseMinAlpha);
 // Whether the pipeline such a draw needs has drawn before. A draw the camera cannot see is skipped
 // only then: a loading screen's drawing of the coming scene still builds every pipeline it needs.
-bool GfxPipelineDrawn(const GfxState& s, D3DPRIMITIVETYPE type, bool rhw, bool diffuseOpaque);
+bool GfxPipelineDrawn(const GfxState& s, D3DPRIMITIVETYPE type, bool rhw, uint8_t diffuseMinAlpha);
 
 // A D3DCOLOR (0xAARRGGBB) as red, green, blue, alpha from 0 to 1.
 inline void GfxColorToFloats(D3DCOLOR c, float out[4]) {

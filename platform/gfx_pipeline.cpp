@@ -282,23 +282,44 @@ static bool StageIsModulate(const DWORD* t) {
            modulate(t[D3DTSS_ALPHAOP], t[D3DTSS_ALPHAARG1], t[D3DTSS_ALPHAARG2]);
 }
 
-// Whether stage 0's alpha is exactly 1 for every pixel of this draw: the usual texture x diffuse
-// stage with an opaque texture (or none, read without a border) and a diffuse alpha of 1, from the
-// vertices (diffuseOpaque) or, when lit, from the material.
-static bool AlphaIsOne(const GfxState& s, bool rhw, bool diffuseOpaque) {
+// The least alpha stage 0 can give a pixel of this draw, from 0 to 1 (exactly 1 when every pixel
+// is opaque): for the usual texture x diffuse stage, the texture's least texel alpha (1 without a
+// texture; the border's too where addressing reaches it) times the least diffuse alpha, from the
+// vertices (diffuseMinAlpha) or, when lit, from the material. 0 for any other stage: not known.
+static float LeastAlpha(const GfxState& s, bool rhw, uint8_t diffuseMinAlpha) {
     const DWORD* t = s.tss[0];
-    if (!StageIsModulate(t)) return false;
+    if (!StageIsModulate(t)) return 0.0f;
+    float texel = 1.0f;
     if (const GfxTexture* tex = s.textures[0]) {
-        if (!tex->Opaque() || t[D3DTSS_ADDRESSU] == D3DTADDRESS_BORDER || t[D3DTSS_ADDRESSV] == D3DTADDRESS_BORDER) {
-            return false;
+        uint32_t least = tex->MinAlpha();
+        if (t[D3DTSS_ADDRESSU] == D3DTADDRESS_BORDER || t[D3DTSS_ADDRESSV] == D3DTADDRESS_BORDER) {
+            least = std::min(least, t[D3DTSS_BORDERCOLOR] >> 24);
         }
+        texel = least / 255.0f;
     }
-    if (rhw || !s.rs[D3DRS_LIGHTING]) return diffuseOpaque;
+    const float vertices = diffuseMinAlpha / 255.0f;
+    if (rhw || !s.rs[D3DRS_LIGHTING]) return texel * vertices;
     const bool fromVertex = s.rs[D3DRS_COLORVERTEX] &&
                             ((s.rs[D3DRS_DIFFUSEMATERIALSOURCE] == D3DMCS_COLOR1 && (s.fvf & D3DFVF_DIFFUSE)) ||
                              (s.rs[D3DRS_DIFFUSEMATERIALSOURCE] == D3DMCS_COLOR2 && (s.fvf & D3DFVF_SPECULAR)));
-    if (fromVertex) return s.rs[D3DRS_DIFFUSEMATERIALSOURCE] == D3DMCS_COLOR1 && diffuseOpaque;
-    return s.material.Diffuse.a == 1.0f;
+    if (fromVertex) return s.rs[D3DRS_DIFFUSEMATERIALSOURCE] == D3DMCS_COLOR1 ? texel * vertices : 0.0f;
+    return texel * std::clamp(s.material.Diffuse.a, 0.0f, 1.0f);
+}
+
+// Whether the alpha test passes every pixel whose alpha is at least `least` (below 1): the tests
+// that pass everything above their reference, when the least alpha, as the test reads it (0 to
+// 255, rounded, less a margin for the interpolation's rounding), is above it.
+static bool AlphaTestPassesFrom(const GfxState& s, float least) {
+    const DWORD func = s.rs[D3DRS_ALPHAFUNC];
+    const float lowest = std::floor(least * 255.0f - 0.01f + 0.5f);
+    const float ref = static_cast<float>(s.rs[D3DRS_ALPHAREF] & 0xFF);
+    switch (func) {
+        case D3DCMP_ALWAYS: return true;
+        case D3DCMP_GREATER:
+        case D3DCMP_NOTEQUAL: return lowest > ref;
+        case D3DCMP_GREATEREQUAL: return lowest >= ref;
+        default: return false;
+    }
 }
 
 // Whether the alpha test lets a pixel of alpha 255 through.
@@ -318,7 +339,7 @@ static bool BlendIsReplaceForOpaque(const GfxState& s) {
     return (src == D3DBLEND_ONE || src == D3DBLEND_SRCALPHA) && (dst == D3DBLEND_ZERO || dst == D3DBLEND_INVSRCALPHA);
 }
 
-static uint32_t ProgramKeyOf(const GfxState& s, bool rhw, bool alphaOne) {
+static uint32_t ProgramKeyOf(const GfxState& s, bool rhw, float leastAlpha) {
     const DWORD* rs = s.rs;
     const DWORD* t = s.tss[0];
     uint32_t key = 0;
@@ -338,8 +359,9 @@ static uint32_t ProgramKeyOf(const GfxState& s, bool rhw, bool alphaOne) {
     }
     if (s.textures[0]) key |= kKeyTexture;
     if (!StageIsModulate(t)) key |= kKeyStageGeneric;
+    const bool alphaOne = leastAlpha >= 1.0f;
     if (rs[D3DRS_ALPHATESTENABLE] && rs[D3DRS_ALPHAFUNC] != D3DCMP_ALWAYS &&
-        !(alphaOne && AlphaTestPassesOpaque(s))) {
+        !(alphaOne ? AlphaTestPassesOpaque(s) : AlphaTestPassesFrom(s, leastAlpha))) {
         key |= kKeyAlphaTest;
     }
     if (rs[D3DRS_SHADEMODE] == D3DSHADE_FLAT) key |= kKeyFlat;
@@ -356,17 +378,17 @@ static bool DepthTestRuns(const GfxState& s) {
     return zOn && !(!zWrite && s.depthAtFar && (zfunc == D3DCMP_LESSEQUAL || zfunc == D3DCMP_ALWAYS));
 }
 
-static bool BlendRuns(const GfxState& s, bool alphaOne) {
-    return s.rs[D3DRS_ALPHABLENDENABLE] && !(alphaOne && BlendIsReplaceForOpaque(s));
+static bool BlendRuns(const GfxState& s, float leastAlpha) {
+    return s.rs[D3DRS_ALPHABLENDENABLE] && !(leastAlpha >= 1.0f && BlendIsReplaceForOpaque(s));
 }
 
 // What a software rasteriser compiles a draw's code for: the program variant and the fixed
 // functions around it (blending, depth, colour writes, the texture's filter and addressing, the
 // vertex layout and the kind of primitive). Two draws with the same key run the same code.
-static uint64_t PipelineKeyOf(const GfxState& s, uint32_t programKey, bool alphaOne, D3DPRIMITIVETYPE type) {
+static uint64_t PipelineKeyOf(const GfxState& s, uint32_t programKey, float leastAlpha, D3DPRIMITIVETYPE type) {
     const DWORD* rs = s.rs;
     uint64_t k = programKey;                                        // bits 0-10
-    if (BlendRuns(s, alphaOne)) {
+    if (BlendRuns(s, leastAlpha)) {
         k |= 1ull << 11;
         k |= static_cast<uint64_t>(rs[D3DRS_SRCBLEND] & 15) << 12;
         k |= static_cast<uint64_t>(rs[D3DRS_DESTBLEND] & 15) << 16;
@@ -399,16 +421,17 @@ constexpr uint32_t kUniformGroups = kDirtyTransform | kDirtyLights | kDirtyMater
 
 // Picks the program variant and sends what changed since it last drew; false when the variant
 // cannot be built (the draw is then skipped). rhw: the draw's vertices are pre-transformed.
-// diffuseOpaque: every vertex of the draw has a diffuse alpha of 255. Where the pixels' alpha is
-// then exactly 1, an alpha test that 255 passes and a blend that reduces to the source colour are
-// left out: the picture is the same, and the rasteriser can test depth before shading.
-bool GfxPrepareDraw(GfxState& s, D3DPRIMITIVETYPE type, bool rhw, bool diffuseOpaque) {
+// diffuseMinAlpha: the least diffuse alpha of the draw's vertices. Where the pixels' alpha is then
+// exactly 1, an alpha test that 255 passes and a blend that reduces to the source colour are left
+// out; where it never falls to the alpha test's reference, the test is left out (a translucent
+// shadow or panel keeps its blend): the picture is the same, with no discard in the shader.
+bool GfxPrepareDraw(GfxState& s, D3DPRIMITIVETYPE type, bool rhw, uint8_t diffuseMinAlpha) {
     uint32_t d = s.dirty;
     if (d & kUniformGroups) {
         for (uint32_t i = 0; i < s.builtCount; ++i) s.built[i]->stale |= d & kUniformGroups;
     }
-    const bool alphaOne = AlphaIsOne(s, rhw, diffuseOpaque);
-    const uint32_t key = ProgramKeyOf(s, rhw, alphaOne);
+    const float leastAlpha = LeastAlpha(s, rhw, diffuseMinAlpha);
+    const uint32_t key = ProgramKeyOf(s, rhw, leastAlpha);
     s.lastKey = key;
     GfxProgram* p = s.programs[key];
     if (!p) {
@@ -434,7 +457,7 @@ bool GfxPrepareDraw(GfxState& s, D3DPRIMITIVETYPE type, bool rhw, bool diffuseOp
     }
     if (d & kDirtySampler) UploadSampler(s);
     if (d & kDirtyRaster) ApplyRaster(s);
-    const uint64_t pipeline = PipelineKeyOf(s, key, alphaOne, type);
+    const uint64_t pipeline = PipelineKeyOf(s, key, leastAlpha, type);
     if (s.pipelines.insert(pipeline).second) {
         ++s.pipelinesBuilt;
         char words[160];
@@ -450,7 +473,7 @@ bool GfxPrepareDraw(GfxState& s, D3DPRIMITIVETYPE type, bool rhw, bool diffuseOp
         s.depthTestOn = depthTest;
     }
     if (zWrite) s.depthAtFar = false;
-    const bool blend = BlendRuns(s, alphaOne);
+    const bool blend = BlendRuns(s, leastAlpha);
     if (blend != s.blendOn || (d & kDirtyRaster)) {
         if (blend) glEnable(GL_BLEND);
         else glDisable(GL_BLEND);
@@ -465,9 +488,9 @@ bool GfxPrepareDraw(GfxState& s, D3DPRIMITIVETYPE type, bool rhw, bool diffuseOp
     return true;
 }
 
-bool GfxPipelineDrawn(const GfxState& s, D3DPRIMITIVETYPE type, bool rhw, bool diffuseOpaque) {
-    const bool alphaOne = AlphaIsOne(s, rhw, diffuseOpaque);
-    return s.pipelines.count(PipelineKeyOf(s, ProgramKeyOf(s, rhw, alphaOne), alphaOne, type)) != 0;
+bool GfxPipelineDrawn(const GfxState& s, D3DPRIMITIVETYPE type, bool rhw, uint8_t diffuseMinAlpha) {
+    const float leastAlpha = LeastAlpha(s, rhw, diffuseMinAlpha);
+    return s.pipelines.count(PipelineKeyOf(s, ProgramKeyOf(s, rhw, leastAlpha), leastAlpha, type)) != 0;
 }
 
 UINT GfxDevice::PipelineCount() const { return state_->pipelinesBuilt; }

@@ -88,11 +88,13 @@ static void QuantiseToFormat(uint32_t* px, size_t n, D3DFORMAT f) {
 HRESULT GfxTexture::UnlockRect(UINT level) {
     if (level != 0 || !lockBits_) return D3DERR_INVALIDCALL;
     QuantiseToFormat(lockBits_, static_cast<size_t>(width_) * height_, format_);
-    // Remembered so that draws of fully opaque surfaces can skip the alpha test and blending.
-    opaque_ = true;
-    for (size_t i = 0, n = static_cast<size_t>(width_) * height_; i < n && opaque_; ++i) {
-        opaque_ = (lockBits_[i] >> 24) == 0xFF;
+    // Remembered so that draws of fully opaque surfaces can skip blending, and draws whose alpha
+    // never falls to the alpha test's reference can skip the test.
+    uint32_t least = 255;
+    for (size_t i = 0, n = static_cast<size_t>(width_) * height_; i < n && least > 0; ++i) {
+        least = std::min(least, lockBits_[i] >> 24);
     }
+    minAlpha_ = static_cast<uint8_t>(least);
     glActiveTexture(kUploadUnit);
     glBindTexture(GL_TEXTURE_2D, name_);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
@@ -149,30 +151,29 @@ HRESULT GfxVertexBuffer::Unlock() {
     return UnlockBufferRange(name_, data_, locked_, lockOffset_, lockSize_);
 }
 
-bool GfxDiffuseAllOpaque(const uint8_t* v, UINT count, UINT stride, DWORD fvf) {
-    if (!(fvf & D3DFVF_DIFFUSE)) return true;
+uint8_t GfxDiffuseMinAlpha(const uint8_t* v, UINT count, UINT stride, DWORD fvf) {
+    if (!(fvf & D3DFVF_DIFFUSE)) return 255;
     UINT off;
     switch (fvf & D3DFVF_POSITION_MASK) {
         case D3DFVF_XYZ: off = 12; break;
         case D3DFVF_XYZRHW: off = 16; break;
-        default: return false;
+        default: return 0;
     }
     if (fvf & D3DFVF_NORMAL) off += 12;
     if (fvf & D3DFVF_PSIZE) off += 4;
-    if (stride < off + 4) return false;
-    for (UINT i = 0; i < count; ++i) {
-        if (v[static_cast<size_t>(i) * stride + off + 3] != 0xFF) return false;
-    }
-    return true;
+    if (stride < off + 4 || !v) return 0;
+    uint8_t least = 255;
+    for (UINT i = 0; i < count && least > 0; ++i) least = std::min(least, v[static_cast<size_t>(i) * stride + off + 3]);
+    return least;
 }
 
-bool GfxVertexBuffer::DiffuseOpaque(DWORD fvf, UINT stride) {
+uint8_t GfxVertexBuffer::DiffuseMinAlpha(DWORD fvf, UINT stride) {
     if (fvf != scannedFvf_ || stride != scannedStride_) {
         scannedFvf_ = fvf;
         scannedStride_ = stride;
-        scannedOpaque_ = stride > 0 && GfxDiffuseAllOpaque(data_, length_ / stride, stride, fvf);
+        scannedMinAlpha_ = stride > 0 ? GfxDiffuseMinAlpha(data_, length_ / stride, stride, fvf) : 0;
     }
-    return scannedOpaque_;
+    return scannedMinAlpha_;
 }
 
 bool GfxPositionBounds(const uint8_t* v, UINT count, UINT stride, DWORD fvf, float lo[3], float hi[3]) {

@@ -447,6 +447,65 @@ TEST_F(GfxPixelTest, OpaqueSurfacesLookTheSameAndTranslucentOnesStillTestAndBlen
     tex->Release();
 }
 
+// The program variant of every draw, as the profiler's hook reports it.
+std::vector<uint32_t> drawnKeys;
+void RecordKey(const GfxDrawCost& cost, void*) {
+    if (!cost.clear) drawnKeys.push_back(cost.programKey);
+}
+
+// A draw whose alpha can never fall to the alpha test's reference draws without the test (no
+// discard in its shader) and looks the same; one that can reach it keeps the test.
+TEST_F(GfxPixelTest, AlphaTestLeftOutWhereTheAlphaNeverReachesTheReference) {
+    dev->SetRenderState(D3DRS_ALPHATESTENABLE, 1);
+    dev->SetRenderState(D3DRS_ALPHAREF, 0);
+    dev->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_NOTEQUAL);
+    dev->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    dev->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    dev->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    GfxTexture* tex = nullptr;
+    ASSERT_EQ(dev->CreateTexture(2, 2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex), D3D_OK);
+    D3DLOCKED_RECT lr{};
+    auto fill = [&](uint32_t lastTexel) {
+        ASSERT_EQ(tex->LockRect(0, &lr, nullptr, 0), D3D_OK);
+        uint32_t* px = static_cast<uint32_t*>(lr.pBits);
+        px[0] = px[1] = px[2] = 0xFFFFFFFFu;
+        px[3] = lastTexel;
+        ASSERT_EQ(tex->UnlockRect(0), D3D_OK);
+    };
+    auto hasTest = [&](D3DCOLOR colour, GfxTexture* texture) {
+        dev->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
+        dev->SetTexture(0, texture);
+        drawnKeys.clear();
+        dev->SetDrawHook(RecordKey, nullptr);
+        TexScreenVertex q[4] = {{0, 0, 0.5f, 1, colour, 0, 0}, {64, 0, 0.5f, 1, colour, 1, 0},
+                                {0, 64, 0.5f, 1, colour, 0, 1}, {64, 64, 0.5f, 1, colour, 1, 1}};
+        dev->SetVertexShader(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+        EXPECT_EQ(dev->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, q, sizeof(TexScreenVertex)), D3D_OK);
+        dev->SetDrawHook(nullptr, nullptr);
+        EXPECT_EQ(drawnKeys.size(), 1u);
+        return !drawnKeys.empty() && (drawnKeys[0] & (1u << 6)) != 0;  // the alpha-test switch
+    };
+    // A translucent panel (alpha 128 everywhere): always passes, blended as before.
+    EXPECT_FALSE(hasTest(0x80FF0000u, nullptr));
+    Read();
+    EXPECT_TRUE(Near(At(32, 32), 128, 0, 0));
+    // The least alpha that still rounds to 1 passes; one that reaches 0 needs the test.
+    EXPECT_FALSE(hasTest(0x01FF0000u, nullptr));
+    EXPECT_TRUE(hasTest(0x00FF0000u, nullptr));
+    // A texture with a texel of alpha 4 at quarter alpha: 4 x 64 / 255 is just over 1, passes.
+    fill(0x04FFFFFFu);
+    EXPECT_FALSE(hasTest(0x40FFFFFFu, tex));
+    // A clear texel keeps the test, and is still dropped by it.
+    fill(0x00FFFFFFu);
+    EXPECT_TRUE(hasTest(0xFFFFFFFFu, tex));
+    // A test that can fail at any alpha keeps the test too.
+    dev->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_LESS);
+    dev->SetRenderState(D3DRS_ALPHAREF, 200);
+    EXPECT_TRUE(hasTest(0x80FF0000u, nullptr));
+    dev->SetTexture(0, nullptr);
+    tex->Release();
+}
+
 // Every compare function of the alpha test against a reference of 128.
 TEST_F(GfxPixelTest, AlphaTestCompareFunctions) {
     dev->SetRenderState(D3DRS_ZENABLE, 0);
