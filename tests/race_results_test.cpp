@@ -26,6 +26,7 @@
 #include "game/settings.h"
 #include "race/course_intro.h"
 #include "race/opponents.h"
+#include "race/player_vehicle.h"
 #include "race/race_camera.h"
 #include "race/race_results.h"
 #include "race/race_scenes.h"
@@ -181,6 +182,41 @@ TEST_F(AfterTheRace, ATracksideShotEndsOnceTheCarIsPastItAndFarAway) {
     r.section = 3;
     PlaceReplayCamera();
     EXPECT_EQ(r.shotTimer, 1);
+}
+
+// Shots 2 to 4 stand 100 units ahead of or behind the car and 30 above or below it, looking at
+// it; the trackside cameras stand 30 off their half and 10 along the section's cross direction.
+TEST_F(AfterTheRace, ReplayShotsStandWhereTheirModesPutThem) {
+    RaceState& r = raceState;
+    const int s = 12;
+    D3DXMATRIX car = MakePlacement(BoundaryMid(s).x, BoundaryMid(s).y, BoundaryMid(s).z, 1.0f);
+    OrientOnTrack(car, 0.3f);
+    r.pose.body = car;
+    const D3DXVECTOR3 at = PlacementPosition(car), right = PlacementAxisX(car), up = PlacementAxisY(car),
+                      forward = PlacementAxisZ(car);
+    for (int mode : {2, 3, 4}) {
+        r.shotMode = mode;
+        r.shotTimer = 100;
+        PlaceReplayCamera();
+        const D3DXVECTOR3 off = raceCamera.eye - at, aim = raceCamera.target - at;
+        EXPECT_NEAR(std::fabs(D3DXVec3Dot(&off, &forward)), 100.0f, 1e-2f) << mode;
+        EXPECT_NEAR(std::fabs(D3DXVec3Dot(&off, &up)), 30.0f, 1e-2f) << mode;
+        EXPECT_NEAR(D3DXVec3Dot(&off, &right), 0.0f, 1e-2f) << mode;
+        EXPECT_LT(D3DXVec3Length(&aim), 1e-2f) << mode;
+    }
+    const CourseGeometry& g = courseGeometry;
+    r.shotSection = s;
+    r.shotLap = r.lapsDone = 1;
+    r.section = s - 2;
+    const D3DXVECTOR3 rightEye = BoundaryRight(s) + g.halfNormal[2 * s + 1] * 30.0f + g.crossDir[s].start * 10.0f;
+    const D3DXVECTOR3 leftEye = BoundaryLeft(s) + g.halfNormal[2 * s] * 30.0f + g.crossDir[s].start * 10.0f;
+    for (int mode : {6, 7}) {
+        r.shotMode = mode;
+        r.shotTimer = 100;
+        PlaceReplayCamera();
+        const D3DXVECTOR3 miss = raceCamera.eye - (mode == 6 ? rightEye : leftEye);
+        EXPECT_LT(D3DXVec3Length(&miss), 1e-2f) << mode;
+    }
 }
 
 TEST_F(AfterTheRace, CourseTenFinishedTheFirstTimeTestsNoSecretAndLeadsToTheEnding) {
