@@ -23,6 +23,7 @@
 #include "game/records.h"
 #include "game/save_file.h"
 #include "game/scene_flow.h"
+#include "game/asset_tables.h"
 #include "game/settings.h"
 #include "race/course_intro.h"
 #include "race/opponents.h"
@@ -33,6 +34,7 @@
 #include "race/race_state.h"
 #include "race/replay.h"
 #include "race/replay_player.h"
+#include "race/sparks.h"
 #include "shell/course_clear.h"
 #include "shell/title_scene.h"
 #include "tests/support/auto_lap.h"
@@ -218,6 +220,30 @@ TEST_F(AfterTheRace, ReplayShotsStandWhereTheirModesPutThem) {
         EXPECT_LT(D3DXVec3Length(&miss), 1e-2f) << mode;
     }
 }
+
+// The replay draws the sparks of a deep drift without the screech: that sound is the race's.
+int ReplayOfADrift(void*) {
+    if (!StartGameInProcess(1, 9, MakeTempDir() + "/debug.txt")) return 100;
+    bgmType = 1;
+    RaceState& r = raceState;
+    r.driftAngle = 0.5f;
+    for (int f = 0; f <= 300; ++f) RecordFrame(f, 0, 0);
+    r.replayEnd = 300;
+    sounds[kSoundDrift].Stop();
+    StartReplay();
+    frameProc = ReplayFrame;
+    int sparksShown = 0, screeches = 0;
+    while (frameProc == ReplayFrame && PumpMessages()) {
+        RunFrame();
+        for (const Spark& s : sparks) sparksShown += s.life > 0 ? 1 : 0;
+        screeches += sounds[kSoundDrift].IsPlaying() ? 1 : 0;
+    }
+    StopGameInProcess(true);
+    if (sparksShown == 0) return 2;
+    return screeches == 0 ? 0 : 1;
+}
+
+TEST(ReplayPlayback, ADeepDriftShowsItsSparksSilently) { EXPECT_EQ(RunInChildProcess(ReplayOfADrift, nullptr), 0); }
 
 TEST_F(AfterTheRace, CourseTenFinishedTheFirstTimeTestsNoSecretAndLeadsToTheEnding) {
     coursesOpen = 10;
