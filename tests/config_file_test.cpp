@@ -268,4 +268,19 @@ TEST_F(ConfigFileTest, RaceKeysFromTheFileDriveTheCarAndTheMenusKeepTheirs) {
     EXPECT_FALSE(controls.gas.held);     // Z no longer drives
     EXPECT_TRUE(controls.accept.held);
     keys[DIK_Z] = 0;
+
+    // Steering moved to J and L: the arrows and the numeric pad still page the menus, J and L
+    // steer and leave the menus alone.
+    ASSERT_EQ(ApplyConfigText("keys.left = J\nkeys.right = L\n"), 0);
+    for (int key : {DIK_LEFT, DIK_NUMPAD4, DIK_RIGHT, DIK_NUMPAD6, DIK_J, DIK_L}) {
+        keys[key] = 0x80;
+        prevKeys[key] = 0;
+        ReadControls();
+        const bool leftKey = key == DIK_LEFT || key == DIK_NUMPAD4, rightKey = key == DIK_RIGHT || key == DIK_NUMPAD6;
+        EXPECT_EQ(controls.menuLeft.pressed, leftKey) << key;
+        EXPECT_EQ(controls.menuRight.pressed, rightKey) << key;
+        EXPECT_EQ(controls.left.held, key == DIK_J) << key;
+        EXPECT_EQ(controls.right.held, key == DIK_L) << key;
+        keys[key] = 0;
+    }
 }
