@@ -15,6 +15,7 @@
 #include "framework/debug_log.h"
 #include "framework/input.h"
 #include "framework/music.h"
+#include "framework/presentation.h"
 #include "framework/sound.h"
 #include "game/controls.h"
 #include "platform/atomic_file.h"
@@ -64,14 +65,15 @@ void SetOffDefault(ConfigSetting& s) {
 }  // namespace
 
 TEST_F(ConfigFileTest, EverySettingOfTheGameIsDeclaredWithItsDefault) {
-    for (const char* name : {"display.mode", "display.scaling", "sound.music_volume", "sound.effects_volume",
-                             "pad.dead_zone", "keys.gas", "keys.brake", "keys.left", "keys.right", "keys.boost",
+    for (const char* name : {"display.mode", "display.scaling", "display.vsync", "sound.music_volume",
+                             "sound.effects_volume", "pad.dead_zone", "keys.gas", "keys.brake", "keys.left", "keys.right", "keys.boost",
                              "keys.pause", "keys.view"}) {
         EXPECT_NE(FindConfigSetting(name), nullptr) << name;
     }
     EXPECT_EQ(FindConfigSetting("KEYS.GAS"), &keysGas);  // names compare ignoring case
     EXPECT_EQ(displayMode.value, kDisplayFullScreen);
     EXPECT_EQ(displayScaling.value, kScalingSharp);
+    EXPECT_EQ(displayVsync.value, kVsyncOn);
     EXPECT_EQ(musicVolume.value, 100);
     EXPECT_EQ(effectsVolume.value, 100);
     EXPECT_EQ(padDeadZone.value, kPadAxisThreshold);
