@@ -1,29 +1,27 @@
 // The README's first command: without a display scripts/run runs the attract sequence off-screen
-// and writes screenshots named after the scenes they show. Its own shot list is read from the
-// script and run as the script runs it; each shot must be taken while the scene of its name is the
-// current one, and must show that scene (not a fade's black frame).
+// and writes screenshots named after the scenes they show. Its own switches are read from the
+// script and run as the script runs them (drawing only the shot frames); each shot must be taken
+// while the scene of its name is the current one, and must show that scene (not a fade's black
+// frame).
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <regex>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "framework/application.h"
-#include "framework/debug_log.h"
-#include "framework/graphics_device.h"
-#include "framework/switches.h"
 #include "shell/demonstration.h"
 #include "shell/logo_scene.h"
 #include "shell/story.h"
 #include "shell/title_scene.h"
-#include "tests/support/in_process_game.h"
 #include "tests/support/run_game.h"
 #include "tests/support/screen_image.h"
+#include "tests/support/shot_session.h"
 
 namespace {
 
@@ -59,66 +57,40 @@ const char* SceneNameOf(FrameProc scene) {
     return "other";
 }
 
-struct ScriptRun {
-    RunScript script;
-    std::string runDir;
-};
-
-// In a child process: the game with the script's switches, drawing only the shot frames (the
-// scenes' rules run the same on the others), noting which scene each shot frame belonged to.
-int RunTheScript(void* context) {
-    const ScriptRun& run = *static_cast<ScriptRun*>(context);
-    setenv("XDG_RUNTIME_DIR", MakeTempDir().c_str(), 1);
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
-    setenv("XDG_DATA_HOME", (run.runDir + "/" + kRunDataHome).c_str(), 1);
-    if (chdir(run.runDir.c_str()) != 0) return 101;
-    SetLogFilePath((run.runDir + "/debug.txt").c_str());
-    programOptions = ProgramOptions{};
-    programOptions.headless = programOptions.unpaced = true;
-    programOptions.frames = run.script.frames;
-    for (const Shot& s : run.script.shots) programOptions.shots.push_back({s.frame, s.path});
-    if (!InitApplication()) return 102;
-    GameBoot();
-    FILE* scenes = std::fopen("scenes.txt", "w");
-    if (!scenes) return 103;
-    while (PumpMessages()) {
-        bool shotFrame = false;
-        for (const Shot& s : run.script.shots) shotFrame = shotFrame || frameNumber == static_cast<uint32_t>(s.frame);
-        if (shotFrame) std::fprintf(scenes, "%u %s\n", frameNumber, SceneNameOf(frameProc));
-        device->SetCooperativeLevelForTest(shotFrame ? D3D_OK : D3DERR_DEVICELOST);
-        RunFrame();
+// In the game's child process: which scene draws each shot frame, one line a shot.
+void NoteShotScene(uint32_t frame) {
+    if (FILE* f = std::fopen("scenes.txt", "a")) {
+        std::fprintf(f, "%u %s\n", frame, SceneNameOf(frameProc));
+        std::fclose(f);
     }
-    std::fclose(scenes);
-    device->SetCooperativeLevelForTest(D3D_OK);
-    GameQuit();
-    FreeApplication();
-    return 0;
 }
 
 TEST(FirstScreens, EachShotOfTheRunScriptShowsTheSceneItIsNamedAfter) {
-    ScriptRun run{ReadRunScript(), MakeRunDir()};
-    ASSERT_GT(run.script.frames, 0);
+    const RunScript script = ReadRunScript();
+    ASSERT_GT(script.frames, 0);
     std::map<std::string, int> shotsOf;
-    for (const Shot& s : run.script.shots) {
+    std::vector<std::string> args = {"--headless", "--unpaced", "--frames", std::to_string(script.frames)};
+    for (const Shot& s : script.shots) {
         ++shotsOf[s.scene];
-        EXPECT_LT(s.frame, run.script.frames) << s.path << " is past the run's end";
+        EXPECT_LT(s.frame, script.frames) << s.path << " is past the run's end";
+        args.insert(args.end(), {"--shot", std::to_string(s.frame) + ":" + s.path});
     }
     for (const char* scene : {"logo", "prologue", "demonstration", "title"}) EXPECT_GT(shotsOf[scene], 0) << scene;
-    ASSERT_EQ(std::system(("mkdir -p '" + run.runDir + "/screenshots'").c_str()), 0);
-    ASSERT_EQ(RunInChildProcess(RunTheScript, &run), 0);
+    const std::string runDir = MakeRunDir();
+    ASSERT_EQ(std::system(("mkdir -p '" + runDir + "/screenshots'").c_str()), 0);
+    ASSERT_EQ(RunGameDrawingShotsOnly(args, runDir, NoteShotScene).exitCode, 0);
 
     std::map<int, std::string> sceneAt;
-    std::istringstream lines(ReadFile(run.runDir + "/scenes.txt"));
+    std::istringstream lines(ReadFile(runDir + "/scenes.txt"));
     int frame = 0;
     std::string scene;
     while (lines >> frame >> scene) sceneAt[frame] = scene;
 
-    for (const Shot& s : run.script.shots) {
+    for (const Shot& s : script.shots) {
         SCOPED_TRACE(s.path);
         EXPECT_EQ(sceneAt[s.frame], s.scene);
         ScreenImage image;
-        ASSERT_TRUE(image.Load(run.runDir + "/" + s.path));
+        ASSERT_TRUE(image.Load(runDir + "/" + s.path));
         const int lit = image.Lit(0, 0, image.w, image.h), all = image.w * image.h;
         if (s.scene == "logo") {
             EXPECT_GT(lit, all / 20) << "the credit shows";
