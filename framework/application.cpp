@@ -9,6 +9,7 @@
 #include "framework/graphics_device.h"
 #include "framework/input.h"
 #include "framework/music.h"
+#include "framework/presentation.h"
 #include "framework/sound.h"
 #include "framework/switches.h"
 #include "platform/audio.h"
@@ -62,6 +63,8 @@ bool ToggleFullScreen() {
     Log("display: %s\n", toFull ? "full screen" : "window");
     displayMode.value = toFull ? kDisplayFullScreen : kDisplayWindow;
     SaveConfigFile();
+    // The driver may wait for the display in one and not the other.
+    ApplyPresentation();
     return true;
 }
 
@@ -94,6 +97,8 @@ void HandleWindowEvent(int event, int a, int b) {
             break;
         case SysEvent::kDisplayChange:
             Log("<ディスプレイモードの変更>\n");
+            // The window may now be on a display of another refresh rate.
+            ApplyPresentation();
             break;
         default:
             break;
@@ -230,6 +235,7 @@ void RunFrame() {
     // 3-6. Rate measurement and sleep to the schedule.
     PaceResult pace = PaceFrame(framePacer);
     if (!programOptions.unpaced && !pace.onTime) StatsCountLate();
+    WatchPresentation(pace.restarted);
     if (programOptions.frames > 0 && frameNumber == static_cast<uint32_t>(programOptions.frames)) {
         CloseMainWindow();
     }

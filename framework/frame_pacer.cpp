@@ -36,7 +36,7 @@ PaceResult PaceFrame(FramePacer& pacer) {
         pacer.cycleCount = 0;
     }
 
-    PaceResult result{late, period, 0, late < period};
+    PaceResult result{late, period, 0, late < period, false};
     if (late < period) {
         result.slept = period - late;
         if (pacer.sleeping) pacer.sleep(period - late);
@@ -45,6 +45,7 @@ PaceResult PaceFrame(FramePacer& pacer) {
         pacer.frameStartTime += period;  // catch up: the next frames run back to back
     } else {
         pacer.frameStartTime = now - period;  // too far behind: restart the schedule from now
+        result.restarted = true;
     }
     return result;
 }

@@ -24,6 +24,7 @@ struct PaceResult {
     uint32_t period;    // the frame's length in the schedule
     uint32_t slept;     // how long the pacer slept
     bool onTime;        // the work ended inside its slot
+    bool restarted;     // four periods or more behind: the schedule started again from now
 };
 
 extern FramePacer framePacer;

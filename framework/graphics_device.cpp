@@ -6,6 +6,7 @@
 #include "framework/application.h"
 #include "framework/config_file.h"
 #include "framework/debug_log.h"
+#include "framework/presentation.h"
 #include "framework/screenshot.h"
 #include "framework/text_draw.h"
 #include "platform/frame_fit.h"
@@ -195,6 +196,7 @@ static bool CreateDevice(int width, int height) {
     presentParams.hDeviceWindow = SysWindowHandle();
     presentParams.Windowed = windowed;
     presentParams.EnableAutoDepthStencil = 1;
+    presentParams.FullScreen_PresentationInterval = StartPresentationInterval(static_cast<int>(desktop.RefreshRate));
 
     static const D3DFORMAT kDepthFormats[] = {D3DFMT_D16, D3DFMT_D15S1, D3DFMT_D24X8,
                                               D3DFMT_D24S8, D3DFMT_D24X4S4, D3DFMT_D32};
@@ -239,6 +241,8 @@ static bool CreateDevice(int width, int height) {
         SysWindowFullscreen(true);
     }
     Log("デバイスタイプ = %s\n", deviceTypeName);
+    // The wait for the display, chosen again now the window has its mode, and logged.
+    ApplyPresentation();
     return true;
 }
 

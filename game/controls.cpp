@@ -12,8 +12,10 @@ Controls controls;
 // the game's own. The menus keep their keys whatever these say.
 ConfigSetting keysGas{"keys.gas", {DIK_Z, DIK_A, DIK_UP, DIK_NUMPAD8}, "keys for the gas (up to 4)"};
 ConfigSetting keysBrake{"keys.brake", {DIK_X, DIK_S, DIK_DOWN, DIK_NUMPAD5}, "keys for the brake (up to 4)"};
-ConfigSetting keysLeft{"keys.left", {DIK_LEFT, DIK_NUMPAD4}, "keys that steer left, and move left in menus"};
-ConfigSetting keysRight{"keys.right", {DIK_RIGHT, DIK_NUMPAD6}, "keys that steer right, and move right in menus"};
+ConfigSetting keysLeft{"keys.left", {DIK_LEFT, DIK_NUMPAD4},
+                       "keys that steer left (the menus keep Left and numeric pad 4)"};
+ConfigSetting keysRight{"keys.right", {DIK_RIGHT, DIK_NUMPAD6},
+                        "keys that steer right (the menus keep Right and numeric pad 6)"};
 ConfigSetting keysBoost{"keys.boost", {DIK_LSHIFT, DIK_SPACE, DIK_NUMPAD0}, "keys for the boost"};
 ConfigSetting keysPause{"keys.pause", {DIK_Q}, "keys that pause the race and skip the replay"};
 ConfigSetting keysView{"keys.view", {DIK_V}, "keys that change the view"};
@@ -57,8 +59,8 @@ void ReadControls() {
     c.view = Group(keysView, {padButtons[kPadView]});
     c.up = Group({DIK_UP, DIK_NUMPAD8}, {kPadUp});
     c.down = Group({DIK_DOWN, DIK_NUMPAD5}, {kPadDown});
-    c.menuLeft = c.left;
-    c.menuRight = c.right;
+    c.menuLeft = Group({DIK_LEFT, DIK_NUMPAD4}, {kPadLeft});
+    c.menuRight = Group({DIK_RIGHT, DIK_NUMPAD6}, {kPadRight});
     c.accept = Group({DIK_Z, DIK_A}, {padButtons[kPadGas]});
     c.back = Group({DIK_X, DIK_S, DIK_Q}, {padButtons[kPadBrake], padButtons[kPadPause]});
 }

@@ -15,8 +15,9 @@ struct Controls {
     // pad left / right; boost left Shift, Space, numeric pad 0, the Boost button; pause Q, the
     // Pause / Skip button; view V, the View Change button.
     ControlState gas, brake, left, right, boost, pause, view;
-    // Menus: up Up, numeric pad 8, pad up; down Down, numeric pad 5, pad down; left and right as
-    // steering; accept Z, A, the Gas / Accept button; back X, S, Q, the Brake / Go Back and Pause /
+    // Menus, whatever korvan.cfg gives the race actions: up Up, numeric pad 8, pad up; down Down,
+    // numeric pad 5, pad down; left Left, numeric pad 4, pad left; right Right, numeric pad 6, pad
+    // right; accept Z, A, the Gas / Accept button; back X, S, Q, the Brake / Go Back and Pause /
     // Skip buttons.
     ControlState up, down, menuLeft, menuRight, accept, back;
 };

@@ -255,6 +255,16 @@ struct D3DADAPTER_IDENTIFIER8 {
     char Description[512];
 };
 
+// FullScreen_PresentationInterval: how Present waits for the display. DEFAULT and ONE show each
+// frame on the next refresh, TWO to FOUR every second to fourth refresh; IMMEDIATE shows it at
+// once (it may tear).
+constexpr DWORD D3DPRESENT_INTERVAL_DEFAULT = 0x00000000;
+constexpr DWORD D3DPRESENT_INTERVAL_ONE = 0x00000001;
+constexpr DWORD D3DPRESENT_INTERVAL_TWO = 0x00000002;
+constexpr DWORD D3DPRESENT_INTERVAL_THREE = 0x00000004;
+constexpr DWORD D3DPRESENT_INTERVAL_FOUR = 0x00000008;
+constexpr DWORD D3DPRESENT_INTERVAL_IMMEDIATE = 0x80000000;
+
 struct D3DPRESENT_PARAMETERS {
     UINT BackBufferWidth, BackBufferHeight;
     D3DFORMAT BackBufferFormat;
@@ -486,6 +496,17 @@ public:
     // The size the frame is drawn at: 640 x 480 unless SetRenderSize chose another.
     UINT FrameWidth() const;
     UINT FrameHeight() const;
+    // How Present waits for the display from now on (a D3DPRESENT_INTERVAL_ value; the device is
+    // made with its presentation parameters' FullScreen_PresentationInterval). Off-screen nothing
+    // is shown and nothing waits: only IMMEDIATE is taken there. D3DERR_NOTAVAILABLE when the
+    // driver cannot wait for the display (Present then shows at once), D3DERR_INVALIDCALL for a
+    // value that is none of them.
+    HRESULT SetPresentationInterval(DWORD interval);
+    // The interval in force: ONE to FOUR, or IMMEDIATE.
+    DWORD PresentationInterval() const;
+    // The refresh rate of the display the window is on, in Hz; 0 when the system does not say
+    // (and off-screen).
+    UINT DisplayRefreshRate() const;
     // Draws the frame at width x height pixels (a higher internal resolution) with the same
     // picture: the 3D with the same view, screen-space vertices still in 640 x 480 coordinates and
     // scaled with it, so every layout stays where the game puts it; Present fits the larger frame

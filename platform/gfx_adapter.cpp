@@ -302,7 +302,6 @@ HRESULT GfxDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE type, void* window, D
         return D3DERR_NOTAVAILABLE;
     }
     SDL_GL_MakeCurrent(win, ctx);
-    SDL_GL_SetSwapInterval(0);  // the frame pacer keeps the time
     if (software) {
         int moved = YieldRasteriserThreads();
         char line[96];
@@ -329,7 +328,59 @@ HRESULT GfxDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE type, void* window, D
         return D3DERR_NOTAVAILABLE;
     }
     FillCaps(*s, adapter);
+    // The wait for the display the parameters ask for; one the driver refuses shows frames at once.
+    if (dev->SetPresentationInterval(params->FullScreen_PresentationInterval) == D3DERR_INVALIDCALL) {
+        dev->SetPresentationInterval(D3DPRESENT_INTERVAL_IMMEDIATE);
+    }
     gfxContextAlive = true;
     *device = dev;
     return D3D_OK;
+}
+
+namespace {
+// The swap interval of a presentation interval (refreshes per frame, 0 at once); -1 for none.
+int SwapIntervalOf(DWORD interval) {
+    switch (interval) {
+        case D3DPRESENT_INTERVAL_IMMEDIATE: return 0;
+        case D3DPRESENT_INTERVAL_DEFAULT:
+        case D3DPRESENT_INTERVAL_ONE: return 1;
+        case D3DPRESENT_INTERVAL_TWO: return 2;
+        case D3DPRESENT_INTERVAL_THREE: return 3;
+        case D3DPRESENT_INTERVAL_FOUR: return 4;
+        default: return -1;
+    }
+}
+}  // namespace
+
+HRESULT GfxDevice::SetPresentationInterval(DWORD interval) {
+    GfxState& s = *state_;
+    const int swap = SwapIntervalOf(interval);
+    if (swap < 0) return D3DERR_INVALIDCALL;
+    // Off-screen frames are never swapped: a wait would only hold the game back.
+    if (s.headless || swap == 0) {
+        if (!s.headless) SDL_GL_SetSwapInterval(0);
+        s.presentInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+        return swap == 0 ? D3D_OK : D3DERR_NOTAVAILABLE;
+    }
+    if (SDL_GL_SetSwapInterval(swap) != 0) {
+        char line[256];
+        std::snprintf(line, sizeof line, "graphics device: no swap interval of %d: %s\n", swap, SDL_GetError());
+        SysDebugOutput(line);
+        SDL_GL_SetSwapInterval(0);
+        s.presentInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+        return D3DERR_NOTAVAILABLE;
+    }
+    s.presentInterval = interval == D3DPRESENT_INTERVAL_DEFAULT ? D3DPRESENT_INTERVAL_ONE : interval;
+    return D3D_OK;
+}
+
+DWORD GfxDevice::PresentationInterval() const { return state_->presentInterval; }
+
+UINT GfxDevice::DisplayRefreshRate() const {
+    const GfxState& s = *state_;
+    if (s.headless) return 0;
+    const int display = SDL_GetWindowDisplayIndex(static_cast<SDL_Window*>(s.window));
+    SDL_DisplayMode mode{};
+    if (display < 0 || SDL_GetCurrentDisplayMode(display, &mode) != 0 || mode.refresh_rate <= 0) return 0;
+    return static_cast<UINT>(mode.refresh_rate);
 }

@@ -85,6 +85,7 @@ struct GfxState {
     bool headless = false;
     bool software = false;
     D3DFORMAT depthFormat = D3DFMT_D24X8;
+    DWORD presentInterval = D3DPRESENT_INTERVAL_IMMEDIATE;  // how Present waits for the display
 
     GLuint fbo = 0, colorTex = 0, depthRb = 0;
     // The render target's size: the 640 x 480 frame, or that frame drawn at a higher resolution.

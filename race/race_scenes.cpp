@@ -62,12 +62,12 @@ void DrawPair(Texture pair[2], int shadowX, int shadowY, int x, int y) {
 }
 
 // The world of a scene where the cars stand (countdown, pause, failure endings): no crystals, the
-// player's car posed with `pose`, without exhaust. The course's own step runs, and the sparks fly
-// on while the car shows.
-void StandingWorld(const VehiclePose& pose, bool drawPlayer) {
+// player's car posed with `pose`, without exhaust. The course's own step runs; the sparks fly on
+// while the car shows, unless the race is paused (they hang where they were).
+void StandingWorld(const VehiclePose& pose, bool drawPlayer, bool sparksFly) {
     world = RaceWorldAt(frameCount, false, drawPlayer, pose, false);
     if (courseStepProc) courseStepProc(world.course);
-    if (drawPlayer) AdvanceSparks();
+    if (drawPlayer && sparksFly) AdvanceSparks();
 }
 
 // The race is over for this run: stats, and the --exit-after-race switch.
@@ -125,7 +125,7 @@ void DrawCurtains() {
 void FailureFrame(Texture texts[2]) {
     ReadControls();
     FailureCamera(raceState.placement, frameCount);
-    StandingWorld(PlayerPose(0.0f), true);
+    StandingWorld(PlayerPose(0.0f), true, true);
 
     if (BeginFrame(RaceClearColour())) {
         DrawRaceWorld(world);
@@ -158,7 +158,9 @@ void DrawRaceOnce() {
     const VehiclePose pose = RestPose(PlayerVehicleParts(), raceState.placement);
     CountdownCamera(pose.body, 1, 0.0f);
     world = RaceWorldAt(frameCount, true, true, pose, true);
-    // The course's own first step, as the countdown's frames would run it.
+    // The course's own first step, as the countdown's frames would run it, with its sounds held
+    // back as in a pause: the intro is silent until the countdown.
+    world.course.paused = true;
     if (courseStepProc) courseStepProc(world.course);
     if (!BeginFrame(RaceClearColour())) return;
     DrawRaceWorld(world);
@@ -233,7 +235,7 @@ void CountdownFrame() {
     }
     const VehiclePose pose = PlayerPose(lift);
     CountdownCamera(pose.body, frameCount, lift);
-    StandingWorld(pose, true);
+    StandingWorld(pose, true, true);
     if (frameCount == 60 || frameCount == 120 || frameCount == 180) PlaySound(kSoundSignal1);
 
     if (BeginFrame(RaceClearColour())) {
@@ -371,7 +373,7 @@ void RaceFrame() {
 void PauseFrame() {
     RaceState& r = raceState;
     ReadControls();
-    StandingWorld(PlayerPose(0.0f), viewType == 0);
+    StandingWorld(PlayerPose(0.0f), viewType == 0, false);
 
     if (BeginFrame(RaceClearColour())) {
         DrawRaceWorld(world);

@@ -32,7 +32,9 @@ constexpr int kShotFrames = 300, kTracksideFrames = 600;
 constexpr float kTracksideReach = 2000.0f;
 constexpr int kCurtainFrames = 80;
 constexpr int kClosingLead = 160;
-enum ShotMode { kShotNear, kShotFar, kShotFront, kShotBehind, kShotSide, kShotChase, kShotRight, kShotLeft, kShotClosing };
+enum ShotMode {
+    kShotNear, kShotFar, kShotFront, kShotBehind, kShotFrontAgain, kShotChase, kShotRight, kShotLeft, kShotClosing
+};
 
 struct Axes {
     D3DXVECTOR3 right, up, forward, position;
@@ -47,14 +49,14 @@ D3DXVECTOR3 Unit(D3DXVECTOR3 v) {
     return v;
 }
 
-// Where a trackside camera stands: 30 units up off the section's right (or left) half, 10 units
-// further out across the road.
+// Where a trackside camera stands: 30 units up off the section's right (or left) half, then 10
+// units along the section's cross direction (outward beyond the right edge, inward over the left).
 D3DXVECTOR3 TracksideEye(int mode) {
     const CourseGeometry& g = courseGeometry;
     const int s = raceState.shotSection;
-    const D3DXVECTOR3 across = g.crossDir[s].start;
-    if (mode == kShotRight) return BoundaryRight(s) + g.halfNormal[2 * s + 1] * 30.0f + across * 10.0f;
-    return BoundaryLeft(s) + g.halfNormal[2 * s] * 30.0f - across * 10.0f;
+    const D3DXVECTOR3 across = g.crossDir[s].start * 10.0f;
+    if (mode == kShotRight) return BoundaryRight(s) + g.halfNormal[2 * s + 1] * 30.0f + across;
+    return BoundaryLeft(s) + g.halfNormal[2 * s] * 30.0f + across;
 }
 
 // The car has passed the trackside camera's section: a later lap, or this lap further on.
@@ -148,14 +150,15 @@ void PlaceReplayCamera() {
         case kShotFar:
             LookFromTo(a.position + toCentre * 400.0f, a.position + a.forward * (40.0f + 4.0f * r.speed));
             break;
+        // Shots 2 to 4 stand 100 ahead of or behind the car and 30 above it. Below it the camera
+        // would be under the road, which is not drawn from underneath (the car would float over
+        // nothing), so the fourth looks on from ahead again.
         case kShotFront:
+        case kShotFrontAgain:
             LookFromTo(a.position + a.forward * 100.0f + a.up * 30.0f, a.position);
             break;
         case kShotBehind:
             LookFromTo(a.position - a.forward * 100.0f + a.up * 30.0f, a.position);
-            break;
-        case kShotSide:
-            LookFromTo(a.position + a.right * 100.0f + a.up * 30.0f, a.position);
             break;
         case kShotChase:
             ChaseCamera(r.pose.body, r.lift);

@@ -23,13 +23,14 @@ void ClearSparks() {
 
 void ThrowDriftSparks(const D3DXMATRIX& body) {
     const RaceState& r = raceState;
-    if (r.gripState != -1) return;
+    if (r.gripState != -1 || std::fabs(r.driftAngle) <= kSparkDrift) return;
+    // The tyres screech while the sparks fly; the replay shows the sparks without it.
+    KeepSoundPlaying(kSoundDrift);
     ThrowSparksAtDrift(body, r.driftAngle);
 }
 
 void ThrowSparksAtDrift(const D3DXMATRIX& body, float driftAngle) {
     if (std::fabs(driftAngle) <= kSparkDrift) return;
-    KeepSoundPlaying(kSoundDrift);
     const D3DXVECTOR3 right = PlacementAxisX(body), up = PlacementAxisY(body), forward = PlacementAxisZ(body);
     const D3DXVECTOR3 pos = PlacementPosition(body);
     // They fly from the rear corner on the outside of the slide, backward from the car.

@@ -13,9 +13,11 @@ struct Spark {
 extern Spark sparks[kSparkSlots];
 
 void ClearSparks();
-// Throws new sparks while the car drifts hard, from the car's drawn body (a placement).
+// Throws new sparks while the car drifts hard, from the car's drawn body (a placement), and keeps
+// the drift's screech ("Drift.wav") playing.
 void ThrowDriftSparks(const D3DXMATRIX& body);
-// The same for a car whose drift angle alone is known (the replay): beyond 5pi/64 the sparks fly.
+// The sparks alone, for a car whose drift angle alone is known (the replay): beyond 5pi/64 they
+// fly. No sound.
 void ThrowSparksAtDrift(const D3DXMATRIX& body, float driftAngle);
 // Moves every live spark by its velocity and ages it.
 void AdvanceSparks();

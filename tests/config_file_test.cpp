@@ -15,6 +15,7 @@
 #include "framework/debug_log.h"
 #include "framework/input.h"
 #include "framework/music.h"
+#include "framework/presentation.h"
 #include "framework/sound.h"
 #include "game/controls.h"
 #include "platform/atomic_file.h"
@@ -64,14 +65,15 @@ void SetOffDefault(ConfigSetting& s) {
 }  // namespace
 
 TEST_F(ConfigFileTest, EverySettingOfTheGameIsDeclaredWithItsDefault) {
-    for (const char* name : {"display.mode", "display.scaling", "sound.music_volume", "sound.effects_volume",
-                             "pad.dead_zone", "keys.gas", "keys.brake", "keys.left", "keys.right", "keys.boost",
+    for (const char* name : {"display.mode", "display.scaling", "display.vsync", "sound.music_volume",
+                             "sound.effects_volume", "pad.dead_zone", "keys.gas", "keys.brake", "keys.left", "keys.right", "keys.boost",
                              "keys.pause", "keys.view"}) {
         EXPECT_NE(FindConfigSetting(name), nullptr) << name;
     }
     EXPECT_EQ(FindConfigSetting("KEYS.GAS"), &keysGas);  // names compare ignoring case
     EXPECT_EQ(displayMode.value, kDisplayFullScreen);
     EXPECT_EQ(displayScaling.value, kScalingSharp);
+    EXPECT_EQ(displayVsync.value, kVsyncOn);
     EXPECT_EQ(musicVolume.value, 100);
     EXPECT_EQ(effectsVolume.value, 100);
     EXPECT_EQ(padDeadZone.value, kPadAxisThreshold);
@@ -268,4 +270,19 @@ TEST_F(ConfigFileTest, RaceKeysFromTheFileDriveTheCarAndTheMenusKeepTheirs) {
     EXPECT_FALSE(controls.gas.held);     // Z no longer drives
     EXPECT_TRUE(controls.accept.held);
     keys[DIK_Z] = 0;
+
+    // Steering moved to J and L: the arrows and the numeric pad still page the menus, J and L
+    // steer and leave the menus alone.
+    ASSERT_EQ(ApplyConfigText("keys.left = J\nkeys.right = L\n"), 0);
+    for (int key : {DIK_LEFT, DIK_NUMPAD4, DIK_RIGHT, DIK_NUMPAD6, DIK_J, DIK_L}) {
+        keys[key] = 0x80;
+        prevKeys[key] = 0;
+        ReadControls();
+        const bool leftKey = key == DIK_LEFT || key == DIK_NUMPAD4, rightKey = key == DIK_RIGHT || key == DIK_NUMPAD6;
+        EXPECT_EQ(controls.menuLeft.pressed, leftKey) << key;
+        EXPECT_EQ(controls.menuRight.pressed, rightKey) << key;
+        EXPECT_EQ(controls.left.held, key == DIK_J) << key;
+        EXPECT_EQ(controls.right.held, key == DIK_L) << key;
+        keys[key] = 0;
+    }
 }

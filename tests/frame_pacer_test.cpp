@@ -60,12 +60,13 @@ TEST(FramePacer, StallOfFourPeriodsRestartsTheSchedule) {
     fakeNow += 64;  // exactly four 16 ms periods
     PaceResult r = PaceFrame(p);
     EXPECT_FALSE(r.onTime);
+    EXPECT_TRUE(r.restarted);
     EXPECT_TRUE(sleeps.empty());
     EXPECT_EQ(p.frameStartTime, fakeNow - 16u);
     // 63 ms would only have been caught up.
     FramePacer q = StartPacer(500);
     fakeNow += 63;
-    PaceFrame(q);
+    EXPECT_FALSE(PaceFrame(q).restarted);
     EXPECT_EQ(q.frameStartTime, 516u);
 }
 

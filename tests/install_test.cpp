@@ -2,6 +2,8 @@
 // launcher, the metainfo and the icons where the desktop finds them; the installed game run from
 // another directory loads every asset; the launcher and the metainfo pass their validators; an
 // installed game whose folder the player cannot write keeps its -dbf log in the state folder.
+// Then the Debian package cpack builds: its fields, a dependency for every library the game links,
+// its files unpacked into a scratch root, the game run from there, and lintian's verdict.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -9,6 +11,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <sstream>
 #include <string>
 
 #include "tests/support/run_game.h"
@@ -73,16 +76,19 @@ TEST_F(Install, PutsEveryFileWhereTheDesktopFindsIt) {
         << Sh("appstreamcli validate --no-net --pedantic '" + metainfo + "'");
 }
 
-TEST_F(Install, TheInstalledGameRunsFromAnyDirectoryAndLoadsEveryAsset) {
-    ASSERT_FALSE(prefix.empty()) << "cmake --install failed";
+namespace {
+// The installed executable, run headless from another directory: it finds its data at dataDir
+// (as it logs) and every load of the boot and of course 1's set-up succeeds, with no load line on
+// the player's terminal.
+void ExpectRunsAndLoadsEveryAsset(const std::string& executable, const std::string& dataDir) {
     const std::string elsewhere = MakeTempDir();
     const std::string run = "cd '" + elsewhere + "' && XDG_RUNTIME_DIR='" + elsewhere +
-                            "' KORVAN_VERBOSE=0 SDL_AUDIODRIVER=dummy '" + prefix +
-                            "/bin/korvan' --headless --unpaced --course 1 --frames 240 -dbf > '" + elsewhere +
+                            "' KORVAN_VERBOSE=0 SDL_AUDIODRIVER=dummy '" + executable +
+                            "' --headless --unpaced --course 1 --frames 240 -dbf > '" + elsewhere +
                             "/terminal.txt' 2>&1";
     ASSERT_EQ(Sh(run), 0) << ReadFile(elsewhere + "/terminal.txt");
-    const std::string log = ReadFile(prefix + "/bin/debug.txt");
-    EXPECT_NE(log.find("data directory: " + prefix + "/bin/../share/korvan/data\n"), std::string::npos) << log;
+    const std::string log = ReadFile(fs::path(executable).parent_path().string() + "/debug.txt");
+    EXPECT_NE(log.find("data directory: " + dataDir + "\n"), std::string::npos) << log;
     // Every load line of the boot and the course's set-up ends in "ok.".
     int loads = 0, good = 0;
     for (size_t at = log.find("load("); at != std::string::npos; at = log.find("load(", at + 1)) {
@@ -98,6 +104,12 @@ TEST_F(Install, TheInstalledGameRunsFromAnyDirectoryAndLoadsEveryAsset) {
     EXPECT_EQ(terminal.find("load("), std::string::npos) << terminal;
     EXPECT_EQ(terminal.find("InitDebugStream"), std::string::npos) << terminal;
     EXPECT_NE(access((elsewhere + "/debug.txt").c_str(), F_OK), 0);
+}
+}  // namespace
+
+TEST_F(Install, TheInstalledGameRunsFromAnyDirectoryAndLoadsEveryAsset) {
+    ASSERT_FALSE(prefix.empty()) << "cmake --install failed";
+    ExpectRunsAndLoadsEveryAsset(prefix + "/bin/korvan", prefix + "/bin/../share/korvan/data");
 }
 
 TEST_F(Install, DebugLogGoesToTheStateFolderWhenTheGamesFolderIsNotWritable) {
@@ -123,4 +135,100 @@ TEST_F(Install, DebugLogGoesToTheStateFolderWhenTheGamesFolderIsNotWritable) {
     EXPECT_NE(access((prefix + "/bin/debug.txt").c_str(), F_OK), 0);
     const std::string log = ReadFile(scratch + "/state/korvan/debug.txt");
     EXPECT_NE(log.find("InitDebugStream\n"), std::string::npos) << ReadFile(scratch + "/out.txt");
+}
+
+namespace {
+
+std::string Output(const std::string& cmd) {
+    std::string out;
+    if (FILE* p = popen(cmd.c_str(), "r")) {
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+        pclose(p);
+    }
+    return out;
+}
+
+// The package cpack builds into a scratch folder, unpacked into a scratch root there. One test
+// holds every check, so the package is built once (CTest runs each test in its own process).
+struct BuiltPackage {
+    std::string deb, root, log;
+};
+
+BuiltPackage BuildPackage() {
+    BuiltPackage p;
+    const std::string dir = MakeTempDir();
+    p.log = dir + "/cpack.log";
+    if (Sh("cd '" + BuildDir() + "' && cpack -G DEB -B '" + dir + "' > '" + p.log + "' 2>&1") != 0) return p;
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.path().extension() == ".deb") p.deb = e.path().string();
+    if (p.deb.empty() || Sh("dpkg -x '" + p.deb + "' '" + dir + "/root'") != 0) return p;
+    p.root = dir + "/root";
+    return p;
+}
+
+}  // namespace
+
+TEST(Package, NamesTheGameDependsOnItsLibrariesAndRunsFromAScratchRoot) {
+    const BuiltPackage p = BuildPackage();
+    ASSERT_FALSE(p.root.empty()) << ReadFile(p.log);
+    const std::string& deb = p.deb;
+    const std::string& root = p.root;
+
+    // The fields.
+    const std::string info = Output("dpkg-deb --info '" + deb + "'");
+    const std::string arch = Output("dpkg --print-architecture");
+    EXPECT_NE(info.find(" Package: korvan\n"), std::string::npos) << info;
+    EXPECT_NE(info.find(" Section: games\n"), std::string::npos) << info;
+    EXPECT_NE(info.find(" Architecture: " + arch), std::string::npos) << info;
+    EXPECT_NE(info.find(" Maintainer: "), std::string::npos) << info;
+    const size_t at = info.find(" Depends: ");
+    ASSERT_NE(at, std::string::npos) << info;
+    const std::string depends = info.substr(at, info.find('\n', at) - at) + ",";
+    // Each library the executable links (its own, not theirs) comes from a package it depends on.
+    const std::string exe = BuildDir() + "/korvan";
+    const std::string libs = Output("for lib in $(readelf -d '" + exe +
+                                    "' | sed -n 's/.*Shared library: \\[\\(.*\\)\\]/\\1/p'); do ldd '" + exe +
+                                    "' | awk -v l=\"$lib\" '$1 == l {print $3}'; done");
+    int linked = 0;
+    std::istringstream paths(libs);
+    for (std::string path; std::getline(paths, path);) {
+        std::string owner = Output("dpkg -S \"$(realpath '" + path + "')\" 2>/dev/null | head -1 | cut -d: -f1");
+        if (owner.empty()) owner = Output("dpkg -S '" + path + "' 2>/dev/null | head -1 | cut -d: -f1");
+        owner = owner.substr(0, owner.find_first_of(" \n"));
+        ASSERT_FALSE(owner.empty()) << path;
+        ++linked;
+        EXPECT_TRUE(depends.find(" " + owner + " ") != std::string::npos ||
+                    depends.find(" " + owner + ",") != std::string::npos)
+            << path << " (" << owner << ") is not in" << depends;
+    }
+    EXPECT_GE(linked, 6);
+    // What it opens at run time: the OpenGL and EGL dispatchers, and the font.
+    for (const char* runtime : {" libgl1,", " libegl1,", " fonts-ipafont-gothic,"})
+        EXPECT_NE(depends.find(runtime), std::string::npos) << runtime << " not in" << depends;
+
+    // The files, unpacked with dpkg -x, and the game run from there.
+    EXPECT_EQ(access((root + "/usr/games/korvan").c_str(), X_OK), 0);
+    int built = 0, packed = 0;
+    for (const auto& e : fs::directory_iterator(BuildDir() + "/data")) built += e.path().filename() != ".stamp";
+    for (const auto& e : fs::directory_iterator(root + "/usr/share/korvan/data"))
+        packed += e.path().filename() != ".stamp";
+    EXPECT_EQ(packed, built);
+    for (const char* file : {"/usr/share/applications/org.korvan.OuterBounds.desktop",
+                             "/usr/share/metainfo/org.korvan.OuterBounds.metainfo.xml",
+                             "/usr/share/icons/hicolor/256x256/apps/org.korvan.OuterBounds.png",
+                             "/usr/share/icons/hicolor/16x16/apps/org.korvan.OuterBounds.png",
+                             "/usr/share/man/man6/korvan.6.gz", "/usr/share/doc/korvan/copyright",
+                             "/usr/share/doc/korvan/changelog.gz"}) {
+        EXPECT_EQ(access((root + file).c_str(), R_OK), 0) << file;
+    }
+    ExpectRunsAndLoadsEveryAsset(root + "/usr/games/korvan", root + "/usr/games/../share/korvan/data");
+
+    // Lintian's verdict, where it is installed.
+    if (Sh("command -v lintian > /dev/null") != 0) {
+        GTEST_SKIP() << "lintian is not installed (apt-get install lintian): the package was not linted";
+    }
+    const std::string report = deb + ".lintian.txt";
+    EXPECT_EQ(Sh("lintian --fail-on error,warning '" + deb + "' > '" + report + "' 2>&1"), 0) << ReadFile(report);
 }

@@ -8,6 +8,13 @@
 
 #include "framework/application.h"
 #include "framework/graphics_device.h"
+#include "framework/sound.h"
+#include "framework/switches.h"
+#include "game/asset_tables.h"
+#include "game/scene_flow.h"
+#include "game/settings.h"
+#include "race/course_intro.h"
+#include "race/race_scenes.h"
 #include "race/race_state.h"
 #include "tests/support/in_process_game.h"
 #include "tests/support/run_game.h"
@@ -34,6 +41,39 @@ TEST(RaceLoading, TheCountdownAndTheStartBuildNoNewPipelines) {
     EXPECT_GT(raceState.speed, 1.0f) << "the race is under way";
     EXPECT_EQ(device->PipelineCount(), loaded) << "a pipeline was first built in a shown frame";
 
+    StopGameInProcess(started);
+}
+
+// The load's unseen drawing runs the course's own first step; the course's sounds (course 1's surf,
+// course 5's thunder) wait, and the intro that follows is silent until the countdown.
+TEST(RaceLoading, TheLoadAndTheIntroAreSilent) {
+    const std::string logPath = MakeTempDir() + "/debug.txt";
+    const bool started = StartGameInProcess(1, 5, logPath);
+    ASSERT_TRUE(started);
+    bgmType = 1;
+    programOptions.skipIntro = false;
+    for (int course : {1, 5}) {
+        for (Sound& s : sounds) s.Stop();
+        StartCourse(course);
+        ASSERT_EQ(frameProc, PreRaceFrame) << course;
+        // The intro's frames need not be drawn to be heard.
+        device->SetCooperativeLevelForTest(D3DERR_DEVICELOST);
+        int heard = 0;
+        for (int f = 0; f < 700 && frameProc == PreRaceFrame; ++f) {
+            for (int i = 0; i < kSoundCount; ++i) {
+                if (sounds[i].IsPlaying()) {
+                    ADD_FAILURE() << "course " << course << ": " << sounds[i].name << " at intro frame " << frameCount;
+                    ++heard;
+                }
+            }
+            if (heard) break;
+            RunFrame();
+        }
+        device->SetCooperativeLevelForTest(D3D_OK);
+        if (heard == 0) {
+            EXPECT_EQ(frameProc, CountdownFrame) << course;
+        }
+    }
     StopGameInProcess(started);
 }
 

@@ -23,15 +23,18 @@
 #include "game/records.h"
 #include "game/save_file.h"
 #include "game/scene_flow.h"
+#include "game/asset_tables.h"
 #include "game/settings.h"
 #include "race/course_intro.h"
 #include "race/opponents.h"
+#include "race/player_vehicle.h"
 #include "race/race_camera.h"
 #include "race/race_results.h"
 #include "race/race_scenes.h"
 #include "race/race_state.h"
 #include "race/replay.h"
 #include "race/replay_player.h"
+#include "race/sparks.h"
 #include "shell/course_clear.h"
 #include "shell/title_scene.h"
 #include "tests/support/auto_lap.h"
@@ -182,6 +185,65 @@ TEST_F(AfterTheRace, ATracksideShotEndsOnceTheCarIsPastItAndFarAway) {
     PlaceReplayCamera();
     EXPECT_EQ(r.shotTimer, 1);
 }
+
+// Shots 2 to 4 stand 100 units ahead of or behind the car and 30 above or below it, looking at
+// it; the trackside cameras stand 30 off their half and 10 along the section's cross direction.
+TEST_F(AfterTheRace, ReplayShotsStandWhereTheirModesPutThem) {
+    RaceState& r = raceState;
+    const int s = 12;
+    D3DXMATRIX car = MakePlacement(BoundaryMid(s).x, BoundaryMid(s).y, BoundaryMid(s).z, 1.0f);
+    OrientOnTrack(car, 0.3f);
+    r.pose.body = car;
+    const D3DXVECTOR3 at = PlacementPosition(car), right = PlacementAxisX(car), up = PlacementAxisY(car),
+                      forward = PlacementAxisZ(car);
+    for (int mode : {2, 3, 4}) {
+        r.shotMode = mode;
+        r.shotTimer = 100;
+        PlaceReplayCamera();
+        const D3DXVECTOR3 off = raceCamera.eye - at, aim = raceCamera.target - at;
+        EXPECT_NEAR(std::fabs(D3DXVec3Dot(&off, &forward)), 100.0f, 1e-2f) << mode;
+        EXPECT_NEAR(std::fabs(D3DXVec3Dot(&off, &up)), 30.0f, 1e-2f) << mode;
+        EXPECT_NEAR(D3DXVec3Dot(&off, &right), 0.0f, 1e-2f) << mode;
+        EXPECT_LT(D3DXVec3Length(&aim), 1e-2f) << mode;
+    }
+    const CourseGeometry& g = courseGeometry;
+    r.shotSection = s;
+    r.shotLap = r.lapsDone = 1;
+    r.section = s - 2;
+    const D3DXVECTOR3 rightEye = BoundaryRight(s) + g.halfNormal[2 * s + 1] * 30.0f + g.crossDir[s].start * 10.0f;
+    const D3DXVECTOR3 leftEye = BoundaryLeft(s) + g.halfNormal[2 * s] * 30.0f + g.crossDir[s].start * 10.0f;
+    for (int mode : {6, 7}) {
+        r.shotMode = mode;
+        r.shotTimer = 100;
+        PlaceReplayCamera();
+        const D3DXVECTOR3 miss = raceCamera.eye - (mode == 6 ? rightEye : leftEye);
+        EXPECT_LT(D3DXVec3Length(&miss), 1e-2f) << mode;
+    }
+}
+
+// The replay draws the sparks of a deep drift without the screech: that sound is the race's.
+int ReplayOfADrift(void*) {
+    if (!StartGameInProcess(1, 9, MakeTempDir() + "/debug.txt")) return 100;
+    bgmType = 1;
+    RaceState& r = raceState;
+    r.driftAngle = 0.5f;
+    for (int f = 0; f <= 300; ++f) RecordFrame(f, 0, 0);
+    r.replayEnd = 300;
+    sounds[kSoundDrift].Stop();
+    StartReplay();
+    frameProc = ReplayFrame;
+    int sparksShown = 0, screeches = 0;
+    while (frameProc == ReplayFrame && PumpMessages()) {
+        RunFrame();
+        for (const Spark& s : sparks) sparksShown += s.life > 0 ? 1 : 0;
+        screeches += sounds[kSoundDrift].IsPlaying() ? 1 : 0;
+    }
+    StopGameInProcess(true);
+    if (sparksShown == 0) return 2;
+    return screeches == 0 ? 0 : 1;
+}
+
+TEST(ReplayPlayback, ADeepDriftShowsItsSparksSilently) { EXPECT_EQ(RunInChildProcess(ReplayOfADrift, nullptr), 0); }
 
 TEST_F(AfterTheRace, CourseTenFinishedTheFirstTimeTestsNoSecretAndLeadsToTheEnding) {
     coursesOpen = 10;

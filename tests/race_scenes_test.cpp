@@ -27,6 +27,7 @@
 #include "race/race_scenes.h"
 #include "race/race_state.h"
 #include "race/replay_player.h"
+#include "race/sparks.h"
 #include "tests/support/auto_lap.h"
 #include "tests/support/in_process_game.h"
 #include "tests/support/run_game.h"
@@ -298,6 +299,36 @@ TEST_F(RaceScenes, TimeUpEndsTheRaceAndLeadsToTheTitleAfter480Frames) {
     EXPECT_EQ(frameProc, BlackFrame);
     EXPECT_EQ(raceState.lapsDone, 0);  // the race was reset for the title
     EXPECT_EQ(frameCount, 0);
+}
+
+TEST_F(RaceScenes, ThePausedRaceIsFrozenSparksIncludedAndTheyFlyOnOnceItResumes) {
+    PutCar(100.0f, 620.0f);
+    ClearSparks();
+    raceState.gripState = -1;
+    raceState.driftAngle = 0.5f;
+    for (int i = 0; i < 20; ++i) ThrowDriftSparks(raceState.pose.body);
+    raceState.driftAngle = 0.0f;
+    Spark before[kSparkSlots];
+    std::memcpy(before, sparks, sizeof sparks);
+    int live = 0;
+    for (const Spark& s : sparks) live += s.life > 0 ? 1 : 0;
+    ASSERT_GT(live, 0);
+    raceState.pauseCursor = 0;
+    frameProc = PauseFrame;
+    for (int f = 0; f < 5; ++f) frameProc();
+    for (int i = 0; i < kSparkSlots; ++i) {
+        EXPECT_EQ(sparks[i].life, before[i].life) << i;
+        EXPECT_TRUE(sparks[i].position == before[i].position) << i;
+    }
+    // Resumed, the race's own frames move them again.
+    Tap(DIK_Q);
+    frameProc();
+    ReleaseKeys();
+    ASSERT_EQ(frameProc, RaceFrame);
+    frameProc();
+    int moved = 0;
+    for (int i = 0; i < kSparkSlots; ++i) moved += before[i].life > 0 && sparks[i].life < before[i].life ? 1 : 0;
+    EXPECT_EQ(moved, live);
 }
 
 TEST_F(RaceScenes, FinishingFifthIsOutOfRankAndLeadsToTheTitle) {

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -349,4 +350,10 @@ TEST_F(X11Window, KeysFullScreenScalingAndFocusOnARealDisplay) {
     EXPECT_NE(log.find("<非アクティブ>"), std::string::npos) << log;
     EXPECT_NE(log.find("display: full screen"), std::string::npos);
     EXPECT_NE(log.find("display: window"), std::string::npos);
+    // The wait for the display, chosen for its refresh rate in the window and again in full screen,
+    // each with what the driver made of it.
+    for (const char* mode : {"window", "full screen"}) {
+        const std::regex line(std::string("display: (\\d+ Hz|refresh rate unknown), ") + mode + ": vsync[^\n]*\n");
+        EXPECT_TRUE(std::regex_search(log, line)) << mode << "\n" << log;
+    }
 }

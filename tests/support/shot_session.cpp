@@ -16,6 +16,7 @@ namespace {
 struct ShotRun {
     std::vector<std::string> args;
     std::string runDir;
+    ShotFrameHook beforeShot;
 };
 
 bool IsShotFrame(uint32_t frame) {
@@ -56,7 +57,9 @@ int RunShotSession(void* context) {
             WaitForMessage();
             continue;
         }
-        device->SetCooperativeLevelForTest(IsShotFrame(frameNumber) ? D3D_OK : D3DERR_DEVICELOST);
+        const bool shot = IsShotFrame(frameNumber);
+        if (shot && run.beforeShot) run.beforeShot(frameNumber);
+        device->SetCooperativeLevelForTest(shot ? D3D_OK : D3DERR_DEVICELOST);
         RunFrame();
     }
     device->SetCooperativeLevelForTest(D3D_OK);
@@ -70,8 +73,9 @@ int RunShotSession(void* context) {
 
 }  // namespace
 
-GameRun RunGameDrawingShotsOnly(const std::vector<std::string>& args, const std::string& runDir) {
-    ShotRun run{args, runDir};
+GameRun RunGameDrawingShotsOnly(const std::vector<std::string>& args, const std::string& runDir,
+                                ShotFrameHook beforeShot) {
+    ShotRun run{args, runDir, beforeShot};
     GameRun result;
     result.dir = runDir;
     result.exitCode = RunInChildProcess(RunShotSession, &run);
