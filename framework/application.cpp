@@ -221,15 +221,7 @@ void RunFrame() {
     AudioCheckDevice();
     // 2. The scene. A scene that replaces frameProc takes effect on the next frame.
     FrameProc scene = frameProc;
-    const UINT pipelinesBefore = device ? device->PipelineCount() : 0;
     if (scene) scene();
-    // A pipeline first drawn in a shown frame made that frame wait for its code to be compiled;
-    // loading screens draw what their scene will draw so that this stays at 0.
-    if (device && device->PipelineCount() != pipelinesBefore) {
-        const UINT built = device->PipelineCount() - pipelinesBefore;
-        StatsCountPipelines(built);
-        Log("graphics device: %u pipeline(s) first drawn in frame %u\n", built, frameNumber);
-    }
     ++frameNumber;
     StatsEndWork();
     // 3-6. Rate measurement and sleep to the schedule.

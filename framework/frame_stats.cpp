@@ -56,7 +56,10 @@ void StatsCountLate() {
     if (lateFrameIndex.size() < 16 && !frameMs.empty()) lateFrameIndex.push_back(frameMs.size() - 1);
 }
 
-void StatsCountPipelines(unsigned count) { scenePipelines[currentScene] += count; }
+void StatsCountPipelines(unsigned count) {
+    // Before the first scene (the boot's own loading screen) there is nothing to count them to.
+    if (!sceneNames.empty()) scenePipelines[currentScene] += count;
+}
 
 void StatsSetField(const char* key, const std::string& jsonValue) { extraFields[key] = jsonValue; }
 

@@ -11,7 +11,7 @@ void StatsBeginFrame();
 void StatsEndWork();
 // A paced frame that ended after its scheduled slot.
 void StatsCountLate();
-// This frame drew pipelines that had not drawn before (each made the frame wait for a compile).
+// This shown frame drew pipelines that had not drawn before (each made it wait for a compile).
 void StatsCountPipelines(unsigned count);
 // Adds a field to the JSON object written at exit ("race" from the race, for example).
 void StatsSetField(const char* key, const std::string& jsonValue);

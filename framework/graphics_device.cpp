@@ -6,6 +6,7 @@
 #include "framework/application.h"
 #include "framework/config_file.h"
 #include "framework/debug_log.h"
+#include "framework/frame_stats.h"
 #include "framework/presentation.h"
 #include "framework/screenshot.h"
 #include "framework/text_draw.h"
@@ -345,6 +346,11 @@ void FreeDirect3D() {
     direct3D = nullptr;
 }
 
+namespace {
+UINT pipelinesAtBegin = 0;  // the device's pipeline count when the current frame began
+bool frameBegun = false;    // between BeginFrame and EndFrame
+}  // namespace
+
 bool BeginFrame(D3DCOLOR clearColor) {
     if (!device) return false;
     HRESULT level = device->TestCooperativeLevel();
@@ -366,6 +372,8 @@ bool BeginFrame(D3DCOLOR clearColor) {
         begun = device->BeginScene();
     }
     if (FAILED(begun)) return false;
+    frameBegun = true;
+    pipelinesAtBegin = device->PipelineCount();
     device->Clear(0, nullptr, D3DCLEAR_ZBUFFER | (clearColor ? D3DCLEAR_TARGET : 0), clearColor, 1.0f, 0);
     device->GetTransform(D3DTS_VIEW, &viewMatrix);
     // A view that cannot be inverted keeps the previous camera rather than garbage.
@@ -377,9 +385,44 @@ bool BeginFrame(D3DCOLOR clearColor) {
 
 void EndFrame() {
     if (!device) return;
+    frameBegun = false;
+    if (const UINT built = device->PipelineCount() - pipelinesAtBegin) {
+        StatsCountPipelines(built);
+        Log("graphics device: %u pipeline(s) first drawn in shown frame %u\n", built, frameNumber);
+    }
     device->EndScene();
     WriteShotsForFrame(frameNumber);
     device->Present(nullptr, nullptr, nullptr, nullptr);
+}
+
+namespace {
+bool BeginUnseenFrame() {
+    if (frameBegun) {
+        // Beginning here would end the frame being drawn; the scene's own frame builds them instead.
+        Log("graphics device: an unseen drawing inside a frame was left out\n");
+        return false;
+    }
+    return BeginFrame(0xff000000u);
+}
+
+void EndUnseenFrame() {
+    device->EndScene();
+    frameBegun = false;
+    // Handed to the rasteriser now, so its compiling is done behind this loading step.
+    device->Flush();
+}
+}  // namespace
+
+void DrawUnseen(void (*draw)()) {
+    if (!draw || !BeginUnseenFrame()) return;
+    draw();
+    EndUnseenFrame();
+}
+
+void DrawUnseen(void (*draw)(int t), int t) {
+    if (!draw || !BeginUnseenFrame()) return;
+    draw(t);
+    EndUnseenFrame();
 }
 
 void SetCameraLookAt(D3DXVECTOR3 eye, D3DXVECTOR3 target, D3DXVECTOR3 up) {

@@ -55,8 +55,16 @@ void FreeDirect3D();
 // (0xFF000000 clears to black, 0 keeps the previous picture). False when the device is lost (or
 // needs a reset, which closes the program) or the scene cannot begin.
 bool BeginFrame(D3DCOLOR clearColor);
-// Ends the scene and presents the frame; writes the screenshots asked for this frame.
+// Ends the scene and presents the frame; writes the screenshots asked for this frame. A pipeline
+// first drawn between the frame's begin and end made this shown frame wait for its compile: the
+// frame statistics count it for the scene, and the debug log says so.
 void EndFrame();
+// Draws `draw` once into a frame that is never shown: a loading step draws the scene it leads to,
+// so the renderer builds every pipeline that drawing needs there and not in the scene's first
+// shown frames. Outside a frame only; the next frame begins with a clear as usual.
+void DrawUnseen(void (*draw)());
+// The same for a drawing of scene frame t (a scene's look at one of its moments).
+void DrawUnseen(void (*draw)(int t), int t);
 
 // Left-handed look-at into viewMatrix; the caller hands viewMatrix to the device itself.
 void SetCameraLookAt(D3DXVECTOR3 eye, D3DXVECTOR3 target, D3DXVECTOR3 up);

@@ -10,6 +10,7 @@
 #include "framework/debug_log.h"
 #include "framework/draw2d.h"
 #include "framework/graphics_device.h"
+#include "framework/texture.h"
 #include "platform/text.h"
 
 namespace {
@@ -359,3 +360,14 @@ void DrawTextFormat(int x, int y, const char* format, ...) {
 int TextCacheSize() { return textFont ? static_cast<int>(textFont->glyphs.size()) : 0; }
 
 int TextRasterisedCount() { return textFont ? textFont->rasterised : 0; }
+
+void DrawEachScreenKind(Texture& textImage) {
+    if (!device) return;
+    device->SetTexture(0, nullptr);
+    for (uint32_t alpha : {0x00u, 0x80u, 0xffu}) DrawRect(0, 0, 64, 64, alpha << 24);
+    textImage.DrawAt(0, 0);
+    BeginText();
+    DrawText(0, 0, "0");
+    EndText();
+    device->SetTexture(0, nullptr);
+}

@@ -30,6 +30,12 @@ void DrawText(int x, int y, const char* text);
 // character), never written past the buffer.
 void DrawTextFormat(int x, int y, const char* format, ...) __attribute__((format(printf, 3, 4)));
 
+class Texture;
+// One of each kind of screen draw the game makes, for a loading step's unseen frame (see
+// DrawUnseen): rectangles clear, half-clear and solid (each alpha draws with a pipeline of its
+// own), a text image, and a line of the screen font. Leaves the stage-0 texture unbound.
+void DrawEachScreenKind(Texture& textImage);
+
 constexpr int kTextFormatBufferSize = 2400;
 
 // How many glyphs the font's atlas holds, and how many it rasterised since it was made.

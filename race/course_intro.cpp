@@ -54,36 +54,46 @@ bool SkipPressed() { return controls.accept.pressed || controls.back.pressed; }
 
 bool IntroShowsAutoSave(int t) { return t > 40 && t < 160 && autoSave && autoSaveResult != 0; }
 
+// The intro's picture at scene frame t, into the begun frame.
+static void DrawIntro(int t) {
+    DrawIntroBackground();
+    Texture* title = courseTitleTexts[currentCourse >= 1 && currentCourse <= CourseCount ? currentCourse : 1];
+    const int w = static_cast<int>(title[0].desc.Width);
+    title[1].DrawAt(322 - w / 3, 162);
+    title[0].DrawAt(320 - w / 3, 160);
+    device->SetTexture(0, nullptr);
+    if (t < 40) {
+        DrawRect(0, 292, 16 * t, 356, static_cast<uint32_t>(3 * t) << 24);
+    } else {
+        DrawRect(0, 292, 640, 356, 0x80000000u);
+    }
+    BeginText();
+    const int laps = CourseLaps(currentCourse);
+    if (laps == 1) {
+        DrawText(t < 100 ? 2 * (320 - t) : 440, 300, "1 Lap ");
+    } else {
+        DrawTextFormat(t < 100 ? 2 * (320 - t) : 440, 300, "%d Laps ", laps);
+    }
+    if (t >= 21) DrawTextFormat(t < 120 ? 2 * (340 - t) : 440, 332, "Number Of Enemies %d ", raceState.enemyCount);
+    if (IntroShowsAutoSave(t))
+        DrawText(100, 332, autoSaveResult == 1 ? "Auto Save Success " : "Auto Save Failure ");
+    EndText();
+    if (t < 50) DrawBlackOver(250 - 5 * t);
+    if (t >= 551) DrawBlackOver((5 * t + 66) % 256);
+}
+
+void DrawIntroKinds() {
+    DrawIntro(0);
+    DrawIntro(kSkipTo);
+}
+
 void PreRaceFrame() {
     ReadControls();
     const int t = frameCount;
     StepIntroBackground();
 
     if (BeginFrame(0xff000000u)) {
-        DrawIntroBackground();
-        Texture* title = courseTitleTexts[currentCourse >= 1 && currentCourse <= CourseCount ? currentCourse : 1];
-        const int w = static_cast<int>(title[0].desc.Width);
-        title[1].DrawAt(322 - w / 3, 162);
-        title[0].DrawAt(320 - w / 3, 160);
-        device->SetTexture(0, nullptr);
-        if (t < 40) {
-            DrawRect(0, 292, 16 * t, 356, static_cast<uint32_t>(3 * t) << 24);
-        } else {
-            DrawRect(0, 292, 640, 356, 0x80000000u);
-        }
-        BeginText();
-        const int laps = CourseLaps(currentCourse);
-        if (laps == 1) {
-            DrawText(t < 100 ? 2 * (320 - t) : 440, 300, "1 Lap ");
-        } else {
-            DrawTextFormat(t < 100 ? 2 * (320 - t) : 440, 300, "%d Laps ", laps);
-        }
-        if (t >= 21) DrawTextFormat(t < 120 ? 2 * (340 - t) : 440, 332, "Number Of Enemies %d ", raceState.enemyCount);
-        if (IntroShowsAutoSave(t))
-            DrawText(100, 332, autoSaveResult == 1 ? "Auto Save Success " : "Auto Save Failure ");
-        EndText();
-        if (t < 50) DrawBlackOver(250 - 5 * t);
-        if (t >= 551) DrawBlackOver((5 * t + 66) % 256);
+        DrawIntro(t);
         EndFrame();
     }
 

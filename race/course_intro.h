@@ -4,6 +4,9 @@
 #pragma once
 
 void PreRaceFrame();
+// The intro's first frame and one from its middle, where the fades and the sliding rectangle have
+// other alphas, into the begun frame: the race's loading draws them unseen.
+void DrawIntroKinds();
 // The intro's frame t shows the last automatic save's result: frames 41 to 159, when Auto Save is
 // on and a save was made.
 bool IntroShowsAutoSave(int t);

@@ -153,3 +153,11 @@ void DrawOpponents() {
         DrawVehicle(OpponentVehicleParts(i), OpponentPose(i), effects);
     }
 }
+
+void DrawEveryOpponent() {
+    if (!device) return;
+    device->SetRenderState(D3DRS_LIGHTING, 1);
+    VehicleEffects effects;
+    effects.boostFlames = true;
+    for (int i = 0; i < Count(); ++i) DrawVehicle(OpponentVehicleParts(i), OpponentPose(i), effects);
+}

@@ -29,3 +29,6 @@ VehiclePose OpponentPose(int i);
 bool OpponentInView(int i);
 // The opponents in view, posed.
 void DrawOpponents();
+// Every opponent, boost flames burning, wherever it stands: a loading step draws them all once,
+// so none is the first of its kind in a shown frame.
+void DrawEveryOpponent();

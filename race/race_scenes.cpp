@@ -10,7 +10,10 @@
 #include "framework/draw2d.h"
 #include "framework/frame_stats.h"
 #include "framework/graphics_device.h"
+#include "framework/placement.h"
+#include "framework/scene_view.h"
 #include "framework/switches.h"
+#include "framework/text_draw.h"
 #include "game/asset_tables.h"
 #include "game/controls.h"
 #include "game/scene_flow.h"
@@ -149,11 +152,44 @@ void FailureFrame(Texture texts[2]) {
     }
 }
 
-// Part of loading a race: everything the countdown and the race frames draw (course, crystals,
-// cars, the fade, the countdown numbers, mini map, HUD and place numbers) is drawn once into the
-// hidden frame and not shown. The renderer builds its pipelines for these draws here, so the
-// first frames of the countdown and of the race keep their 60 frames per second. Nothing the race
-// reads changes but the camera, which the countdown places afresh.
+// What a race's scenes can draw, drawn once by the race's loading (DrawRaceOnce), in two frames:
+// the intro's; then the course, the crystals, every opponent wherever it stands, the player's car
+// with each exhaust flame, the boost flames, the glow and a spark, and the screen layer
+// (rectangles, text images, the screen font, mini map, HUD, place numbers) on a fresh frame and
+// over the world.
+void DrawTheIntro() {
+    DrawIntroKinds();
+    DrawEachScreenKind(countdownTexts[0][0]);
+}
+
+void DrawEverythingOfTheRace() {
+    // The screen layer first, as the shell's and the results' screens draw it, on a fresh frame.
+    DrawEachScreenKind(countdownTexts[0][0]);
+    RaceWorldView every = world;
+    every.everyOpponent = true;
+    DrawRaceWorld(every);
+    VehicleEffects effects = world.playerEffects;
+    effects.boostFlames = effects.glow = true;
+    for (int step = 0; step < 3; ++step) {
+        effects.exhaustStep = step;
+        DrawPlayerCar(world.playerPose, effects);
+    }
+    const Spark spark = {1, PlacementPosition(world.playerPose.body), D3DXVECTOR3(0, 0, 0)};
+    DrawSparksOf(&spark, 1);
+    BeginOverlay();
+    DrawEachScreenKind(countdownTexts[0][0]);
+    DrawRect(0, 0, kWholeScreenW, kWholeScreenH, 0x80000000u);
+    DrawPair(countdownTexts[0], 260, 180, 256, 176);
+    DrawMiniMap();
+    DrawHud();
+    DrawOpponentNumbers();
+}
+
+// Part of loading a race: everything the race's scenes draw (the intro, the countdown, the race,
+// the pause, the finish, the replay and the results) is drawn once into a frame that is never
+// shown. The renderer builds its pipelines for these draws here, so no frame the player sees
+// waits for one and the first frames of every scene keep their 60 frames per second. Nothing the
+// race reads changes but the camera, which the countdown places afresh.
 void DrawRaceOnce() {
     const VehiclePose pose = RestPose(PlayerVehicleParts(), raceState.placement);
     CountdownCamera(pose.body, 1, 0.0f);
@@ -162,16 +198,8 @@ void DrawRaceOnce() {
     // back as in a pause: the intro is silent until the countdown.
     world.course.paused = true;
     if (courseStepProc) courseStepProc(world.course);
-    if (!BeginFrame(RaceClearColour())) return;
-    DrawRaceWorld(world);
-    BeginOverlay();
-    DrawRect(0, 0, kWholeScreenW, kWholeScreenH, 0x80000000u);
-    DrawPair(countdownTexts[0], 260, 180, 256, 176);
-    DrawMiniMap();
-    DrawHud();
-    DrawOpponentNumbers();
-    device->EndScene();
-    device->Flush();
+    DrawUnseen(DrawTheIntro);
+    DrawUnseen(DrawEverythingOfTheRace);
 }
 
 void ResumeRace() {

@@ -64,6 +64,10 @@ void DrawRaceWorld(const RaceWorldView& w) {
     // The scenery may leave its own world transform behind.
     SetSceneView(w.course.scene);
     if (w.crystals) DrawCrystals(w.course.section, w.course.crystalRange);
-    DrawOpponents();
+    if (w.everyOpponent) {
+        DrawEveryOpponent();
+    } else {
+        DrawOpponents();
+    }
     if (w.player) DrawPlayerCar(w.playerPose, w.playerEffects);
 }

@@ -54,14 +54,17 @@ void AdvanceSparks() {
     }
 }
 
-void DrawSparks() {
+void DrawSparks() { DrawSparksOf(sparks, kSparkSlots); }
+
+void DrawSparksOf(const Spark* list, int count) {
     bool any = false;
-    for (const Spark& s : sparks) any = any || s.life > 0;
+    for (int i = 0; i < count; ++i) any = any || list[i].life > 0;
     if (!any || !device) return;
     device->SetRenderState(D3DRS_LIGHTING, 0);
     device->SetTexture(0, nullptr);
     SetAlphaBlend(true, D3DBLEND_SRCALPHA, D3DBLEND_ONE);
-    for (const Spark& s : sparks) {
+    for (int i = 0; i < count; ++i) {
+        const Spark& s = list[i];
         if (s.life <= 0) continue;
         // Bright yellow cooling to orange as the spark dies.
         const uint32_t alpha = static_cast<uint32_t>(s.life * 25) & 0xff;

@@ -23,3 +23,5 @@ void ThrowSparksAtDrift(const D3DXMATRIX& body, float driftAngle);
 void AdvanceSparks();
 // Draws the live sparks as additive camera-facing squares (the device's view must be set).
 void DrawSparks();
+// The live ones of these sparks, drawn the same way.
+void DrawSparksOf(const Spark* list, int count);

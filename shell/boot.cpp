@@ -176,6 +176,7 @@ void GameBoot() {
     NameScenes();
 
     // 19. The logo; or, with --course, straight into that course's countdown.
+    DrawLogoUnseen();
     frameCount = 0;
     frameProc = LogoFrame;
     if (programOptions.course > 0) StartCourseFromSwitch(programOptions.course);

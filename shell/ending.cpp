@@ -424,12 +424,9 @@ void EndingSetUp() {
     PlayTune();
 }
 
-void EndingFrame() {
-    ReadControls();
-    const int t = frameCount;
-    // The step: everything the frame shows follows from t.
-    if (t == kEndingFadeOut) FadeOutTune(4);
-    EndingView& v = endingView;
+namespace {
+// Everything the ending shows at frame t.
+void SetEndingViewAt(EndingView& v, int t) {
     const EndingCamera camera = EndingCameraAt(t);
     v.scene = SceneViewLookingAt(camera.eye, camera.at);
     v.car = CarPoseAt(t);
@@ -441,6 +438,22 @@ void EndingFrame() {
     v.sun = camera.eye + EndingSunDirection() * kSunDistance;
     v.emberCount = EndingEmbersAt(t, v.embers);
     v.overlay = EndingOverlayAt(t);
+}
+
+void DrawEndingAt(int t) {
+    EndingView v;
+    SetEndingViewAt(v, t);
+    DrawEnding(v);
+}
+}  // namespace
+
+void EndingFrame() {
+    ReadControls();
+    const int t = frameCount;
+    // The step: everything the frame shows follows from t.
+    if (t == kEndingFadeOut) FadeOutTune(4);
+    EndingView& v = endingView;
+    SetEndingViewAt(v, t);
 
     if (BeginFrame(0xff000000u)) {
         DrawEnding(v);
@@ -458,5 +471,8 @@ void EndingFrame() {
 
 void StartEnding() {
     EndingSetUp();
+    // The fade-in, the drive with its texts, the boost with its glow and embers, the fade-out:
+    // drawn unseen so no frame of the ending waits for the renderer.
+    for (int t : {0, 1000, 3000, 3001, 3400}) DrawUnseen(DrawEndingAt, t);
     frameProc = EndingFrame;
 }

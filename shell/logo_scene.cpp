@@ -42,34 +42,46 @@ LogoLayout LogoLayoutAt(int t, bool autoLoaded) {
     return l;
 }
 
+namespace {
+void DrawLogo(const LogoLayout& l) {
+    if (l.drawPictures) {
+        // The pictures' black is keyed out: blend and alpha-test them over each other, whatever
+        // the course set-up left behind.
+        device->SetRenderState(D3DRS_FOGENABLE, 0);
+        device->SetRenderState(D3DRS_LIGHTING, 0);
+        device->SetRenderState(D3DRS_ZENABLE, 0);
+        device->SetRenderState(D3DRS_ALPHATESTENABLE, 1);
+        device->SetRenderState(D3DRS_ALPHAREF, 0);
+        device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_NOTEQUAL);
+        SetAlphaBlend(true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
+        DrawPicture(logoCreditTexture, l.creditX1, l.creditY1, l.creditX2, l.creditY2);
+        // The streak is light: it adds to the card under it, so its dim halo never darkens the
+        // card, and where it is black (keyed out) the card shows through unchanged.
+        SetAlphaBlend(true, D3DBLEND_ONE, D3DBLEND_ONE);
+        DrawPicture(logoStreamTexture, l.streamX1, l.streamY1, l.streamX2, l.streamY2);
+        SetAlphaBlend(true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
+        device->SetTexture(0, nullptr);
+        BeginText();
+        if (l.madeInJapan) DrawText(480, 288, "Made In Japan. ");
+        if (l.autoLoadLine) DrawText(400, 400, "Auto Load Success");
+        EndText();
+        if (l.overlayAlpha > 0) DrawRect(0, 0, 640, 480, static_cast<uint32_t>(l.overlayAlpha) << 24);
+        device->SetRenderState(D3DRS_ZENABLE, 1);
+    }
+}
+
+void DrawLogoAt(int t) { DrawLogo(LogoLayoutAt(t, true)); }
+}  // namespace
+
+void DrawLogoUnseen() {
+    // The pictures alone, then under the growing black.
+    for (int t : {150, 400}) DrawUnseen(DrawLogoAt, t);
+}
+
 void LogoFrame() {
     const int t = frameCount;
     if (BeginFrame(0xff000000)) {
-        LogoLayout l = LogoLayoutAt(t, autoLoadSuccess);
-        if (l.drawPictures) {
-            // The pictures' black is keyed out: blend and alpha-test them over each other, whatever
-            // the course set-up left behind.
-            device->SetRenderState(D3DRS_FOGENABLE, 0);
-            device->SetRenderState(D3DRS_LIGHTING, 0);
-            device->SetRenderState(D3DRS_ZENABLE, 0);
-            device->SetRenderState(D3DRS_ALPHATESTENABLE, 1);
-            device->SetRenderState(D3DRS_ALPHAREF, 0);
-            device->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_NOTEQUAL);
-            SetAlphaBlend(true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
-            DrawPicture(logoCreditTexture, l.creditX1, l.creditY1, l.creditX2, l.creditY2);
-            // The streak is light: it adds to the card under it, so its dim halo never darkens the
-            // card, and where it is black (keyed out) the card shows through unchanged.
-            SetAlphaBlend(true, D3DBLEND_ONE, D3DBLEND_ONE);
-            DrawPicture(logoStreamTexture, l.streamX1, l.streamY1, l.streamX2, l.streamY2);
-            SetAlphaBlend(true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
-            device->SetTexture(0, nullptr);
-            BeginText();
-            if (l.madeInJapan) DrawText(480, 288, "Made In Japan. ");
-            if (l.autoLoadLine) DrawText(400, 400, "Auto Load Success");
-            EndText();
-            if (l.overlayAlpha > 0) DrawRect(0, 0, 640, 480, static_cast<uint32_t>(l.overlayAlpha) << 24);
-            device->SetRenderState(D3DRS_ZENABLE, 1);
-        }
+        DrawLogo(LogoLayoutAt(t, autoLoadSuccess));
         EndFrame();
     }
     // The streak's ignition, then its pulse every second while the pictures show.

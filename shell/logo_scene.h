@@ -2,6 +2,8 @@
 #pragma once
 
 void LogoFrame();
+// The logo's pictures drawn unseen, by the boot's loading, so its first frames do not wait.
+void DrawLogoUnseen();
 
 // Where the two logo pictures stand at scene frame t (pixels; empty rectangles when not drawn).
 struct LogoLayout {

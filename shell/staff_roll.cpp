@@ -26,6 +26,12 @@ void DrawStaffRoll(bool tryToFind) {
     EndText();
 }
 
+void DrawStaffRollWithItsLine() { DrawStaffRoll(true); }
+}  // namespace
+
+void DrawStaffRollUnseen() { DrawUnseen(DrawStaffRollWithItsLine); }
+
+namespace {
 // The end of the game's first round: every course open from now on, saved when Auto Save is on,
 // and back to the title.
 void FinishTheGame() {

@@ -5,6 +5,8 @@
 #pragma once
 
 void StaffRollFrame();
+// The staff roll drawn once unseen, by the loading of the scene before it.
+void DrawStaffRollUnseen();
 
 constexpr int kStaffRollLastFrame = 1800;
 

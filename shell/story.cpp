@@ -119,17 +119,31 @@ StoryLook StoryLookAt(int t) {
     return look;
 }
 
+namespace {
+// The prologue's looks at its moments (a line revealed and the heart's glow, a line hidden, the
+// fade), drawn unseen by the set-up so no frame of it waits for the renderer.
+constexpr int kRehearsedFrames[] = {0, 300, kStoryFadeFrom + 50};
+
+void DrawStoryAt(int t) {
+    StoryView v = storyView;
+    v.look = StoryLookAt(t);
+    DrawStory(v);
+}
+}  // namespace
+
 void StorySetUp() {
     frameCount = 0;
     storyBody = MakePlacement(kBodyX, kBodyY, kBodyZ, 1.0f);
     RotateY(storyBody, kBodyYaw);
     storyView.scene = SceneViewLookingAt(kEye, kLookAt);
+    storyView.body = storyBody;
     if (!device) return;
     device->SetRenderState(D3DRS_FOGENABLE, 1);
     SetCourseFog(kFogColour, kFogStart, kFogEnd);
     device->SetRenderState(D3DRS_AMBIENT, 0xff000000u);
     SetKeyLight(KeyLight(0.0f));
     SetSecondLight(DirectionalLight(kGlowDirection, kGlowR, kGlowG, kGlowB));
+    for (int t : kRehearsedFrames) DrawUnseen(DrawStoryAt, t);
 }
 
 void StoryFrame() {

@@ -7,6 +7,7 @@
 #include "framework/graphics_device.h"
 #include "framework/placement.h"
 #include "framework/scene_view.h"
+#include "framework/text_draw.h"
 #include "game/asset_tables.h"
 #include "game/data_dir.h"
 #include "game/tunes.h"
@@ -68,6 +69,14 @@ void TitleSetUp() {
     for (int i = 0; i < kLetterCount; ++i)
         letterModels[i].Init(letterModels[i].mesh, kLetterX[i], kLetterY, kLetterZ, 1.0f);
     PlayTune();
+    // The title and the menus over it, before the subtitle comes in and after, drawn unseen so no
+    // frame of theirs waits for the renderer.
+    for (int t : {0, 400}) DrawUnseen(DrawTitleWithMenuKinds, t);
+}
+
+void DrawTitleWithMenuKinds(int t) {
+    DrawTitleBackground(t);
+    DrawEachScreenKind(subtitleTexts[0]);
 }
 
 void ReloadTitleTune() {

@@ -17,6 +17,8 @@ void StepTitleBackground();
 // Draws the world for the intro clock t (the scene frame counter) into the begun frame; fog, light
 // 0 and lighting are off and texture stage 0 unbound afterwards, ready for the menu's 2D.
 void DrawTitleBackground(int t);
+// The background at frame t with one of each kind of screen draw the menus make over it.
+void DrawTitleWithMenuKinds(int t);
 
 // The menus' millisecond clock: the frames the game has run at 60 a second. It drives the
 // letters' turns and the blinking help, and repeats exactly in a scripted run.

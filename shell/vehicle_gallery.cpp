@@ -217,6 +217,23 @@ void GallerySetUp() {
     PlayTune();
 }
 
+namespace {
+// Everything the gallery shows at frame t (the sky's turn aside).
+void SetGalleryViewAt(GalleryView& v, int t) {
+    const GalleryCamera camera = GalleryCameraAt(t);
+    v.scene = SceneViewLookingAt(camera.eye, camera.at);
+    for (int i = 0; i < kGalleryVehicleCount; ++i) v.bodies[i] = GalleryVehiclePlacement(i, t);
+    v.name = GalleryNameAt(t);
+    v.fadeAlpha = GalleryFadeAlpha(t);
+}
+
+void DrawGalleryAt(int t) {
+    GalleryView v;
+    SetGalleryViewAt(v, t);
+    DrawGallery(v);
+}
+}  // namespace
+
 void GalleryFrame() {
     ReadControls();
     const int t = frameCount;
@@ -224,11 +241,7 @@ void GalleryFrame() {
     if (t == kGalleryFadeOut) FadeOutTune(5);
     backgroundModel.RotateY(kBackgroundTurn);
     GalleryView& v = galleryView;
-    const GalleryCamera camera = GalleryCameraAt(t);
-    v.scene = SceneViewLookingAt(camera.eye, camera.at);
-    for (int i = 0; i < kGalleryVehicleCount; ++i) v.bodies[i] = GalleryVehiclePlacement(i, t);
-    v.name = GalleryNameAt(t);
-    v.fadeAlpha = GalleryFadeAlpha(t);
+    SetGalleryViewAt(v, t);
 
     if (BeginFrame(0xff000000u)) {
         DrawGallery(v);
@@ -249,5 +262,9 @@ void GalleryFrame() {
 
 void StartVehicleGallery() {
     GallerySetUp();
+    // The fade-in and a car with its name, and the staff roll after it, drawn unseen so no frame
+    // of theirs waits for the renderer.
+    for (int t : {100, 1000}) DrawUnseen(DrawGalleryAt, t);
+    DrawStaffRollUnseen();
     frameProc = GalleryFrame;
 }

@@ -1,9 +1,12 @@
 // Loading a race draws everything the countdown and the race will draw once, unseen, so the
-// renderer builds its pipelines during the load and not in the first frames the player sees.
-// The whole game runs in this process (headless, course 1, automatic driver).
+// renderer builds its pipelines during the load and not in the first frames the player sees; the
+// shell's scenes do the same as they load. The whole game runs in this process (headless, course
+// 1, automatic driver), and the real game from its boot and through a whole race.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "framework/application.h"
@@ -75,6 +78,36 @@ TEST(RaceLoading, TheLoadAndTheIntroAreSilent) {
         }
     }
     StopGameInProcess(started);
+}
+
+// The player's first minutes and a whole race: no frame shown waits for the renderer to compile
+// a pipeline. From the boot: the logo, the prologue, the demonstration (a race of its own) and the
+// title; then course 14 from its intro through a pause, a boost, the finish, the replay and the
+// results, and on to the title and the prologue again.
+TEST(ShownFrames, NoneWaitsForAPipelineFromTheBootOrThroughAWholeRace) {
+    GameRun attract = RunGame({"--headless", "--unpaced", "--seed", "7", "--frames", "4400", "--stats", "s.json"});
+    ASSERT_EQ(attract.exitCode, 0) << attract.output;
+    const std::string first = ReadFile(attract.dir + "/s.json");
+    for (const char* scene : {"\"logo\"", "\"story\"", "\"demonstration\"", "\"title\""})
+        ASSERT_NE(first.find(scene), std::string::npos) << scene << " did not run\n" << first;
+    EXPECT_EQ(ScenesThatBuiltPipelines(first), "") << first;
+
+    const std::string dir = MakeRunDir();
+    const std::string input = dir + "/race.in";
+    FILE* f = std::fopen(input.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    // The intro lasts 600 frames and the countdown 240: pause in the race, resume, boost.
+    std::fputs("900 down Q\n901 up Q\n930 down Q\n931 up Q\n1000 down LSHIFT\n1003 up LSHIFT\n", f);
+    std::fclose(f);
+    GameRun race = RunGame({"--headless", "--unpaced", "--seed", "7", "--course", "14", "--autopilot", "--input", input,
+                            "--frames", "9500", "--stats", "s.json"},
+                           "", dir, 900);
+    ASSERT_EQ(race.exitCode, 0) << race.output;
+    const std::string stats = ReadFile(race.dir + "/s.json");
+    for (const char* scene : {"\"intro\"", "\"countdown\"", "\"race\"", "\"pause\"", "\"replay\"", "\"results\"",
+                              "\"title\""})
+        ASSERT_NE(stats.find(scene), std::string::npos) << scene << " did not run\n" << stats;
+    EXPECT_EQ(ScenesThatBuiltPipelines(stats), "") << stats;
 }
 
 }  // namespace

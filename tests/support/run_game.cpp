@@ -77,3 +77,15 @@ int CountOf(const std::string& text, const std::string& needle) {
     for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + needle.size())) ++n;
     return n;
 }
+
+std::string ScenesThatBuiltPipelines(const std::string& stats) {
+    std::string found;
+    const size_t scenes = stats.find("\"scenes\":");
+    for (size_t at = stats.find("\"pipelines_built\": ", scenes); scenes != std::string::npos && at != std::string::npos;
+         at = stats.find("\"pipelines_built\": ", at + 1)) {
+        const int built = std::atoi(stats.c_str() + at + 19);
+        const size_t nameEnd = stats.rfind("\": {", at), nameStart = stats.rfind('"', nameEnd - 1);
+        if (built != 0) found += stats.substr(nameStart + 1, nameEnd - nameStart - 1) + " " + std::to_string(built) + "; ";
+    }
+    return found;
+}

@@ -26,5 +26,8 @@ GameRun RunGame(const std::vector<std::string>& args, const std::string& lockDir
 // A fresh run directory holding a copy of the game and, when withData, a link to build/data.
 std::string MakeRunDir(bool withData = true);
 std::string ReadFile(const std::string& path);
+// The scenes of a --stats text whose shown frames first drew a pipeline, as "name count; " each
+// ("" when no shown frame waited for one).
+std::string ScenesThatBuiltPipelines(const std::string& stats);
 // Number of times needle occurs in text.
 int CountOf(const std::string& text, const std::string& needle);
