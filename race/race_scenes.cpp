@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "courses/course_draw.h"
 #include "courses/course_setup.h"
 #include "courses/course_table.h"
 #include "framework/debug_log.h"
@@ -166,8 +167,13 @@ void DrawEverythingOfTheRace() {
     // The screen layer first, as the shell's and the results' screens draw it, on a fresh frame.
     DrawEachScreenKind(countdownTexts[0][0]);
     RaceWorldView every = world;
-    every.everyOpponent = true;
+    every.everything = true;
     DrawRaceWorld(every);
+    // The sun's glare, which a course may show only when the sun is in sight.
+    BeginBehindWorld();
+    DrawSunGlare(world.course, D3DXVECTOR3(0.0f, 0.0f, 100.0f), 0);
+    EndBehindWorld();
+    SetSceneView(world.course.scene);
     VehicleEffects effects = world.playerEffects;
     effects.boostFlames = effects.glow = true;
     for (int step = 0; step < 3; ++step) {

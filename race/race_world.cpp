@@ -1,5 +1,7 @@
 #include "race/race_world.h"
 
+#include "courses/course_geometry.h"
+
 #include "framework/graphics_device.h"
 #include "game/settings.h"
 #include "race/crystals.h"
@@ -63,8 +65,10 @@ void DrawRaceWorld(const RaceWorldView& w) {
     if (courseFrameProc) courseFrameProc(w.course);
     // The scenery may leave its own world transform behind.
     SetSceneView(w.course.scene);
-    if (w.crystals) DrawCrystals(w.course.section, w.course.crystalRange);
-    if (w.everyOpponent) {
+    if (w.crystals) {
+        DrawCrystals(w.course.section, w.everything ? courseGeometry.sectionCount + 1 : w.course.crystalRange);
+    }
+    if (w.everything) {
         DrawEveryOpponent();
     } else {
         DrawOpponents();

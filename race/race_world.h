@@ -10,7 +10,7 @@ struct RaceWorldView {
     CourseView course;        // the camera, the draw window, the scene frame
     bool crystals;            // the crystals show (not in the countdown, pause or failure endings)
     bool player;              // the player's car shows (not from its own cockpit)
-    bool everyOpponent = false;  // every opponent wherever it stands (a loading step's drawing)
+    bool everything = false;  // every crystal and opponent wherever it stands (a loading step's drawing)
     VehiclePose playerPose;
     VehicleEffects playerEffects;
 };
