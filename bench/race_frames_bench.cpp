@@ -5,6 +5,8 @@
 // as it goes). Counters:
 //   late        paced frames that ended after their slot (paced runs only)
 //   median, p99 game-thread milliseconds of a frame's work, from the race's --stats record
+//   race max    the longest game-thread frame of the race scene (its first frame included), and of
+//               the countdown before it
 //   ms/frame    wall-clock time of the whole run over its frames (boot included)
 //   cpu/frame   processor time of the whole process (every thread) over its frames
 // Arguments: course, cores, resolution (1 or 2), paced (0 or 1). A paced race takes its real
@@ -46,9 +48,17 @@ double JsonNumber(const std::string& text, const std::string& key) {
     return std::strtod(text.c_str() + at + key.size() + 3, nullptr);
 }
 
+// A number after "key": inside the named scene's entry of the stats file (-1 when not there).
+double SceneNumber(const std::string& text, const std::string& scene, const std::string& key) {
+    const size_t at = text.find("\"" + scene + "\": {\"frames\"");
+    if (at == std::string::npos) return -1;
+    const size_t end = text.find('}', at);
+    return JsonNumber(text.substr(at, end - at), key);
+}
+
 struct RaceRun {
     bool ok = false;
-    double frames = 0, late = 0, median = 0, p99 = 0, wallSec = 0, cpuSec = 0;
+    double frames = 0, late = 0, median = 0, p99 = 0, wallSec = 0, cpuSec = 0, raceMax = 0, countdownMax = 0;
 };
 
 RaceRun RunRace(int course, int cores, int scale, bool paced) {
@@ -96,6 +106,8 @@ RaceRun RunRace(int course, int cores, int scale, bool paced) {
     r.late = JsonNumber(s, "late_frames");
     r.median = JsonNumber(s, "median");
     r.p99 = JsonNumber(s, "p99");
+    r.raceMax = SceneNumber(s, "race", "max");
+    r.countdownMax = SceneNumber(s, "countdown", "max");
     r.ok = r.frames > 0;
     std::system(("rm -rf " + dir).c_str());
     return r;
@@ -114,6 +126,8 @@ void BM_Race(benchmark::State& state) {
     if (paced) state.counters["late"] = r.late;
     state.counters["median"] = r.median;
     state.counters["p99"] = r.p99;
+    state.counters["race max"] = r.raceMax;
+    state.counters["countdown max"] = r.countdownMax;
     state.counters["ms/frame"] = 1000.0 * r.wallSec / r.frames;
     state.counters["cpu/frame"] = 1000.0 * r.cpuSec / r.frames;
     state.counters["frames"] = r.frames;

@@ -50,15 +50,21 @@ bool ProjectsInsideScreen(const D3DXVECTOR3& p) {
 }
 
 // Scenery in two runs (ahead, behind), the stage-0 texture unbound before each: the meshes bring
-// their own.
+// their own. The models are opaque and depth-tested, so each run goes from near to far: a model
+// hidden behind a nearer one is then rejected before its pixels are shaded.
 void DrawScenery(const CourseView& v, bool nearTest) {
     if (!device) return;
     RefreshWindow(v);
     const D3DXVECTOR3 eye = v.scene.eye;
-    const int range = WindowRange(v);
-    for (int i = 0; i < windowCount; ++i) {
-        if (i == 0 || i == range) device->SetTexture(0, nullptr);
-        const int s = window[i];
+    const int range = WindowRange(v) < windowCount ? WindowRange(v) : windowCount;
+    // The window lists each run far to near: ahead 0 .. range - 1, behind range .. count - 1.
+    int order[2 * kMaxRange];
+    int n = 0;
+    for (int i = range - 1; i >= 0; --i) order[n++] = i;
+    for (int i = windowCount - 1; i >= range; --i) order[n++] = i;
+    for (int j = 0; j < n; ++j) {
+        if (j == 0 || j == range) device->SetTexture(0, nullptr);
+        const int s = window[order[j]];
         for (int k = 0; k < 2; ++k) {
             if (!courseGeometry.sceneryOn[2 * s + k]) continue;
             Model& model = sceneryPool[2 * s + k];
