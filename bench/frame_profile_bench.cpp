@@ -11,6 +11,12 @@
 // per frame. The third is measured in the same run: the frame's rasterising time over that of one
 // full-screen quad, textured with the course's road, lit and fogged ("screens": what the frame
 // costs in whole screens of the game's usual surface).
+// Measured with the draw hook, every draw waits for the rasteriser alone, so a frame of many small
+// draws pays a fixed cost for each that it does not pay unhooked. BM_FrameOnOneThread measures the
+// same frames unhooked instead, with the rasteriser on the game thread (LP_NUM_THREADS=0): each
+// frame's processor time, the game's step alone in the frame after it (drawn with the device held
+// lost), and the quad's; its "screens" is (frame - step) / quad, the whole frame's drawing in
+// full-screen road quads.
 // Google Benchmark reports each course with the passes as counters; the variant table goes to
 // stderr. The frame size comes from KORVAN_BENCH_RESOLUTION (1x, 2x; default 1x); the first
 // measured frame from KORVAN_BENCH_FROM (default: 900 frames into the race).
@@ -20,6 +26,7 @@
 #include <execinfo.h>
 #include <link.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -277,8 +284,45 @@ std::string BenchResolution() {
     return r && *r ? r : "1x";
 }
 
+double ThreadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1000.0 + t.tv_nsec / 1e6;
+}
+
+// The one-thread measure: frames as they run, then the step alone, then the quads.
+std::string MeasureOnOneThread() {
+    double frameMs = 0, stepMs = 0, quadMs = 0;
+    uint32_t measured = 0;
+    for (uint32_t i = 0; i < kProfileFrames; ++i) {
+        if (!PumpMessages()) break;
+        double start = ThreadCpuMs();
+        RunFrame();
+        device->Flush();  // with the rasteriser on this thread, whatever is left is drawn here
+        frameMs += ThreadCpuMs() - start;
+        device->SetCooperativeLevelForTest(D3DERR_DEVICELOST);
+        if (!PumpMessages()) break;
+        start = ThreadCpuMs();
+        RunFrame();
+        stepMs += ThreadCpuMs() - start;
+        device->SetCooperativeLevelForTest(D3D_OK);
+        ++measured;
+        for (uint32_t k = 1; k < kProfileStep && PumpMessages(); ++k) RunFrame();
+    }
+    for (int i = 0; i < kQuadDraws; ++i) {
+        const double start = ThreadCpuMs();
+        DrawFullScreenQuad();
+        quadMs += ThreadCpuMs() - start;
+    }
+    if (!measured) return {};
+    char line[128];
+    std::snprintf(line, sizeof(line), "cpu|%.4f|%.4f|%.4f\n", frameMs / measured, stepMs / measured,
+                  quadMs / kQuadDraws);
+    return line;
+}
+
 // The child: the game in this process, as the tests run it, then the measured frames.
-int ProfileCourse(int course, int reportFd) {
+int ProfileCourse(int course, int reportFd, bool oneThread) {
     char dirName[] = "/tmp/korvan_profileXXXXXX";
     if (!mkdtemp(dirName)) return 1;
     const std::string dir = dirName;
@@ -299,6 +343,7 @@ int ProfileCourse(int course, int reportFd) {
     setenv("XDG_DATA_HOME", (dir + "/share").c_str(), 1);
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
+    if (oneThread) setenv("LP_NUM_THREADS", "0", 1);
     SetLogFilePath((dir + "/debug.txt").c_str());
     programOptions = ProgramOptions{};
     programOptions.headless = true;
@@ -311,6 +356,14 @@ int ProfileCourse(int course, int reportFd) {
     if (!InitApplication()) return 1;
     GameBoot();
     while (frameNumber < ProfileFrom() && PumpMessages()) RunFrame();
+    if (oneThread) {
+        const std::string report = MeasureOnOneThread();
+        GameQuit();
+        FreeApplication();
+        if (write(reportFd, report.data(), report.size()) != static_cast<ssize_t>(report.size())) return 1;
+        std::system(("rm -rf " + dir).c_str());
+        return report.empty() ? 1 : 0;
+    }
     uint32_t measured = 0;
     for (uint32_t i = 0; i < kProfileFrames; ++i) {
         device->SetDrawHook(OnDraw, nullptr);
@@ -334,13 +387,13 @@ int ProfileCourse(int course, int reportFd) {
     return measured ? 0 : 1;
 }
 
-std::string RunChild(int course) {
+std::string RunChild(int course, bool oneThread = false) {
     int fds[2];
     if (pipe(fds) != 0) return {};
     const pid_t child = fork();
     if (child == 0) {
         close(fds[0]);
-        _exit(ProfileCourse(course, fds[1]));
+        _exit(ProfileCourse(course, fds[1], oneThread));
     }
     close(fds[1]);
     std::string out;
@@ -422,6 +475,24 @@ void BM_FramePasses(benchmark::State& state) {
                  quadMs, quadMs > 0 ? total / quadMs : 0.0);
 }
 BENCHMARK(BM_FramePasses)->DenseRange(1, 15)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_FrameOnOneThread(benchmark::State& state) {
+    const int course = static_cast<int>(state.range(0));
+    std::string report;
+    for (auto _ : state) report = RunChild(course, true);
+    double frame = 0, step = 0, quad = 0;
+    if (std::sscanf(report.c_str(), "cpu|%lf|%lf|%lf", &frame, &step, &quad) != 3 || quad <= 0) {
+        state.SkipWithError("the race could not be run");
+        return;
+    }
+    state.counters["frame ms"] = frame;
+    state.counters["step ms"] = step;
+    state.counters["quad ms"] = quad;
+    state.counters["screens"] = (frame - step) / quad;
+    std::fprintf(stderr, "course %d on one thread: frame %.3f ms, step %.3f ms, quad %.3f ms, cost %.2f screens\n",
+                 course, frame, step, quad, (frame - step) / quad);
+}
+BENCHMARK(BM_FrameOnOneThread)->DenseRange(1, 15)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // The variant table, after every course has run.
 struct VariantTable {
