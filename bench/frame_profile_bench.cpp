@@ -64,7 +64,6 @@ const PassRule kPassRules[] = {
     {"DrawSky(", "sky"},
     {"DrawSunGlare(", "sun+glare"},
     {"DrawGlare(", "sun+glare"},
-    {"DrawSunFlare(", "sun+glare"},
     {"DrawGround(", "ground"},
     {"DrawSkirts(", "strips"},
     {"DrawLowerStripsWindow(", "strips"},

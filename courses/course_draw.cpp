@@ -44,11 +44,6 @@ void DrawStrips(const CourseView& v, int first, int second) {
     DrawQuadStrips(strips, n);
 }
 
-bool ProjectsInsideScreen(const D3DXVECTOR3& p) {
-    const D3DXVECTOR3 s = ProjectToScreen(p);
-    return s.z >= 0.0f && s.y >= 0.0f && s.y <= 480.0f && s.x >= 0.0f && s.x <= 640.0f;
-}
-
 // Scenery in two runs (ahead, behind), the stage-0 texture unbound before each: the meshes bring
 // their own. The models are opaque and depth-tested, so each run goes from near to far: a model
 // hidden behind a nearer one is then rejected before its pixels are shaded.
@@ -71,7 +66,7 @@ void DrawScenery(const CourseView& v, bool nearTest) {
             const D3DXVECTOR3 p = model.GetPosition();
             const D3DXVECTOR3 d = p - eye;
             if (D3DXVec3Length(&d) >= kSceneryDrawDistance) continue;
-            if (nearTest ? model.IsOnScreen() : ProjectsInsideScreen(p)) model.Draw();
+            if (nearTest ? model.IsOnScreen() : ProjectsOnScreen(p)) model.Draw();
         }
     }
     ResetWorld();

@@ -7,7 +7,6 @@
 void WriteSmoothLoop(const Wave* plan, int planCount, int sections, float lapLength, float halfWidth,
                      const Wave* hills, int hillCount, float baseY) {
     constexpr int kSamples = 20000;
-    constexpr float kTwoPi = 6.2831853f;
     static float sx[kSamples + 1], sz[kSamples + 1], along[kSamples + 1];
     for (int i = 0; i <= kSamples; ++i) {
         const float a = kTwoPi * static_cast<float>(i) / kSamples;

@@ -87,6 +87,3 @@ void SetCourseFog(uint32_t colour, float start, float end);
 // The player's start one section before the line, and the opponents on the grid with their top
 // speeds, start speeds, headings and new lanes, into courseStart.
 void PlacePlayerAndOpponents(const CourseInfo& info);
-
-// The best-lap read-out text as the HUD shows it: "%02d:%02.3f ".
-void FormatLapTime(char* out, int size, int minutes, int millis);

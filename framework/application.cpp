@@ -23,7 +23,6 @@ FrameProc frameProc = nullptr;
 int appActive = 0;
 int clientWidth = 640;
 int clientHeight = 480;
-int windowed = 1;
 uint32_t frameNumber = 0;
 int appExitCode = 0;
 
@@ -218,10 +217,13 @@ void RunFrame() {
     // 1. Input first; a held quit key posts a close request, and the frame still completes. A
     // sound device lost since the last frame is opened again for the music as well as the effects.
     UpdateInput();
+    if (QuitKeyDown()) CloseMainWindow();
     AudioCheckDevice();
     // 2. The scene. A scene that replaces frameProc takes effect on the next frame.
     FrameProc scene = frameProc;
     if (scene) scene();
+    // A device that needs a reset is not reset: the program ends through the normal quit path.
+    if (DeviceNeedsReset()) CloseMainWindow();
     ++frameNumber;
     StatsEndWork();
     // 3-6. Rate measurement and sleep to the schedule.

@@ -17,7 +17,6 @@ void NameScene(FrameProc scene, const char* name);
 extern int appActive;      // frames run only while nonzero
 extern int clientWidth;    // client area in pixels, updated on resizing in windowed mode
 extern int clientHeight;
-extern int windowed;       // set by the graphics device
 extern uint32_t frameNumber;  // frames run so far (the first frame is frame 0)
 
 // The player's window settings (korvan.cfg): "display.mode" (kDisplayWindow or kDisplayFullScreen;

@@ -14,16 +14,6 @@ constexpr float kPi = 3.14159265358979f;
 // Depth of the flat screen rectangles, in front of nothing but drawn with the depth test as set.
 constexpr float kRectDepth = 0.2f;
 
-// The flare shows only while the camera looks within about 40 degrees of the sun, at full strength
-// within about 26 degrees, and washes the screen within about 32 degrees.
-constexpr float kFlareCosine = 0.76f;
-constexpr float kFlareFullCosine = 0.9f;
-constexpr float kGlareCosine = 0.85f;
-constexpr int kFlareMaxAlpha = 220;
-// The flare's strength straight at the sun, before the angle scales it (by at most 0.1).
-constexpr int64_t kFlareMinStrength = 1400;
-constexpr int64_t kFlareMaxStrength = 2200;
-constexpr int kGlareMaxAlpha = 100;
 
 void DrawScreenTriangle(const ScreenVertex (&v)[3]) {
     if (!device) return;
@@ -180,84 +170,4 @@ void DrawHexagon(float x, float y, float z, float radius, uint32_t centerColor, 
 
 void DrawDisc(float x, float y, float z, float radius, uint32_t centerColor, uint32_t rimColor) {
     DrawFan(x, y, z, radius, centerColor, rimColor, 36, 10.0f);
-}
-
-void DrawSunFlare(float x, float y, float z, float s, bool glare) {
-    if (!device) return;
-    // Additive light for the sun and its flare.
-    SetAlphaBlend(true, D3DBLEND_SRCALPHA, D3DBLEND_ONE);
-
-    // The sun flickers: RGB 0xFFE080 with an alpha of 192..255, new every call.
-    const uint32_t n = static_cast<uint32_t>(std::rand() % 64);
-    SetBillboardWorld(x, y, z);
-    DrawQuad3D(0.0f, 0.0f, 0.0f, s, s, (n << 24) - 0x3F001F80u);
-
-    // Camera position and forward axis from the view transform.
-    const D3DXMATRIX& v = viewMatrix;
-    const float tx = v._41, ty = v._42, tz = v._43;
-    const D3DXVECTOR3 camera(-(v._11 * tx + v._12 * ty + v._13 * tz), -(v._21 * tx + v._22 * ty + v._23 * tz),
-                             -(v._31 * tx + v._32 * ty + v._33 * tz));
-    const D3DXVECTOR3 forward(v._13, v._23, v._33);
-    const D3DXVECTOR3 sun(x, y, z);
-    const D3DXVECTOR3 toSun = sun - camera;
-    const D3DXVECTOR3 step = toSun * 0.2f - forward * 5.0f;
-    D3DXVECTOR3 forwardUnit, toSunUnit;
-    D3DXVec3Normalize(&forwardUnit, &forward);
-    D3DXVec3Normalize(&toSunUnit, &toSun);
-    const float cosine = D3DXVec3Dot(&forwardUnit, &toSunUnit);
-
-    if (cosine <= kFlareCosine) {
-        SetAlphaBlend(true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
-        return;
-    }
-
-    // Intensity: 140..220 looking straight at the sun, fading to nothing at the full-strength edge.
-    // The strength is 1400..2200 over the whole range of rand() (the flare was tuned on a 15-bit
-    // generator; glibc's gives 31 bits, so the scaling is done in 64 bits on RAND_MAX).
-    std::rand();  // drawn and unused, as the game always has: seeded runs keep their sequence
-    float intensity = 0.0f;
-    if (cosine >= kFlareFullCosine) {
-        const int64_t r = std::rand();
-        const int64_t strength = kFlareMinStrength + (kFlareMaxStrength - kFlareMinStrength) * r / RAND_MAX;
-        intensity = static_cast<float>(strength) * (cosine - kFlareFullCosine);
-    }
-    int alpha = static_cast<int>(intensity);
-    if (alpha < 0) alpha = 0;
-    if (alpha > kFlareMaxAlpha) alpha = kFlareMaxAlpha;
-    const uint32_t a = static_cast<uint32_t>(alpha) << 24;
-
-    device->SetTexture(0, nullptr);
-    D3DXVECTOR3 p = sun;
-    struct Element {
-        bool hexagon;
-        float divisor;
-        uint32_t center, rim;
-    };
-    const Element elements[6] = {
-        {false, 10.0f, a, a + 0x804000u},
-        {true, 8.0f, a, a + 0x806000u},
-        {false, 13.0f, a, a + 0x08001040u},
-        {false, 7.0f, a, a + 0x08006020u},
-        {false, 20.0f, a + 0x8040u, a},
-        {false, 2.0f, 0u, a + 0x2000u},
-    };
-    for (const Element& e : elements) {
-        p -= step;
-        SetBillboardWorld(p.x, p.y, p.z);
-        if (e.hexagon) {
-            DrawHexagon(0.0f, 0.0f, 0.0f, s / e.divisor, e.center, e.rim);
-        } else {
-            DrawDisc(0.0f, 0.0f, 0.0f, s / e.divisor, e.center, e.rim);
-        }
-    }
-
-    SetAlphaBlend(true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
-
-    if (glare && cosine > kGlareCosine) {
-        float g = (cosine - kFlareFullCosine) * 1000.0f;
-        if (!(g > 0.0f)) g = 0.0f;
-        int ga = static_cast<int>(g);
-        if (ga > kGlareMaxAlpha) ga = kGlareMaxAlpha;
-        DrawRect(0, 0, 640, 480, (static_cast<uint32_t>(ga) << 24) | 0x00FFFFFFu);
-    }
 }

@@ -1,7 +1,7 @@
 // Immediate-mode shapes on the graphics device: flat and textured rectangles and triangles in
-// screen pixels, camera-facing quads, hexagon and disc fans in world space, and the sun flare built
-// from them. Every shape draws with the device's current render states; callers set blending, the
-// texture and the world transform where they matter.
+// screen pixels, camera-facing quads, hexagon and disc fans in world space. Every shape draws with
+// the device's current render states; callers set blending, the texture and the world transform
+// where they matter.
 #pragma once
 #include <cstdint>
 
@@ -58,8 +58,3 @@ void DrawQuad3D(float x, float y, float z, float width, float height, uint32_t c
 // coloured from the centre colour to the rim colour.
 void DrawHexagon(float x, float y, float z, float radius, uint32_t centerColor, uint32_t rimColor);
 void DrawDisc(float x, float y, float z, float radius, uint32_t centerColor, uint32_t rimColor);
-
-// The sun at (x, y, z) drawn as a flickering quad of size s with the current texture, then, when
-// the camera looks near it, six flare elements along the line from the sun through the view, and
-// with glare a white wash over the screen.
-void DrawSunFlare(float x, float y, float z, float s, bool glare);

@@ -16,6 +16,7 @@
 GfxDirect3D* direct3D = nullptr;
 GfxDevice* device = nullptr;
 D3DPRESENT_PARAMETERS presentParams = {};
+int windowed = 1;
 uint32_t adapter = D3DADAPTER_DEFAULT;
 char deviceTypeName[16] = "";
 int screenWidth = 640;
@@ -349,18 +350,21 @@ void FreeDirect3D() {
 namespace {
 UINT pipelinesAtBegin = 0;  // the device's pipeline count when the current frame began
 bool frameBegun = false;    // between BeginFrame and EndFrame
+bool deviceNeedsReset = false;
 }  // namespace
+
+bool DeviceNeedsReset() { return deviceNeedsReset; }
 
 bool BeginFrame(D3DCOLOR clearColor) {
     if (!device) return false;
     HRESULT level = device->TestCooperativeLevel();
+    deviceNeedsReset = level == D3DERR_DEVICENOTRESET;
     if (level == D3DERR_DEVICELOST) {
         Log("3Dデバイスがロストしています.\n");
         return false;
     }
-    if (level == D3DERR_DEVICENOTRESET) {
+    if (deviceNeedsReset) {
         Log("3Dデバイスのリセットが必要です.\n");
-        CloseMainWindow();
         return false;
     }
     if (ConfiguredRenderResolution() != RenderResolution::k1x) ApplyRenderResolution();
@@ -449,6 +453,11 @@ D3DXVECTOR3 ProjectThrough(const D3DXMATRIX& screen, const D3DXMATRIX& view, D3D
 }
 
 D3DXVECTOR3 ProjectToScreen(D3DXVECTOR3 point) { return ProjectThrough(screenMatrix, viewMatrix, point); }
+
+bool ProjectsOnScreen(const D3DXVECTOR3& point, float margin) {
+    const D3DXVECTOR3 s = ProjectToScreen(point);
+    return s.z >= 0.0f && s.x >= -margin && s.x <= 640.0f + margin && s.y >= -margin && s.y <= 480.0f + margin;
+}
 
 void SetDirectionalLight(float x, float y, float z, float r, float g, float b, float a) {
     std::memset(&light0, 0, sizeof(light0));

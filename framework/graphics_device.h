@@ -7,7 +7,7 @@
 #include "platform/gfx.h"
 #include "platform/math.h"
 
-// Device globals (owned here; released by FreeDirect3D). `windowed` lives in application.h.
+// Device globals (owned here; released by FreeDirect3D).
 extern GfxDirect3D* direct3D;
 extern GfxDevice* device;  // the device the game draws with
 extern D3DPRESENT_PARAMETERS presentParams;
@@ -16,6 +16,9 @@ extern char deviceTypeName[16];   // "TnLHAL", "HAL" or "REF"
 extern int screenWidth;           // always 640
 extern int screenHeight;          // always 480
 extern D3DFORMAT displayFormat;
+// 1 while the game shows in a window, 0 full screen: decided when the device opens (the "-win"
+// switch or the display mode; always 0 headless), switched by the full-screen toggle.
+extern int windowed;
 
 // Capabilities, as 0/1 flags or numbers (read once by InitDirect3D).
 extern int maxPrimitiveCount;
@@ -53,8 +56,11 @@ void FreeDirect3D();
 
 // Starts a frame: depth cleared to 1.0, the picture cleared only when the colour is nonzero
 // (0xFF000000 clears to black, 0 keeps the previous picture). False when the device is lost (or
-// needs a reset, which closes the program) or the scene cannot begin.
+// needs a reset, see DeviceNeedsReset) or the scene cannot begin.
 bool BeginFrame(D3DCOLOR clearColor);
+// The last BeginFrame found the device needing a reset, which this game does not attempt: the
+// frame loop then closes the program.
+bool DeviceNeedsReset();
 // Ends the scene and presents the frame; writes the screenshots asked for this frame. A pipeline
 // first drawn between the frame's begin and end made this shown frame wait for its compile: the
 // frame statistics count it for the scene, and the debug log says so.
@@ -70,6 +76,10 @@ void DrawUnseen(void (*draw)(int t), int t);
 void SetCameraLookAt(D3DXVECTOR3 eye, D3DXVECTOR3 target, D3DXVECTOR3 up);
 // Pixel coordinates of a world point through screenMatrix; z is 0 in front of the camera, -1 behind.
 D3DXVECTOR3 ProjectToScreen(D3DXVECTOR3 point);
+// A world point projects in front of the camera onto the 640 x 480 screen widened by `margin`
+// pixels on each side (x from -margin to 640 + margin, y from -margin to 480 + margin, both ends
+// in): the one test of what a drawing leaves out.
+bool ProjectsOnScreen(const D3DXVECTOR3& point, float margin = 0.0f);
 // The same through any screen and view matrix.
 D3DXVECTOR3 ProjectThrough(const D3DXMATRIX& screen, const D3DXMATRIX& view, D3DXVECTOR3 point);
 // Light 0 as a directional light of that direction (normalised) and diffuse colour; enables it.

@@ -9,6 +9,7 @@
 
 #include "framework/application.h"
 #include "framework/debug_log.h"
+#include "framework/graphics_device.h"
 #include "framework/switches.h"
 #include "platform/input_script.h"
 #include "platform/user_dirs.h"
@@ -183,8 +184,9 @@ void UpdateInput() {
     UpdateKeyboard();
     UpdateMouse();
     if (padsEnabled) UpdatePads();
-    if (keys[quitKey & 0xFF] & 0x80) CloseMainWindow();
 }
+
+bool QuitKeyDown() { return (keys[quitKey & 0xFF] & 0x80) != 0; }
 
 void ClearInput() {
     std::memset(keys, 0, sizeof(keys));

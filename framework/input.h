@@ -47,8 +47,10 @@ extern MouseSnapshot prevMouse;
 // ends with kBadInputScriptExit after the normal tear-down, before the first frame.
 bool InitDirectInput();
 void FreeInput();
-// The per-frame poll: scripted events of this frame, keyboard, mouse, controllers, then Escape.
+// The per-frame poll: scripted events of this frame, keyboard, mouse, controllers.
 void UpdateInput();
+// The quit key (Escape) is down in this frame's poll: the frame loop then closes the program.
+bool QuitKeyDown();
 // Every key, pad input and mouse button reads as up until the next poll.
 void ClearInput();
 

@@ -11,14 +11,10 @@ namespace {
 // A parent chain longer than this is a loop made by mistake; the walk stops there.
 constexpr int kMaxParentDepth = 64;
 
-// The screen widened by 160 pixels on each side.
-constexpr float kScreenMinX = -160.0f, kScreenMaxX = 800.0f;
-constexpr float kScreenMinY = -160.0f, kScreenMaxY = 640.0f;
+// The screen is widened by this many pixels on each side.
+constexpr float kScreenMargin = 160.0f;
 
-bool OnScreen(const D3DXVECTOR3& p) {
-    D3DXVECTOR3 s = ProjectToScreen(p);
-    return s.z >= 0.0f && s.x >= kScreenMinX && s.x <= kScreenMaxX && s.y >= kScreenMinY && s.y <= kScreenMaxY;
-}
+bool OnScreen(const D3DXVECTOR3& p) { return ProjectsOnScreen(p, kScreenMargin); }
 
 }  // namespace
 

@@ -25,3 +25,7 @@ extern Controls controls;
 
 // Decodes this frame's controls from the key and pad states (the first pad) and the pad table.
 void ReadControls();
+
+// Z, X, A, S, Q or the pad's Gas / Accept, Brake / Go Back or Pause / Skip just pressed: the skip of
+// the intro, results, story, ending, gallery and staff roll.
+inline bool SkipPressed() { return controls.accept.pressed || controls.back.pressed; }

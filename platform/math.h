@@ -6,6 +6,8 @@
 #include <cmath>
 
 constexpr float D3DX_PI = 3.141592654f;
+// A whole turn in radians, as the game's angle wrapping and loop sampling use it.
+constexpr float kTwoPi = 6.2831853f;
 
 struct D3DVECTOR {
     float x, y, z;

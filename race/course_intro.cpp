@@ -50,7 +50,6 @@ void DrawBlackOver(int alpha) {
     DrawRect(0, 0, 640, 480, static_cast<uint32_t>(alpha > 255 ? 255 : alpha) << 24);
 }
 
-bool SkipPressed() { return controls.accept.pressed || controls.back.pressed; }
 
 bool IntroShowsAutoSave(int t) { return t > 40 && t < 160 && autoSave && autoSaveResult != 0; }
 

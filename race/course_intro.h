@@ -15,6 +15,3 @@ void StepIntroBackground();
 void DrawIntroBackground();
 // Black over the whole screen with this alpha (the intro's and the results' fades).
 void DrawBlackOver(int alpha);
-// Z, X, A, S, Q or the pad's Gas / Accept, Brake / Go Back or Pause / Skip just pressed: the
-// intro's and the results' skip.
-bool SkipPressed();

@@ -8,6 +8,7 @@
 #include "race/opponents.h"
 #include "courses/track_queries.h"
 #include "race/race_state.h"
+#include "race/vehicle.h"
 #include "game/asset_tables.h"
 
 uint8_t supplyCrystalPresent[SupplyCrystalSlots];
@@ -19,7 +20,6 @@ constexpr int kCrystalPoints = 25;
 constexpr int kFlowPerFrame = 5;
 constexpr int kGaugeFull = 100;
 constexpr int kMaxStock = 10;
-constexpr int kBoostFrames = 180;
 constexpr float kSupplyTurn = 0.1f;
 constexpr float kBoostTurn = 0.2f;
 

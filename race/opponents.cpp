@@ -30,19 +30,12 @@ namespace {
 constexpr float kOppTurnLimit = 0.049087387f;  // 2pi/128 per frame
 constexpr float kOppSteerShown = 0.012271847f; // pi/256: the front tyres turn beyond this aim
 constexpr float kOppBoostBonus = 5.0f;
-constexpr int kOppBoostFrames = 180;
 constexpr float kOppTestReach = 10.0f;
 constexpr float kDrawDistance = 2000.0f;
 constexpr float kLowDrawDistance = 1500.0f;
-constexpr float kBodyLift = 6.0f;
 constexpr float kCarHalfWidth = 9.0f;  // the body's side points, as the player's car
 
 int Count() { return std::clamp(raceState.enemyCount, 0, MaxOpponents); }
-
-bool ProjectsInsideScreen(const D3DXVECTOR3& p) {
-    const D3DXVECTOR3 s = ProjectToScreen(p);
-    return s.z >= 0.0f && s.x >= 0.0f && s.x < 640.0f && s.y >= 0.0f && s.y < 480.0f;
-}
 
 bool InView(int i) {
     const D3DXVECTOR3 pos = PlacementPosition(oppPlacement[i]);
@@ -50,7 +43,7 @@ bool InView(int i) {
     const D3DXVECTOR3 gap = pos - eye;
     const float distance = D3DXVec3Length(&gap);
     if (renderLevel >= 2) return distance < kDrawDistance && PlacedBoxOnScreen(oppPlacement[i], oppBodies[i].corners);
-    return distance < (renderLevel == 1 ? kDrawDistance : kLowDrawDistance) && ProjectsInsideScreen(pos);
+    return distance < (renderLevel == 1 ? kDrawDistance : kLowDrawDistance) && ProjectsOnScreen(pos);
 }
 
 // The point a car on `lane` aims at on boundary s. A course's lanes may reach past the road's sides
@@ -83,7 +76,7 @@ void UpdateOpponents() {
         // 1-2. Toward the top speed; a boost on the course's boost sections.
         oppSpeed[i] = std::min(oppSpeed[i] + 0.1f, oppTopSpeed[i]);
         if ((oppSection[i] == g.boostSectionA || oppSection[i] == g.boostSectionB) && oppBoostTimer[i] == 0)
-            oppBoostTimer[i] = kOppBoostFrames;
+            oppBoostTimer[i] = kBoostFrames;
         if (oppBoostTimer[i] > 0) {
             oppBoostTimer[i] -= 1;
             oppSpeed[i] = oppTopSpeed[i] + kOppBoostBonus + static_cast<float>(frameCount % 20) / 100.0f;

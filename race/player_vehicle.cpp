@@ -16,7 +16,6 @@
 #include "game/settings.h"
 
 namespace {
-constexpr float kTwoPi = 6.2831853f;
 constexpr float kSlideImpulse = 5.0f;
 constexpr int kSlideWindow = 8;
 constexpr float kDriftDecay = 1.04f;
@@ -31,7 +30,6 @@ constexpr float kSideDecay = 0.5f;
 constexpr float kContactRange = 100.0f;
 constexpr int kContactSections = 3;
 constexpr float kGlueReach = 100.0f;
-constexpr float kBodyLift = 6.0f;
 
 int StepTowardZero(int v) { return v > 0 ? v - 1 : (v < 0 ? v + 1 : 0); }
 

@@ -21,7 +21,6 @@ constexpr float kWallTurn = 0.024543693f;        // pi/128: a glancing wall cont
 constexpr float kSteerShown = 0.31415927f;       // pi/10: front tyres at full lock
 constexpr float kSparkDrift = 0.24543693f;       // 5pi/64: sparks fly beyond this drift angle
 
-constexpr int kBoostFrames = 180;
 constexpr int kGripFrames = 10;   // gripState while the gas is held: the drift window in frames
 
 // The two controllers (values of playerControl).

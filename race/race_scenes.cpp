@@ -53,18 +53,6 @@ RaceWorldView& world = raceWorld;
 // The race frame's step found the finish sequence over: the frame is black and the race hands over.
 bool finishOver = false;
 
-// Lighting and fog off for the screen overlays.
-void BeginOverlay() {
-    device->SetRenderState(D3DRS_LIGHTING, 0);
-    device->SetRenderState(D3DRS_FOGENABLE, 0);
-    device->SetTexture(0, nullptr);
-}
-
-void DrawPair(Texture pair[2], int shadowX, int shadowY, int x, int y) {
-    pair[1].DrawAt(shadowX, shadowY);
-    pair[0].DrawAt(x, y);
-}
-
 // The world of a scene where the cars stand (countdown, pause, failure endings): no crystals, the
 // player's car posed with `pose`, without exhaust. The course's own step runs; the sparks fly on
 // while the car shows, unless the race is paused (they hang where they were).

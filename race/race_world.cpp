@@ -3,6 +3,7 @@
 #include "courses/course_geometry.h"
 
 #include "framework/graphics_device.h"
+#include "framework/texture.h"
 #include "game/settings.h"
 #include "race/crystals.h"
 #include "race/opponents.h"
@@ -74,4 +75,15 @@ void DrawRaceWorld(const RaceWorldView& w) {
         DrawOpponents();
     }
     if (w.player) DrawPlayerCar(w.playerPose, w.playerEffects);
+}
+
+void BeginOverlay() {
+    device->SetRenderState(D3DRS_LIGHTING, 0);
+    device->SetRenderState(D3DRS_FOGENABLE, 0);
+    device->SetTexture(0, nullptr);
+}
+
+void DrawPair(Texture pair[2], int shadowX, int shadowY, int x, int y) {
+    pair[1].DrawAt(shadowX, shadowY);
+    pair[0].DrawAt(x, y);
 }

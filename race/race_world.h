@@ -35,3 +35,10 @@ bool BoostGlowVisible(int boostTimer, int frame);
 void DrawRaceWorld(const RaceWorldView& world);
 // The player's car alone (lighting on, fog off), as the race draws it.
 void DrawPlayerCar(const VehiclePose& pose, const VehicleEffects& effects);
+
+// Lighting and fog off and the stage-0 texture unbound: the screen overlays over the drawn world.
+void BeginOverlay();
+// A text drawn with its shadow: the shadow image pair[1] at (shadowX, shadowY), then pair[0] on
+// top at (x, y).
+class Texture;
+void DrawPair(Texture pair[2], int shadowX, int shadowY, int x, int y);

@@ -207,19 +207,11 @@ void ReplayFrame() {
 
     if (BeginFrame(RaceClearColour())) {
         DrawRaceWorld(world);
-        device->SetRenderState(D3DRS_LIGHTING, 0);
-        device->SetRenderState(D3DRS_FOGENABLE, 0);
-        device->SetTexture(0, nullptr);
+        BeginOverlay();
         if (miniMap != 0) DrawMiniMap();
         device->SetTexture(0, nullptr);
-        if (t % 61 < 30) {
-            replayTexts[1].DrawAt(42, 22);
-            replayTexts[0].DrawAt(40, 20);
-        }
-        if (t % 71 < 35) {
-            skipTexts[1].DrawAt(282, 422);
-            skipTexts[0].DrawAt(280, 420);
-        }
+        if (t % 61 < 30) DrawPair(replayTexts, 42, 22, 40, 20);
+        if (t % 71 < 35) DrawPair(skipTexts, 282, 422, 280, 420);
         DrawCurtains(t, r.replayEnd);
         EndFrame();
     }

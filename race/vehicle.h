@@ -32,6 +32,11 @@ struct VehicleEffects {
     bool sparks = false;      // the drift sparks fly behind it
 };
 
+// How long a boost runs, in frames, for the player's car and the opponents alike.
+constexpr int kBoostFrames = 180;
+// A car's body origin stands this high above its wheels' ground, along the road's normal.
+constexpr float kBodyLift = 6.0f;
+
 VehicleParts PlayerVehicleParts();
 VehicleParts OpponentVehicleParts(int slot);
 

@@ -48,18 +48,15 @@ void DemonstrationFrame() {
 
     if (BeginFrame(0xff000000u)) {
         DrawRaceWorld(raceWorld);
-        device->SetRenderState(D3DRS_LIGHTING, 0);
-        device->SetRenderState(D3DRS_FOGENABLE, 0);
-        device->SetTexture(0, nullptr);
-        skipTexts[1].DrawAt(282, 422);
-        skipTexts[0].DrawAt(280, 420);
+        BeginOverlay();
+        DrawPair(skipTexts, 282, 422, 280, 420);
         device->SetTexture(0, nullptr);
         const uint32_t alpha = DemoOverlayAlpha(t);
         if (alpha > 0) DrawRect(0, 0, 640, 480, alpha << 24);
         EndFrame();
     }
 
-    if (t < kTuneFade && (controls.accept.pressed || controls.back.pressed)) {
+    if (t < kTuneFade && SkipPressed()) {
         frameCount = kTuneFade;
         FadeOutTune(5);
         PlaySound(kSoundAccept);

@@ -119,7 +119,6 @@ struct EndingView {
 };
 EndingView endingView;
 
-bool SkipPressed() { return controls.accept.pressed || controls.back.pressed; }
 
 // A repeatable random number in [0, 1) for ember n and one of its properties.
 float EmberRandom(int n, uint32_t property) {

@@ -12,7 +12,6 @@
 #include "shell/title_scene.h"
 
 namespace {
-bool SkipPressed() { return controls.accept.pressed || controls.back.pressed; }
 
 void DrawStaffRoll(bool tryToFind) {
     device->SetRenderState(D3DRS_FOGENABLE, 0);

@@ -58,7 +58,6 @@ struct StoryView {
 StoryView storyView;
 D3DXMATRIX storyBody;
 
-bool SkipPressed() { return controls.accept.pressed || controls.back.pressed; }
 
 D3DLIGHT8 KeyLight(float boost) {
     return DirectionalLight(kKeyDirection, kKeyR + boost, kKeyG + boost, kKeyB + boost);

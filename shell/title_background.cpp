@@ -14,7 +14,6 @@
 
 namespace {
 constexpr float kBackgroundTurn = 0.04f;
-constexpr float kTwoPi = 6.2831853f;
 constexpr int kLetterCount = 6;
 constexpr float kLetterX[kLetterCount] = {-500.0f, -290.0f, -80.0f, 130.0f, 340.0f, 550.0f};
 // The letters stand in a row far ahead of the viewer, above the middle of the screen; the planets

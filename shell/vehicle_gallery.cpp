@@ -55,7 +55,6 @@ constexpr float kCreepZ = 5.0f, kCreepY = 1.5f;
 // a car is at its narrowest).
 constexpr float kArrivalYaw = kPi - 1.25f;
 constexpr float kTurnPerFrame = 0.0025f;
-constexpr float kBodyLift = 6.0f;  // the body's origin stands this high above its wheels' ground
 constexpr float kPoolRadius = 30.0f;
 // However far back the camera pulls, the cars more than this far to its side are out of the picture.
 constexpr float kInSight = 160.0f;
@@ -72,7 +71,6 @@ struct GalleryView {
 };
 GalleryView galleryView;
 
-bool SkipPressed() { return controls.accept.pressed || controls.back.pressed; }
 
 float SmoothStep(float s) { return s * s * (3.0f - 2.0f * s); }
 

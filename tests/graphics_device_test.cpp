@@ -170,7 +170,7 @@ TEST_F(GraphicsDeviceTest, BeginFrameWithZeroKeepsThePicture) {
     EXPECT_EQ(px[2], 0x00);
 }
 
-TEST_F(GraphicsDeviceTest, LostDeviceSkipsTheFrameAndResetClosesTheProgram) {
+TEST_F(GraphicsDeviceTest, LostDeviceSkipsTheFrameAndAResetIsReported) {
     device->SetCooperativeLevelForTest(D3DERR_DEVICELOST);
     EXPECT_FALSE(BeginFrame(0xFF000000u));
     EndFrame();  // the scene still ends its frame: no effect
@@ -181,15 +181,20 @@ TEST_F(GraphicsDeviceTest, LostDeviceSkipsTheFrameAndResetClosesTheProgram) {
     SysPumpEvents([](SysEvent e, int, int) { closed |= e == SysEvent::kClose; });
     EXPECT_FALSE(closed);
 
+    EXPECT_FALSE(DeviceNeedsReset());
+
+    // A device needing a reset is reported; the frame loop is the one that closes the program.
     device->SetCooperativeLevelForTest(D3DERR_DEVICENOTRESET);
     EXPECT_FALSE(BeginFrame(0xFF000000u));
     EXPECT_NE(ReadFile(logPath).find("3Dデバイスのリセットが必要です.\n"), std::string::npos);
+    EXPECT_TRUE(DeviceNeedsReset());
     SysPumpEvents([](SysEvent e, int, int) { closed |= e == SysEvent::kClose; });
-    EXPECT_TRUE(closed);
+    EXPECT_FALSE(closed);
 
     // The device comes back on its own: frames resume.
     device->SetCooperativeLevelForTest(D3D_OK);
     EXPECT_TRUE(BeginFrame(0xFF000000u));
+    EXPECT_FALSE(DeviceNeedsReset());
     EndFrame();
 }
 
