@@ -16,6 +16,7 @@
 #include "framework/kbgm.h"
 #include "framework/music.h"
 #include "framework/sound.h"
+#include "game/sound_effects.h"
 #include "platform/audio.h"
 #include "platform/midi.h"
 

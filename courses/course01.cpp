@@ -9,6 +9,7 @@
 #include "framework/graphics_device.h"
 #include "game/asset_tables.h"
 #include "game/settings.h"
+#include "game/sound_effects.h"
 
 namespace {
 

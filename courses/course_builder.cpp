@@ -104,7 +104,7 @@ void PlaceSceneryPool(Model* pool) {
     }
 }
 
-int PlaceCrystals(const int* sections, int slots, Model* models, uint8_t* present) {
+int MarkCrystals(const int* sections, int slots, uint8_t* present) {
     int count = 0;
     for (int i = 0; i < slots; ++i) {
         if (sections[i] != -1) ++count;
@@ -113,15 +113,8 @@ int PlaceCrystals(const int* sections, int slots, Model* models, uint8_t* presen
     for (int i = 0; i < count; ++i) {
         const int s = sections[i];
         // A slot naming a section the course does not have stays off the course.
-        if (s < 0 || s >= g.sectionCount) {
-            Log("crystal slot %d names section %d of %d\n", i, s, g.sectionCount);
-            present[i] = 0;
-            continue;
-        }
-        const D3DXVECTOR3 p = CrystalPosition(s);
-        SetPosition(models[i], p);
-        models[i].SetOrientation(g.edgeDir[s].left, g.halfNormal[2 * s]);
-        present[i] = 1;
+        present[i] = s >= 0 && s < g.sectionCount;
+        if (!present[i]) Log("crystal slot %d names section %d of %d\n", i, s, g.sectionCount);
     }
     return count;
 }

@@ -43,9 +43,9 @@ void PlaceSceneryPool(Model* pool);
 // Points section s's two scenery pool models at these scenery meshes and switches them on.
 void PutSceneryPair(int s, int leftMesh, int rightMesh);
 
-// Places the crystals of the used slots (counted over every slot that is not -1) on their sections
-// and marks them present; returns the count.
-int PlaceCrystals(const int* sections, int slots, Model* models, uint8_t* present);
+// Marks the crystals of the used slots (counted over every slot that is not -1) present, each on
+// a section the course has; returns the count. The race places the crystals' models there.
+int MarkCrystals(const int* sections, int slots, uint8_t* present);
 
 // Computes the mini map and creates its 2001-vertex buffer.
 void BuildMiniMap();

@@ -203,10 +203,8 @@ bool SetUpCourse(int course) {
     PlaceSceneryPool(sceneryPool);
     ComputeCourseCentre();
     PlacePlayerAndOpponents(info);
-    courseStart.supplyCrystalCount =
-        PlaceCrystals(g.supplyCrystalSection, SupplyCrystalSlots, supplyCrystals, courseStart.supplyCrystalPresent);
-    courseStart.boostCrystalCount =
-        PlaceCrystals(g.boostCrystalSection, BoostCrystalSlots, boostCrystals, courseStart.boostCrystalPresent);
+    courseStart.supplyCrystalCount = MarkCrystals(g.supplyCrystalSection, SupplyCrystalSlots, courseStart.supplyCrystalPresent);
+    courseStart.boostCrystalCount = MarkCrystals(g.boostCrystalSection, BoostCrystalSlots, courseStart.boostCrystalPresent);
     BuildMiniMap();
     return true;
 }

@@ -4,13 +4,6 @@
 
 #include "game/settings.h"
 
-const char* const kSoundFiles[kSoundCount] = {
-    "Signal1.wav", "Signal2.wav", "Hit.wav",    "Drift.wav",   "Recover.wav",   "EneHit.wav",
-    "GetCrystal.wav", "Boost1.wav", "Boost2.wav", "Slide.wav", "Engine.wav",    "Thunder.wav",
-    "Wave.wav",    "HeartBeat.wav", "Accept.wav", "Cansel.wav",
-};
-Sound sounds[kSoundCount];
-
 Texture logoCreditTexture;
 Texture logoStreamTexture;
 Texture airTextures[4];
@@ -100,19 +93,8 @@ static const bool kSceneryBlackKey[kSceneryMeshCount] = {false, true,  true,  tr
                                                          false, false, false, true,  true,  true,  true};
 Mesh sceneryMeshes[kSceneryMeshCount];
 Model sceneryPool[kSceneryPoolSize];
-Mesh supplyCrystalMesh, boostCrystalMesh;
-Model supplyCrystals[20];
-Model boostCrystals[5];
 Mesh letterMeshes[6];
 Model letterModels[6];
-
-VertexBuffer hudPanels[kHudPanelCount];
-const PanelRect kHudPanelRects[kHudPanelCount] = {
-    {8, 8, 104, 40},     {536, 440, 632, 472}, {248, 8, 400, 56},  {15, 355, 125, 465}, {536, 428, 632, 438},
-    {536, 8, 632, 56},   {536, 8, 632, 88},    {536, 8, 632, 120}, {536, 8, 632, 152},
-};
-
-bool autoLoadSuccess = false;
 
 namespace {
 constexpr uint32_t kBlackKey = 0xff000000;
@@ -196,12 +178,6 @@ void LoadOpponentMeshes(int slot, int type, bool playerShadowForIt) {
     }
 }
 }  // namespace
-
-int OpponentType(int slot) { return (slot >= 0 && slot < 4) ? slot + 1 : 5; }
-
-void LoadSounds() {
-    for (int i = 0; i < kSoundCount; ++i) sounds[i].Load(kSoundFiles[i]);
-}
 
 void LoadTextures() {
     // Step 9: the logo bitmaps, the subtitle, the environment map, then the race's text images.
@@ -316,10 +292,6 @@ void LoadWorld() {
     gateModel.Init(&gateMesh, 0.0f, 0.0f, 0.0f, 1.0f);
     for (int i = 0; i < kSceneryMeshCount; ++i) sceneryMeshes[i].Load(kSceneryFiles[i], kSceneryBlackKey[i] ? kBlackKey : 0, 0);
     for (Model& m : sceneryPool) m.Init(&sceneryMeshes[0], 0.0f, 0.0f, 0.0f, 1.0f);
-    supplyCrystalMesh.Load("SupplyCrystal.x", 0, 0);
-    for (Model& m : supplyCrystals) m.Init(&supplyCrystalMesh, 0.0f, 0.0f, 0.0f, 1.0f);
-    boostCrystalMesh.Load("BoostCrystal.x", 0, 0);
-    for (Model& m : boostCrystals) m.Init(&boostCrystalMesh, 0.0f, 0.0f, 0.0f, 1.0f);
     static const char* const kLetters[6] = {"K.x", "O.x", "R.x", "V.x", "A.x", "N.x"};
     for (int i = 0; i < 6; ++i) {
         letterMeshes[i].Load(kLetters[i], 0, 0);
@@ -329,28 +301,7 @@ void LoadWorld() {
     bestLapTimeText.CreateFromTextItalic("99:59.999", 16, 0xff00c0ff, 700, kFace);
 }
 
-void BuildHudPanels() {
-    struct PanelVertex {
-        float x, y, z, rhw;
-        uint32_t color;
-    };
-    for (int i = 0; i < kHudPanelCount; ++i) {
-        const PanelRect& r = kHudPanelRects[i];
-        const float x1 = static_cast<float>(r.x1), y1 = static_cast<float>(r.y1);
-        const float x2 = static_cast<float>(r.x2), y2 = static_cast<float>(r.y2);
-        const PanelVertex v[4] = {
-            {x2, y1, 0.2f, 1.0f, 0x80000000},
-            {x2, y2, 0.2f, 1.0f, 0x80000040},
-            {x1, y1, 0.2f, 1.0f, 0x800000ff},
-            {x1, y2, 0.2f, 1.0f, 0x80000000},
-        };
-        hudPanels[i].Create(v, 0x044, sizeof(v));
-    }
-}
-
 void ReleaseAssetTables() {
-    for (Sound& s : sounds) s.Release();
-    for (VertexBuffer& b : hudPanels) b.Release();
     // Text images.
     for (Texture* pair : {subtitleTexts, pauseTexts, quitQuestionTexts, shortBreakTexts, quitNowTexts, timeUpTexts,
                           outOfRankTexts, replayTexts, skipTexts, reverseTexts}) {
@@ -380,7 +331,7 @@ void ReleaseAssetTables() {
     for (Texture& t : airTextures) t.Release();
     // Meshes (models hold no resources of their own).
     for (Mesh* m : {&playerBodyMesh, &playerTireMesh, &playerShadowMesh, &flameMesh, &flame2Mesh, &backgroundMesh,
-                    &nullMesh, &gateMesh, &supplyCrystalMesh, &boostCrystalMesh}) {
+                    &nullMesh, &gateMesh}) {
         m->Release();
     }
     for (int i = 0; i < kOpponentSlots; ++i) {
@@ -391,10 +342,4 @@ void ReleaseAssetTables() {
     for (Mesh& m : glowMeshes) m.Release();
     for (Mesh& m : sceneryMeshes) m.Release();
     for (Mesh& m : letterMeshes) m.Release();
-}
-
-void PlaySound(SoundSlot slot) {
-    if (bgmType <= 0 || slot < 0 || slot >= kSoundCount) return;
-    sounds[slot].Stop();
-    sounds[slot].Play(false);
 }

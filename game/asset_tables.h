@@ -1,23 +1,14 @@
-// The asset tables: every sound, texture, text image, mesh, model and vertex buffer the game keeps
-// for its whole run. Created empty at start-up, filled by the boot loader, re-pointed by the course
-// set-ups where noted, and released by the shutdown.
+// The asset tables: the textures, text images, meshes and models of the cars and the world that
+// the game keeps for its whole run. Created empty at start-up, filled by the boot loader,
+// re-pointed by the course set-ups where noted, and released by the shutdown. The sounds, the
+// crystals and the HUD panels are kept by their own modules (sound_effects, crystals, race_hud).
 #pragma once
 #include <cstdint>
 
 #include "framework/mesh.h"
 #include "framework/model.h"
-#include "framework/sound.h"
 #include "framework/texture.h"
 #include "framework/vertex_buffer.h"
-
-// --- Sounds, in load order ---------------------------------------------------------------------
-enum SoundSlot {
-    kSoundSignal1, kSoundSignal2, kSoundHit, kSoundDrift, kSoundRecover, kSoundEneHit,
-    kSoundGetCrystal, kSoundBoost1, kSoundBoost2, kSoundSlide, kSoundEngine, kSoundThunder,
-    kSoundWave, kSoundHeartBeat, kSoundAccept, kSoundCansel, kSoundCount
-};
-extern const char* const kSoundFiles[kSoundCount];
-extern Sound sounds[kSoundCount];
 
 // --- Textures from the executable's built-in bitmaps -------------------------------------------
 extern Texture logoCreditTexture;   // "IDB_CreatedByKiru", released at the end of the logo
@@ -76,8 +67,6 @@ extern Model oppTires[kOpponentSlots][4];
 extern Model oppShadows[kOpponentSlots];
 extern Model oppFlames[kOpponentSlots][6];   // size s (0 largest) at position p: [s * 2 + p]
 extern Model oppFlames2[kOpponentSlots][6];
-// Opponent type (1..5) of a slot.
-int OpponentType(int slot);
 
 // Glow shells around the player's car: [0] the KORVAN body at 1.09, [1] the type-2 body at 1.1.
 extern Mesh glowMeshes[2];
@@ -95,30 +84,13 @@ extern const char* const kSceneryFiles[kSceneryMeshCount];
 extern Mesh sceneryMeshes[kSceneryMeshCount];
 constexpr int kSceneryPoolSize = 4000;
 extern Model sceneryPool[kSceneryPoolSize];
-extern Mesh supplyCrystalMesh, boostCrystalMesh;
-extern Model supplyCrystals[20];
-extern Model boostCrystals[5];
 extern Mesh letterMeshes[6];   // "K.x", "O.x", "R.x", "V.x", "A.x", "N.x"
 extern Model letterModels[6];
 
-// --- HUD panels: translucent dark-blue rectangles drawn as two-triangle strips -----------------
-constexpr int kHudPanelCount = 9;
-extern VertexBuffer hudPanels[kHudPanelCount];
-struct PanelRect { int x1, y1, x2, y2; };
-extern const PanelRect kHudPanelRects[kHudPanelCount];
-void BuildHudPanels();
-
-// --- Flags the boot loader owns ---------------------------------------------------------------------
-extern bool autoLoadSuccess;  // the start-up auto-load read the save file
-
-// Loading (boot steps 7 and 9-13, working directory already "data") and release (shutdown).
-void LoadSounds();
+// Loading (boot steps 9-13, working directory already "data") and release (shutdown).
 void LoadTextures();
 void LoadTextTextures();
 void LoadPlayerCar();
 void LoadOpponents();
 void LoadWorld();
 void ReleaseAssetTables();
-
-// Plays a shell or race sound only while sounds are on (BGM Type above 0), from its start.
-void PlaySound(SoundSlot slot);

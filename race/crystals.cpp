@@ -5,7 +5,9 @@
 #include "framework/graphics_device.h"
 #include "framework/mesh.h"
 #include "framework/placement.h"
+#include "game/sound_effects.h"
 #include "race/opponents.h"
+#include "courses/course_setup.h"
 #include "courses/track_queries.h"
 #include "race/race_state.h"
 #include "race/vehicle.h"
@@ -13,6 +15,9 @@
 
 uint8_t supplyCrystalPresent[SupplyCrystalSlots];
 uint8_t boostCrystalPresent[BoostCrystalSlots];
+Mesh supplyCrystalMesh, boostCrystalMesh;
+Model supplyCrystals[SupplyCrystalSlots];
+Model boostCrystals[BoostCrystalSlots];
 
 namespace {
 constexpr float kPickUpRange = 20.0f;
@@ -30,6 +35,19 @@ bool Reached(Model& crystal, const D3DXVECTOR3& car) {
 
 int SupplyCount() { return std::clamp(raceState.supplyCrystalCount, 0, SupplyCrystalSlots); }
 int BoostCount() { return std::clamp(raceState.boostCrystalCount, 0, BoostCrystalSlots); }
+
+void Place(const int* sections, int count, Model* models) {
+    const CourseGeometry& g = courseGeometry;
+    for (int i = 0; i < count; ++i) {
+        const int s = sections[i];
+        if (s < 0 || s >= g.sectionCount) continue;
+        const D3DXVECTOR3 p = CrystalPosition(s);
+        models[i].localMatrix._41 = p.x;
+        models[i].localMatrix._42 = p.y;
+        models[i].localMatrix._43 = p.z;
+        models[i].SetOrientation(g.edgeDir[s].left, g.halfNormal[2 * s]);
+    }
+}
 
 void DrawShining(Model& crystal) {
     if (!crystal.mesh) return;
@@ -105,4 +123,22 @@ void DrawCrystals(int section, int range) {
 void RestoreCrystals() {
     for (int i = 0; i < SupplyCount(); ++i) supplyCrystalPresent[i] = 1;
     for (int i = 0; i < BoostCount(); ++i) boostCrystalPresent[i] = 1;
+}
+
+void LoadCrystals() {
+    supplyCrystalMesh.Load("SupplyCrystal.x", 0, 0);
+    for (Model& m : supplyCrystals) m.Init(&supplyCrystalMesh, 0.0f, 0.0f, 0.0f, 1.0f);
+    boostCrystalMesh.Load("BoostCrystal.x", 0, 0);
+    for (Model& m : boostCrystals) m.Init(&boostCrystalMesh, 0.0f, 0.0f, 0.0f, 1.0f);
+}
+
+void ReleaseCrystals() {
+    supplyCrystalMesh.Release();
+    boostCrystalMesh.Release();
+}
+
+void PlaceCrystals() {
+    const CourseStart& c = courseStart;
+    Place(courseGeometry.supplyCrystalSection, std::clamp(c.supplyCrystalCount, 0, SupplyCrystalSlots), supplyCrystals);
+    Place(courseGeometry.boostCrystalSection, std::clamp(c.boostCrystalCount, 0, BoostCrystalSlots), boostCrystals);
 }

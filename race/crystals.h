@@ -4,9 +4,24 @@
 #include <cstdint>
 
 #include "courses/course_geometry.h"
+#include "framework/mesh.h"
+#include "framework/model.h"
 
 extern uint8_t supplyCrystalPresent[SupplyCrystalSlots];
 extern uint8_t boostCrystalPresent[BoostCrystalSlots];
+
+// The crystals' models, one a slot, and their meshes ("SupplyCrystal.x", "BoostCrystal.x").
+extern Mesh supplyCrystalMesh, boostCrystalMesh;
+extern Model supplyCrystals[SupplyCrystalSlots];
+extern Model boostCrystals[BoostCrystalSlots];
+
+// Loads the meshes and points every model at its mesh (boot step 13, working directory "data");
+// releases the meshes (shutdown).
+void LoadCrystals();
+void ReleaseCrystals();
+// Stands the crystals of the course's used slots on their sections (see CrystalPosition), turned
+// along the section's left edge and upright on its road: the race's start from the course set-up.
+void PlaceCrystals();
 
 // Pick-up within 20 units, the gauge flow and the stock, once per race frame.
 void PickUpCrystals();

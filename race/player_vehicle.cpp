@@ -10,6 +10,7 @@
 #include "courses/track_queries.h"
 #include "framework/placement.h"
 #include "game/controls.h"
+#include "game/sound_effects.h"
 #include "race/opponents.h"
 #include "race/race_state.h"
 #include "game/scene_flow.h"

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "game/asset_tables.h"
+#include "game/sound_effects.h"
 #include "platform/math.h"
 #include "race/vehicle.h"
 

@@ -22,6 +22,12 @@ BigText bigText = {"", 0, 0, 0, 0, 0, 0, 0, 0};
 Texture bigTextImage;
 Texture bigShadowImage;
 
+VertexBuffer hudPanels[kHudPanelCount];
+const PanelRect kHudPanelRects[kHudPanelCount] = {
+    {8, 8, 104, 40},     {536, 440, 632, 472}, {248, 8, 400, 56},  {15, 355, 125, 465}, {536, 428, 632, 438},
+    {536, 8, 632, 56},   {536, 8, 632, 88},    {536, 8, 632, 120}, {536, 8, 632, 152},
+};
+
 namespace {
 const char* const kFace = "ＭＳ ゴシック";
 constexpr uint32_t kLapTimeColour = 0xff00c0ffu;
@@ -68,7 +74,7 @@ void RefreshTextImages() {
     }
 }
 
-// Panel slots of the asset tables: FPS, speed, rank, mini map, boost gauge, then the timer panel
+// Panel slots: FPS, speed, rank, mini map, boost gauge, then the timer panel
 // for one to four read-outs.
 enum { kPanelFps, kPanelSpeed, kPanelRank, kPanelMap, kPanelGauge, kPanelTimers };
 
@@ -273,4 +279,27 @@ void DrawOpponentNumbers() {
         if (s.z < 0.0f) continue;
         numberTexts[place].DrawAt(static_cast<int>(s.x) - 4, static_cast<int>(s.y) - 16);
     }
+}
+
+void BuildHudPanels() {
+    struct PanelVertex {
+        float x, y, z, rhw;
+        uint32_t color;
+    };
+    for (int i = 0; i < kHudPanelCount; ++i) {
+        const PanelRect& r = kHudPanelRects[i];
+        const float x1 = static_cast<float>(r.x1), y1 = static_cast<float>(r.y1);
+        const float x2 = static_cast<float>(r.x2), y2 = static_cast<float>(r.y2);
+        const PanelVertex v[4] = {
+            {x2, y1, 0.2f, 1.0f, 0x80000000},
+            {x2, y2, 0.2f, 1.0f, 0x80000040},
+            {x1, y1, 0.2f, 1.0f, 0x800000ff},
+            {x1, y2, 0.2f, 1.0f, 0x80000000},
+        };
+        hudPanels[i].Create(v, 0x044, sizeof(v));
+    }
+}
+
+void ReleaseHudPanels() {
+    for (VertexBuffer& b : hudPanels) b.Release();
 }

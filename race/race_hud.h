@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "framework/texture.h"
+#include "framework/vertex_buffer.h"
 
 // The big centre text: what it says (empty once it has gone), how it looks and where; its timer is
 // raceState.bigTextTimer. The HUD makes its two images when it first draws a new text.
@@ -34,6 +35,17 @@ void ResetLapTimeReadouts();
 void ShowBestLapRecord(int course);
 // The best-lap read-out text as the HUD shows it: "%02d:%02.3f ".
 void FormatLapTime(char* out, int size, int minutes, int millis);
+
+// The HUD's panels: translucent dark-blue rectangles drawn as two-triangle strips (FPS, speed,
+// rank, mini map, boost gauge, then the timer panel for one to four read-outs); at the lowest
+// render levels plain black rectangles of the same size.
+constexpr int kHudPanelCount = 9;
+extern VertexBuffer hudPanels[kHudPanelCount];
+struct PanelRect { int x1, y1, x2, y2; };
+extern const PanelRect kHudPanelRects[kHudPanelCount];
+// Creates the panels' vertex buffers (boot step 16) and releases them (shutdown).
+void BuildHudPanels();
+void ReleaseHudPanels();
 
 // The mini map with its markers by the Mini Map setting (the race leaves it out after the finish).
 void DrawMiniMap();

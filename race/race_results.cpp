@@ -13,6 +13,7 @@
 #include "game/data_dir.h"
 #include "game/records.h"
 #include "game/scene_flow.h"
+#include "game/sound_effects.h"
 #include "game/tunes.h"
 #include "race/course_intro.h"
 #include "race/race_scenes.h"

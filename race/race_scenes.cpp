@@ -19,6 +19,7 @@
 #include "game/controls.h"
 #include "game/scene_flow.h"
 #include "game/settings.h"
+#include "game/sound_effects.h"
 #include "game/tunes.h"
 #include "race/crystals.h"
 #include "race/opponents.h"

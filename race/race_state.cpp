@@ -8,6 +8,7 @@
 #include "courses/course_table.h"
 #include "courses/track_queries.h"
 #include "framework/placement.h"
+#include "game/sound_effects.h"
 #include "race/crystals.h"
 #include "race/opponents.h"
 #include "race/player_vehicle.h"
@@ -196,4 +197,5 @@ void ApplyCourseStart() {
     r.boostCrystalCount = c.boostCrystalCount;
     for (int i = 0; i < SupplyCrystalSlots; ++i) supplyCrystalPresent[i] = c.supplyCrystalPresent[i];
     for (int i = 0; i < BoostCrystalSlots; ++i) boostCrystalPresent[i] = c.boostCrystalPresent[i];
+    PlaceCrystals();
 }

@@ -96,5 +96,5 @@ bool FinishRace();
 // Crystals taken as a percentage of all crystals over all laps (0 on a course without crystals).
 float CrystalRatio();
 // Takes the course set-up's start record: the clock, the draw range, the player's start section
-// and position, the opponents' grid and the crystals.
+// and position, the opponents' grid and the crystals (their models stood on their sections).
 void ApplyCourseStart();

@@ -7,6 +7,7 @@
 #include "framework/graphics_device.h"
 #include "framework/placement.h"
 #include "game/asset_tables.h"
+#include "game/sound_effects.h"
 #include "race/player_vehicle.h"
 #include "race/race_state.h"
 

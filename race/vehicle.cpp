@@ -47,6 +47,8 @@ VehicleParts OpponentVehicleParts(int slot) {
     return {&oppBodies[slot], oppTires[slot], &oppShadows[slot], oppFlames[slot], oppFlames2[slot], nullptr};
 }
 
+int OpponentType(int slot) { return (slot >= 0 && slot < 4) ? slot + 1 : 5; }
+
 VehiclePose RestPose(const VehicleParts& parts, const D3DXMATRIX& body) {
     VehiclePose pose;
     pose.body = body;

@@ -39,6 +39,8 @@ constexpr float kBodyLift = 6.0f;
 
 VehicleParts PlayerVehicleParts();
 VehicleParts OpponentVehicleParts(int slot);
+// The opponent type (1..5) whose models an opponent slot holds: slots 0-3 types 1-4, slots 4-7 type 5.
+int OpponentType(int slot);
 
 // A pose with the tyres at their rest placements and the body at `body`.
 VehiclePose RestPose(const VehicleParts& parts, const D3DXMATRIX& body);

@@ -13,6 +13,7 @@
 #include "framework/music.h"
 #include "framework/switches.h"
 #include "framework/text_draw.h"
+#include "game/sound_effects.h"
 #include "platform/system.h"
 #include "race/player_vehicle.h"
 #include "game/records.h"
@@ -26,6 +27,8 @@
 #include "game/progress.h"
 #include "game/save_file.h"
 #include "race/course_intro.h"
+#include "race/crystals.h"
+#include "race/race_hud.h"
 #include "race/race_results.h"
 #include "race/replay_player.h"
 #include "shell/course_select.h"
@@ -43,6 +46,8 @@
 #include "shell/title_scene.h"
 #include "game/scene_flow.h"
 #include "game/settings.h"
+
+bool autoLoadSuccess = false;
 
 namespace {
 const char* const kProbeTune = "06TowardUnlimitedHorizon.mid";
@@ -145,6 +150,7 @@ void GameBoot() {
     LoadPlayerCar();
     LoadOpponents();
     LoadWorld();
+    LoadCrystals();
 
     // 14. Course 1 is always built, so every race scene has a course to stand on.
     LeaveDataDirectory();
@@ -187,7 +193,10 @@ void GameFirstFrame() { frameProc = BlackFrame; }
 void GameQuit() {
     DrawMessageFrame("Quitting Now...");
     DrawMessageFrame("Quitting Now...");
+    ReleaseSounds();
     ReleaseAssetTables();
+    ReleaseCrystals();
+    ReleaseHudPanels();
     ReleaseBackgroundMusic();
     kbgmReady = false;
     UnloadMusic();

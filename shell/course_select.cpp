@@ -8,6 +8,7 @@
 #include "game/limits.h"
 #include "game/progress.h"
 #include "game/scene_flow.h"
+#include "game/sound_effects.h"
 #include "race/race_scenes.h"
 #include "shell/menu_frame.h"
 #include "shell/title_background.h"

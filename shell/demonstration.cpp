@@ -7,6 +7,7 @@
 #include "game/asset_tables.h"
 #include "game/controls.h"
 #include "game/scene_flow.h"
+#include "game/sound_effects.h"
 #include "game/tunes.h"
 #include "race/race_scenes.h"
 #include "race/race_state.h"

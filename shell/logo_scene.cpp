@@ -1,10 +1,12 @@
 #include "shell/logo_scene.h"
+#include "shell/boot.h"
 
 #include "framework/draw2d.h"
 #include "framework/graphics_device.h"
 #include "framework/text_draw.h"
 #include "game/asset_tables.h"
 #include "game/scene_flow.h"
+#include "game/sound_effects.h"
 #include "shell/demonstration.h"
 
 namespace {

@@ -9,6 +9,7 @@
 #include "game/asset_tables.h"
 #include "game/controls.h"
 #include "game/scene_flow.h"
+#include "game/sound_effects.h"
 #include "shell/title_background.h"
 #include "shell/title_scene.h"
 

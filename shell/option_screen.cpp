@@ -6,6 +6,7 @@
 #include "game/controls.h"
 #include "game/scene_flow.h"
 #include "game/settings.h"
+#include "game/sound_effects.h"
 #include "game/tunes.h"
 #include "shell/menu_frame.h"
 #include "shell/pad_config_screen.h"

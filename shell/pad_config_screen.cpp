@@ -8,6 +8,7 @@
 #include "game/asset_tables.h"
 #include "game/pad_config.h"
 #include "game/scene_flow.h"
+#include "game/sound_effects.h"
 #include "shell/menu_frame.h"
 #include "shell/option_screen.h"
 

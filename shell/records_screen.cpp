@@ -12,6 +12,7 @@
 #include "game/progress.h"
 #include "game/records.h"
 #include "game/scene_flow.h"
+#include "game/sound_effects.h"
 #include "shell/course_select.h"
 #include "shell/menu_frame.h"
 #include "shell/title_background.h"

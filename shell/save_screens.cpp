@@ -7,6 +7,7 @@
 #include "game/save_file.h"
 #include "game/scene_flow.h"
 #include "game/settings.h"
+#include "game/sound_effects.h"
 #include "game/tunes.h"
 #include "shell/menu_frame.h"
 #include "shell/title_background.h"

@@ -10,6 +10,7 @@
 #include "game/asset_tables.h"
 #include "game/controls.h"
 #include "game/scene_flow.h"
+#include "game/sound_effects.h"
 #include "race/race_state.h"
 #include "race/vehicle.h"
 #include "shell/demonstration.h"

@@ -6,6 +6,7 @@
 #include "game/asset_tables.h"
 #include "game/controls.h"
 #include "game/scene_flow.h"
+#include "game/sound_effects.h"
 #include "game/tunes.h"
 #include "shell/course_select.h"
 #include "shell/demonstration.h"

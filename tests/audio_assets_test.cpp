@@ -19,6 +19,7 @@
 
 #include "framework/debug_log.h"
 #include "framework/sound.h"
+#include "game/sound_effects.h"
 #include "platform/audio.h"
 #include "platform/bgm.h"
 #include "platform/midi_file.h"

@@ -14,6 +14,8 @@
 #include "game/tunes.h"
 #include "game/asset_tables.h"
 #include "game/save_file.h"
+#include "race/race_hud.h"
+#include "race/vehicle.h"
 #include "shell/boot.h"
 #include "shell/logo_scene.h"
 #include "game/pad_config.h"

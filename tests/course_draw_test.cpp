@@ -104,7 +104,7 @@ protected:
         ready = StartHeadlessDevice();
     }
     static void TearDownTestSuite() {
-        ReleaseAssetTables();
+        ReleaseWorldAssets();
         StopHeadlessDevice();
     }
     void SetUp() override {

@@ -13,6 +13,7 @@
 #include "framework/placement.h"
 #include "game/asset_tables.h"
 #include "game/settings.h"
+#include "race/crystals.h"
 
 namespace {
 
@@ -38,8 +39,10 @@ TEST(CourseSetup, CourseOneFillsTheRaceFromItsRow) {
     EXPECT_EQ(g.boostSectionA, 61);
     EXPECT_EQ(g.boostSectionB, 136);
 
-    // Twenty supply crystals on 72-81 and 139-148, all present; no boost crystals.
+    // Twenty supply crystals on 72-81 and 139-148, all present; no boost crystals. The race stands
+    // their models there.
     ASSERT_EQ(courseStart.supplyCrystalCount, 20);
+    PlaceCrystals();
     for (int i = 0; i < 20; ++i) {
         SCOPED_TRACE(i);
         const int expected = i < 10 ? 72 + i : 139 + (i - 10);

@@ -188,7 +188,7 @@ protected:
         ready = StartHeadlessDevice() && LoadWorldAssets(true);
     }
     static void TearDownTestSuite() {
-        ReleaseAssetTables();
+        ReleaseWorldAssets();
         StopHeadlessDevice();
     }
     void SetUp() override {

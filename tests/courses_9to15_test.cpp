@@ -198,7 +198,7 @@ protected:
         loaded = ready && LoadWorldAssets(false);
     }
     static void TearDownTestSuite() {
-        ReleaseAssetTables();
+        ReleaseWorldAssets();
         StopHeadlessDevice();
     }
     void SetUp() override {

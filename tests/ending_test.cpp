@@ -17,6 +17,7 @@
 #include "game/save_file.h"
 #include "game/scene_flow.h"
 #include "game/settings.h"
+#include "race/vehicle.h"
 #include "shell/course_clear.h"
 #include "shell/ending.h"
 #include "shell/staff_roll.h"

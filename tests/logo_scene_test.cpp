@@ -29,7 +29,7 @@ protected:
         ASSERT_TRUE(SetUpCourse(1));
     }
     static void TearDownTestSuite() {
-        ReleaseAssetTables();
+        ReleaseWorldAssets();
         StopHeadlessDevice();
     }
     // The logo's frame t as the screen shows it, RGBA.

@@ -18,6 +18,7 @@
 #include "game/pad_config.h"
 #include "game/scene_flow.h"
 #include "game/settings.h"
+#include "game/sound_effects.h"
 #include "game/tunes.h"
 #include "shell/option_screen.h"
 #include "shell/pad_config_screen.h"

@@ -38,7 +38,7 @@ protected:
         LoadTextTextures();
     }
     static void TearDownTestSuite() {
-        ReleaseAssetTables();
+        ReleaseWorldAssets();
         StopHeadlessDevice();
     }
     void SetUp() override {

@@ -16,6 +16,7 @@
 #include "game/asset_tables.h"
 #include "game/scene_flow.h"
 #include "game/settings.h"
+#include "game/sound_effects.h"
 #include "race/course_intro.h"
 #include "race/race_scenes.h"
 #include "race/race_state.h"

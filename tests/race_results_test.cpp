@@ -25,6 +25,7 @@
 #include "game/scene_flow.h"
 #include "game/asset_tables.h"
 #include "game/settings.h"
+#include "game/sound_effects.h"
 #include "race/course_intro.h"
 #include "race/opponents.h"
 #include "race/player_vehicle.h"

@@ -20,6 +20,7 @@
 #include "game/records.h"
 #include "game/scene_flow.h"
 #include "game/settings.h"
+#include "game/sound_effects.h"
 #include "race/opponents.h"
 #include "race/player_vehicle.h"
 #include "race/race_camera.h"

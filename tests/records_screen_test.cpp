@@ -11,6 +11,7 @@
 #include "game/progress.h"
 #include "game/records.h"
 #include "game/scene_flow.h"
+#include "game/sound_effects.h"
 #include "shell/records_screen.h"
 #include "shell/title_scene.h"
 #include "tests/support/scripted_session.h"

@@ -24,6 +24,7 @@
 #include "game/tunes.h"
 #include "platform/atomic_file.h"
 #include "race/race_state.h"
+#include "shell/boot.h"
 #include "tests/support/in_process_game.h"
 #include "tests/support/run_game.h"
 #include "tests/support/save_state.h"

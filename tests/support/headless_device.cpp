@@ -6,7 +6,10 @@
 #include "framework/graphics_device.h"
 #include "game/asset_tables.h"
 #include "game/data_dir.h"
+#include "game/sound_effects.h"
 #include "platform/system.h"
+#include "race/crystals.h"
+#include "race/race_hud.h"
 #include "platform/text.h"
 #include "tests/support/run_game.h"
 
@@ -35,6 +38,14 @@ bool LoadWorldAssets(bool withSounds) {
     if (withSounds) LoadSounds();
     LoadTextures();
     LoadWorld();
+    LoadCrystals();
     LeaveDataDirectory();
     return true;
+}
+
+void ReleaseWorldAssets() {
+    ReleaseSounds();
+    ReleaseAssetTables();
+    ReleaseCrystals();
+    ReleaseHudPanels();
 }

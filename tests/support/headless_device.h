@@ -17,3 +17,5 @@ const std::string& HeadlessDeviceLogPath();
 // images and the world's models (and the sounds when asked) from its data directory. False when
 // the data directory cannot be entered.
 bool LoadWorldAssets(bool withSounds);
+// Releases what the boot's tables hold: sounds, asset tables, crystals, HUD panels.
+void ReleaseWorldAssets();

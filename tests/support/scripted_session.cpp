@@ -4,6 +4,7 @@
 
 #include "framework/application.h"
 #include "framework/graphics_device.h"
+#include "game/sound_effects.h"
 #include "game/asset_tables.h"
 #include "tests/support/in_process_game.h"
 #include "tests/support/run_game.h"
