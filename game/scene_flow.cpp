@@ -7,6 +7,11 @@ int frameCount = 0;
 int menuCursor = 0;
 int autoSaveResult = 0;
 
+void SetScene(FrameProc scene, int firstFrame) {
+    frameCount = firstFrame;
+    frameProc = scene;
+}
+
 void BlackFrame() {
     if (!BeginFrame(0xff000000)) return;
     EndFrame();

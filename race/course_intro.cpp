@@ -102,7 +102,6 @@ void PreRaceFrame() {
         // The car faces world +z on its start section, as the grid has it.
         OrientOnTrack(raceState.placement, 0.0f);
         GlueToSurface();
-        frameCount = 1;
-        frameProc = CountdownFrame;
+        SetScene(CountdownFrame, 1);
     }
 }

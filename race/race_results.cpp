@@ -80,6 +80,6 @@ void ResultsFrame() {
     frameCount += 1;
     if (frameCount > kResultsFrames) {
         ResetRace();
-        frameProc = raceExits.courseClearFrame ? raceExits.courseClearFrame : BlackFrame;
+        SetScene(raceExits.courseClearFrame ? raceExits.courseClearFrame : BlackFrame);
     }
 }

@@ -74,16 +74,14 @@ void EndFinishSequence() {
     RaceOver();
     Log("race: course %d finished, rank %d\n", currentCourse, r.finalRank);
     StartReplay();
-    frameProc = ReplayFrame;
 }
 
 void FinishBookkeeping(int laps) {
     RaceState& r = raceState;
     if (!r.finished) {
         if (FinishRace()) {
-            frameCount = 0;
             FadeOutTune(kMusicFadeOnFailure);
-            frameProc = OutOfRankFrame;
+            SetScene(OutOfRankFrame);
         }
         playerControl = DriveAuto;
         r.replayEnd = std::min(frameCount + kReplayLeadOut, kLastReplayFrame);
@@ -200,7 +198,7 @@ void DrawRaceOnce() {
 void ResumeRace() {
     PlaySound(kSoundAccept);
     if (raceState.lapsDone >= 0) ResumeTune();
-    frameProc = RaceFrame;
+    SetScene(RaceFrame, frameCount);
 }
 
 // The race frame's drawing: the world, then mini map, HUD, skip line, place numbers and curtains.
@@ -275,9 +273,8 @@ void CountdownFrame() {
     frameCount += 1;
     if (frameCount > kCountdownFrames) {
         PlaySound(kSoundSignal2);
-        frameCount = 0;
         if (programOptions.autopilot) playerControl = DriveAuto;
-        frameProc = RaceFrame;
+        SetScene(RaceFrame);
     }
 }
 
@@ -342,9 +339,8 @@ void RaceStep() {
     if (world.player) AdvanceSparks();
 
     if (UpdateTimers()) {
-        frameCount = 0;
         FadeOutTune(kMusicFadeOnFailure);
-        frameProc = TimeUpFrame;
+        SetScene(TimeUpFrame);
     }
 
     if (!r.demonstration) {
@@ -381,7 +377,7 @@ void RaceFrame() {
             if (frameProc == RaceFrame) {
                 if (r.lapsDone >= 0) PauseTune();
                 r.pauseCursor = 0;
-                frameProc = PauseFrame;
+                SetScene(PauseFrame, frameCount);
             }
         } else if (frameCount > kSkipFrom && frameCount < kCurtainsFrom) {
             r.bigTextTimer = 1;
@@ -434,8 +430,7 @@ void OutOfRankFrame() { FailureFrame(outOfRankTexts); }
 void GoToTitle() {
     ResetRace();
     if (raceExits.titleSetUp) raceExits.titleSetUp();
-    frameCount = 0;
-    frameProc = raceExits.titleFrame ? raceExits.titleFrame : BlackFrame;
+    SetScene(raceExits.titleFrame ? raceExits.titleFrame : BlackFrame);
 }
 
 bool PrepareRace(int course) {
@@ -475,12 +470,10 @@ void StartCourse(int course) {
     }
     Log("race: course %d ready\n", course);
     if (programOptions.skipIntro) {
-        frameCount = 1;
-        frameProc = CountdownFrame;
+        SetScene(CountdownFrame, 1);
         return;
     }
-    frameCount = 0;
-    frameProc = PreRaceFrame;
+    SetScene(PreRaceFrame);
 }
 
 void StartCourseFromSwitch(int course) {

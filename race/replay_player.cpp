@@ -95,11 +95,11 @@ void DrawCurtains(int t, int end) {
 
 void StartReplay() {
     RaceState& r = raceState;
-    frameCount = 2;
     r.shotTimer = 1;
     r.shotMode = kShotNear;
     r.shotSection = std::rand() % 50;
     r.shotLap = 0;
+    SetScene(ReplayFrame, 2);
 }
 
 void RestoreReplayFrame(int frame) {
@@ -186,7 +186,7 @@ void ReplayFrame() {
     if (frameCount >= r.replayEnd) {
         if (BeginFrame(0xff000000u)) EndFrame();
         StartResultsMusic();
-        frameProc = ResultsFrame;
+        SetScene(ResultsFrame);
         return;
     }
 

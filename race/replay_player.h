@@ -3,7 +3,8 @@
 // curtains, until the recording ends or the player skips; then the results.
 #pragma once
 
-// The replay's start values: frame 2, a new shot on the first frame, a random trackside section.
+// The replay's start: a new shot on its first frame, a random trackside section, and the replay
+// scene from frame 2.
 void StartReplay();
 void ReplayFrame();
 

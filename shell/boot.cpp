@@ -183,12 +183,11 @@ void GameBoot() {
 
     // 19. The logo; or, with --course, straight into that course's countdown.
     DrawLogoUnseen();
-    frameCount = 0;
-    frameProc = LogoFrame;
+    SetScene(LogoFrame);
     if (programOptions.course > 0) StartCourseFromSwitch(programOptions.course);
 }
 
-void GameFirstFrame() { frameProc = BlackFrame; }
+void GameFirstFrame() { SetScene(BlackFrame); }
 
 void GameQuit() {
     DrawMessageFrame("Quitting Now...");

@@ -12,8 +12,7 @@
 #include "race/race_scenes.h"
 #include "race/race_state.h"
 #include "race/race_world.h"
-#include "shell/story.h"
-#include "shell/title_scene.h"
+#include "shell/attract_sequence.h"
 
 namespace {
 constexpr int kDemoCourse = 15;
@@ -63,18 +62,10 @@ void DemonstrationFrame() {
         PlaySound(kSoundAccept);
     }
     frameCount += 1;
-    if (frameCount >= kDemoFrames) {
-        ResetRace();
-        GoToTitleScreen();
-    }
+    if (frameCount >= kDemoFrames) EndAttractStep(kAttractDemonstration);
 }
 
-void StartAttractSequence() {
-    // The prologue lights the body with two lights; a board with one goes straight to the drive.
-    if (maxActiveLights >= 2) {
-        StartStory();
-        return;
-    }
+void StartDemonstration() {
     DemonstrationSetUp();
-    frameProc = DemonstrationFrame;
+    SetScene(DemonstrationFrame);
 }

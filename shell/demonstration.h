@@ -8,6 +8,5 @@
 void DemonstrationSetUp();
 void DemonstrationFrame();
 
-// What follows the logo and the title's idle time: the story prologue on boards with at least two
-// active lights, else the demonstration (each with its set-up).
-void StartAttractSequence();
+// The set-up and the scene together (the attract sequence's entry).
+void StartDemonstration();

@@ -473,5 +473,5 @@ void StartEnding() {
     // The fade-in, the drive with its texts, the boost with its glow and embers, the fade-out:
     // drawn unseen so no frame of the ending waits for the renderer.
     for (int t : {0, 1000, 3000, 3001, 3400}) DrawUnseen(DrawEndingAt, t);
-    frameProc = EndingFrame;
+    SetScene(EndingFrame);
 }

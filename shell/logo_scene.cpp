@@ -7,7 +7,7 @@
 #include "game/asset_tables.h"
 #include "game/scene_flow.h"
 #include "game/sound_effects.h"
-#include "shell/demonstration.h"
+#include "shell/attract_sequence.h"
 
 namespace {
 constexpr int kLogoFrames = 600;

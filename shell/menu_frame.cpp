@@ -73,5 +73,5 @@ void LeaveMenuForTitle(bool byGoBack) {
     PlaySound(kSoundCansel);
     menuCursor = 0;
     if (byGoBack) frameCount = std::min(frameCount + 1, kIdleHold + 1);
-    frameProc = TitleFrame;
+    SetScene(TitleFrame, frameCount);
 }

@@ -58,7 +58,7 @@ void AcceptRow() {
     } else if (menuCursor == kRowPadConfig) {
         PlaySound(kSoundAccept);
         menuCursor = 0;
-        frameProc = PadConfigFrame;
+        SetScene(PadConfigFrame, frameCount);
     } else if (menuCursor == 1 + kSettingBgm) {
         StepBgmType();
     } else if (const SettingInfo* setting = SettingOfRow(menuCursor)) {

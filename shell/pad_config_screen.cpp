@@ -48,7 +48,7 @@ void DrawPadConfigScreen() {
 void BackToOptions() {
     PlaySound(kSoundCansel);
     menuCursor = 0;
-    frameProc = OptionFrame;
+    SetScene(OptionFrame, frameCount);
 }
 
 void AcceptRow() {

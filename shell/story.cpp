@@ -13,7 +13,7 @@
 #include "game/sound_effects.h"
 #include "race/race_state.h"
 #include "race/vehicle.h"
-#include "shell/demonstration.h"
+#include "shell/attract_sequence.h"
 #include "shell/scene_lights.h"
 #include "shell/title_scene.h"
 
@@ -167,13 +167,10 @@ void StoryFrame() {
         return;
     }
     frameCount += 1;
-    if (frameCount > kStoryLastFrame) {
-        DemonstrationSetUp();
-        frameProc = DemonstrationFrame;
-    }
+    if (frameCount > kStoryLastFrame) EndAttractStep(kAttractStory);
 }
 
 void StartStory() {
     StorySetUp();
-    frameProc = StoryFrame;
+    SetScene(StoryFrame);
 }

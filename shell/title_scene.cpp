@@ -9,7 +9,7 @@
 #include "game/sound_effects.h"
 #include "game/tunes.h"
 #include "shell/course_select.h"
-#include "shell/demonstration.h"
+#include "shell/attract_sequence.h"
 #include "shell/menu_frame.h"
 #include "shell/option_screen.h"
 #include "shell/records_screen.h"
@@ -33,20 +33,20 @@ void AcceptRow() {
             const int row = menuCursor;
             HoldIdleCounter();
             menuCursor = 0;
-            if (row == kRowRace) frameProc = CourseSelectFrame;
-            if (row == kRowRecords) frameProc = RecordsFrame;
-            if (row == kRowOption) frameProc = OptionFrame;
+            if (row == kRowRace) SetScene(CourseSelectFrame, frameCount);
+            if (row == kRowRecords) SetScene(RecordsFrame, frameCount);
+            if (row == kRowOption) SetScene(OptionFrame, frameCount);
             break;
         }
         case kRowSave:
             autoSaveResult = 0;
             menuCursor = 0;
-            frameProc = SaveFrame;
+            SetScene(SaveFrame, frameCount);
             break;
         case kRowLoad:
             autoSaveResult = 0;
             menuCursor = 0;
-            frameProc = LoadFrame;
+            SetScene(LoadFrame, frameCount);
             break;
         case kRowQuit:
             CloseMainWindow();
@@ -84,6 +84,5 @@ void TitleFrame() {
 
 void GoToTitleScreen() {
     TitleSetUp();
-    frameCount = 0;
-    frameProc = TitleFrame;
+    SetScene(TitleFrame);
 }

@@ -252,9 +252,8 @@ void GalleryFrame() {
     }
     frameCount += 1;
     if (frameCount > kGalleryLastFrame) {
-        frameCount = 0;
         SecondLightOff();
-        frameProc = StaffRollFrame;
+        SetScene(StaffRollFrame);
     }
 }
 
@@ -264,5 +263,5 @@ void StartVehicleGallery() {
     // of theirs waits for the renderer.
     for (int t : {100, 1000}) DrawUnseen(DrawGalleryAt, t);
     DrawStaffRollUnseen();
-    frameProc = GalleryFrame;
+    SetScene(GalleryFrame);
 }
