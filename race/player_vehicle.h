@@ -28,7 +28,7 @@ constexpr int kGripFrames = 10;   // gripState while the gas is held: the drift 
 void DriveByInput(uint8_t* gasHeld, uint8_t* brakeHeld);
 void DriveAuto(uint8_t* gasHeld, uint8_t* brakeHeld);
 
-// Steps 5 to 8 of the race frame.
+// Steps 5 to 7 of the race frame (its order in race_scenes.h).
 void LimitSpeed();
 void PlaceAndMoveCar();
 void CarContacts();

@@ -48,11 +48,11 @@ constexpr int kMusicFadeOnFailure = 8;
 constexpr int kRankTextFrom = 601, kRankTextTo = 899;
 constexpr int kCrystalTextFrom = 1201, kCrystalTextTo = 1799;
 constexpr int kSkipFrom = 350, kCurtainsFrom = 2100, kCurtainsTo = 2180;
+constexpr int kCurtainStep = 4;  // pixels a frame each curtain closes by
+static_assert(kFinishCurtainsFrame == kCurtainsFrom + 1, "a skip lands on the curtains' first frame");
 
 // The world as this frame's step left it for drawing.
 RaceWorldView& world = raceWorld;
-// The race frame's step found the finish sequence over: the frame is black and the race hands over.
-bool finishOver = false;
 
 // The world of a scene where the cars stand (countdown, pause, failure endings): no crystals, the
 // player's car posed with `pose`, without exhaust. The course's own step runs; the sparks fly on
@@ -76,28 +76,37 @@ void EndFinishSequence() {
     StartReplay();
 }
 
-void FinishBookkeeping(int laps) {
+// The frame the car crosses the final line: the result is recorded, the automatic driver takes
+// over, "FINISH " shows, and the finish sequence's frames count from 0 (out of the first four the
+// out-of-rank ending runs from its frame 0 instead). The replay ends 40 frames after the line.
+void CrossFinalLine() {
     RaceState& r = raceState;
-    if (!r.finished) {
-        if (FinishRace()) {
-            FadeOutTune(kMusicFadeOnFailure);
-            SetScene(OutOfRankFrame);
-        }
-        playerControl = DriveAuto;
-        r.replayEnd = std::min(frameCount + kReplayLeadOut, kLastReplayFrame);
-        r.finished = 1;
-        ShowBigText("FINISH ", 64, kFinishColour, kFinishShadow, 224, 100, 300);
+    const bool outOfRank = FinishRace();
+    playerControl = DriveAuto;
+    r.replayEnd = std::min((outOfRank ? 0 : frameCount) + kReplayLeadOut, kLastReplayFrame);
+    r.finished = 1;
+    ShowBigText("FINISH ", 64, kFinishColour, kFinishShadow, 224, 100, 300);
+    if (outOfRank) {
+        FadeOutTune(kMusicFadeOnFailure);
+        SetScene(OutOfRankFrame);
+        r.phase = RacePhase::kFailed;
+    } else {
         frameCount = 0;
-        r.driftAngle = 0.0f;
-        ReportRaceStats();
-        return;
+        r.phase = RacePhase::kFinishing;
     }
-    if (r.bigTextTimer != 0) return;
+    r.driftAngle = 0.0f;
+    ReportRaceStats();
+}
+
+// The finish sequence's big text of this frame, while no other shows.
+void ShowFinishText(FinishText which, int laps) {
+    const RaceState& r = raceState;
+    if (which == FinishText::kNone || r.bigTextTimer != 0) return;
     char text[256];
-    if (frameCount >= kRankTextFrom && frameCount <= kRankTextTo) {
+    if (which == FinishText::kRank) {
         std::snprintf(text, sizeof text, "Your Rank %d ", r.finalRank);
         ShowBigText(text, 64, kFinishColour, kFinishShadow, 144, 100, 300);
-    } else if (frameCount >= kCrystalTextFrom && frameCount <= kCrystalTextTo) {
+    } else {
         std::snprintf(text, sizeof text,
                       "   Your Rate Of \nCollecting Crystals \n        Is \n\n      %3.2f %% \n\n   ( %d / %d ) ",
                       CrystalRatio(), r.crystalsTaken, (r.supplyCrystalCount + r.boostCrystalCount) * laps);
@@ -105,11 +114,12 @@ void FinishBookkeeping(int laps) {
     }
 }
 
-void DrawCurtains() {
-    if (frameCount <= kCurtainsFrom || frameCount > kCurtainsTo) return;
+// The two curtains closing from the screen's sides to its middle.
+void DrawCurtains(int closed) {
+    if (closed <= 0) return;
     BeginOverlay();
-    DrawRect(0, 0, 4 * (frameCount - kCurtainsFrom), kWholeScreenH, kBlack);
-    DrawRect(4 * (2260 - frameCount), 0, kWholeScreenW, kWholeScreenH, kBlack);
+    DrawRect(0, 0, closed, kWholeScreenH, kBlack);
+    DrawRect(kWholeScreenW - closed, 0, kWholeScreenW, kWholeScreenH, kBlack);
 }
 
 // The two endings of a failed race differ only in their text.
@@ -198,13 +208,15 @@ void DrawRaceOnce() {
 void ResumeRace() {
     PlaySound(kSoundAccept);
     if (raceState.lapsDone >= 0) ResumeTune();
+    raceState.phase = RacePhase::kRunning;
     SetScene(RaceFrame, frameCount);
 }
 
-// The race frame's drawing: the world, then mini map, HUD, skip line, place numbers and curtains.
+// The race frame's drawing (step 16): the world, then mini map, HUD, skip line, place numbers and
+// curtains; black once the curtains have closed.
 void DrawRaceFrame() {
     const RaceState& r = raceState;
-    if (finishOver) {
+    if (r.phase == RacePhase::kFinishOver) {
         BeginOverlay();
         DrawRect(0, 0, kWholeScreenW, kWholeScreenH, kBlack);
         return;
@@ -213,16 +225,30 @@ void DrawRaceFrame() {
     BeginOverlay();
     if (miniMap != 0 && !r.finished) DrawMiniMap();
     DrawHud();
-    if (r.finished && frameCount > kSkipFrom && frameCount < kCurtainsFrom && frameCount % 71 < 35) {
+    if (!r.finished) {
+        DrawOpponentNumbers();
+        return;
+    }
+    const FinishLook look = FinishLookAt(frameCount);
+    if (look.skipLine) {
         BeginOverlay();
         DrawPair(skipTexts, 282, 422, 280, 420);
     }
-    if (!r.finished) DrawOpponentNumbers();
-    if (r.finished && frameCount > kCurtainsFrom) DrawCurtains();
+    DrawCurtains(look.curtain);
 }
 }  // namespace
 
-bool RacePaused() { return frameProc == PauseFrame; }
+FinishLook FinishLookAt(int t) {
+    FinishLook look;
+    look.text = FinishText::kNone;
+    if (t >= kRankTextFrom && t <= kRankTextTo) look.text = FinishText::kRank;
+    if (t >= kCrystalTextFrom && t <= kCrystalTextTo) look.text = FinishText::kCrystals;
+    look.skippable = t > kSkipFrom && t < kCurtainsFrom;
+    look.skipLine = look.skippable && t % 71 < 35;
+    look.curtain = t > kCurtainsFrom && t <= kCurtainsTo ? kCurtainStep * (t - kCurtainsFrom) : 0;
+    look.over = t > kCurtainsTo;
+    return look;
+}
 
 uint32_t RaceClearColour() { return courseClearColour ? courseClearColour : kBlack; }
 
@@ -278,71 +304,73 @@ void CountdownFrame() {
     }
 }
 
-// The race frame. Its order is fixed and every step depends on the ones before it. The step:
-//   1. read the controls                             10. the camera
-//   2. the opponents drive                           11. drift sparks thrown
-//   3. the finish bookkeeping and sequence           12. the world to draw: the camera's view,
-//      (past its end: a black frame, hand over)          the course's own animation, the
-//   4. the controller sets gas, brake, steering          crystals turn, the sparks fly
-//   5. speed limits and sideways decay               13. timers (time up ends the race)
-//   6. the car is placed, moved, and pushed by       14. the replay records this frame
-//      the opponents                                 15. the big text's timer
-//   7. progress, lap crossings, walls, glue
-//   8. wheels, the car's pose, crystal pick-up
-//   9. the player's rank
-// Then the drawing (when the device can): the course's scenery, crystals, opponents and the
-// player's car (not from the cockpit), mini map and HUD, the blinking skip line after the
-// finish, the place numbers over the opponents, the curtains. Then the keys: the view change
-// (it shows from the next frame), pause or the skip of the finish sequence; and the frame is
-// counted.
+// The race frame's order is listed once, in race_scenes.h; the numbers below are its steps.
 void RaceStep() {
     RaceState& r = raceState;
     const int laps = std::clamp(CourseLaps(currentCourse), 1, kMaxLaps);
-    finishOver = false;
 
+    // 2.
     UpdateOpponents();
 
+    // 3.
     if (r.lapsDone >= laps && !r.demonstration) {
-        FinishBookkeeping(laps);
-        if (r.finished && frameCount > kCurtainsTo) {
-            finishOver = true;
-            return;
+        if (!r.finished) {
+            CrossFinalLine();
+        } else {
+            const FinishLook look = FinishLookAt(frameCount);
+            if (look.over) {
+                r.phase = RacePhase::kFinishOver;
+                return;
+            }
+            ShowFinishText(look.text, laps);
         }
     }
 
+    // 4.
     r.steerInput = 0;
     r.gasHeld = r.brakeHeld = 0;
     playerControl(&r.gasHeld, &r.brakeHeld);
 
+    // 5.
     LimitSpeed();
 
+    // 6.
     PlaceAndMoveCar();
     CarContacts();
 
+    // 7.
     UpdateProgress();
     EdgeContacts();
 
+    // 8.
     r.wheelSpin += r.speed / 12.0f;
     r.lift = RandomLift();
     r.pose = PlayerPose(r.lift);
     PickUpCrystals();
 
+    // 9.
     r.rank = CurrentRank();
 
+    // 10.
     UpdateRaceCamera(r.pose.body, r.lift, r.demonstration ? 0 : viewType);
 
+    // 11.
     ThrowDriftSparks(r.pose.body);
 
+    // 12.
     world = RaceWorldAt(frameCount, true, viewType == 0 || r.finished || r.demonstration, r.pose, r.gasHeld != 0);
     if (courseStepProc) courseStepProc(world.course);
     TurnCrystals();
     if (world.player) AdvanceSparks();
 
+    // 13.
     if (UpdateTimers()) {
         FadeOutTune(kMusicFadeOnFailure);
         SetScene(TimeUpFrame);
+        r.phase = RacePhase::kFailed;
     }
 
+    // 14.
     if (!r.demonstration) {
         if (!r.finished) {
             RecordFrame(frameCount, r.gasHeld, r.steerInput);
@@ -352,40 +380,45 @@ void RaceStep() {
         ReportRaceStats();
     }
 
+    // 15.
     AdvanceBigText();
 }
 
 void RaceFrame() {
     RaceState& r = raceState;
+    // 1.
     ReadControls();
+    // 2-15.
     RaceStep();
 
+    // 16.
     if (BeginFrame(RaceClearColour())) {
         DrawRaceFrame();
         EndFrame();
     }
 
-    if (finishOver) {
+    if (r.phase == RacePhase::kFinishOver) {
         EndFinishSequence();
         return;
     }
 
+    // 17.
     if (controls.view.pressed) viewType = 1 - viewType;
-
     if (controls.pause.pressed) {
-        if (!r.finished) {
-            if (frameProc == RaceFrame) {
-                if (r.lapsDone >= 0) PauseTune();
-                r.pauseCursor = 0;
-                SetScene(PauseFrame, frameCount);
-            }
-        } else if (frameCount > kSkipFrom && frameCount < kCurtainsFrom) {
+        if (r.phase == RacePhase::kRunning) {
+            if (r.lapsDone >= 0) PauseTune();
+            r.pauseCursor = 0;
+            r.phase = RacePhase::kPaused;
+            SetScene(PauseFrame, frameCount);
+        } else if (r.phase == RacePhase::kFinishing && FinishLookAt(frameCount).skippable) {
+            // Whatever text is up shows one last frame; the curtains start closing next frame.
             r.bigTextTimer = 1;
-            frameCount = kCurtainsFrom + 1;
+            frameCount = kFinishCurtainsFrame;
             return;
         }
     }
 
+    // 18.
     frameCount += 1;
 }
 

@@ -10,16 +10,52 @@
 #include "framework/application.h"
 
 void CountdownFrame();
-// The race frame's step alone (steps 2 to 18 of the race's order without the drawing): what a frame
-// with a lost device runs. Exposed for the tests that drive the race without drawing it.
-void RaceStep();
+// The race frame. Its order is fixed and every step depends on the ones before it:
+//   1. read the controls
+//   the step (RaceStep):
+//   2. the opponents drive
+//   3. the finish: the frame the car crosses the final line (the result, the automatic driver
+//      takes over, "FINISH "), then the finish sequence's texts by FinishLookAt; once its
+//      curtains have closed the step ends here
+//   4. the controller sets gas, brake and steering
+//   5. speed limits and sideways decay
+//   6. the car is placed, moved, and pushed by the opponents
+//   7. progress and lap crossings, then the walls, the car glued to the road
+//   8. the wheels turn, the car's pose, crystal pick-up
+//   9. the player's rank
+//  10. the camera
+//  11. drift sparks thrown
+//  12. the world to draw: the camera's view, the course's own animation, the crystals turn, the
+//      sparks fly
+//  13. the timers (time up ends the race)
+//  14. the replay records this frame, the race's statistics
+//  15. the big text's timer
+//   the drawing (when the device can): 16. the course's scenery, crystals, opponents and the
+//      player's car (not from the cockpit), the mini map and HUD, the blinking skip line of the
+//      finish sequence, the place numbers over the opponents, the curtains; a black frame once
+//      they have closed
+//   the keys: 17. the view change (it shows from the next frame), the pause, or the skip of the
+//      finish sequence to its curtains; 18. the frame is counted
 void RaceFrame();
+// Steps 2 to 15 alone: what a frame with a lost device runs, and the demonstration's step.
+void RaceStep();
 void PauseFrame();
 void TimeUpFrame();
 void OutOfRankFrame();
 
-// True while the pause menu is the scene.
-bool RacePaused();
+// What the finish sequence shows at its frame t (frames since the car crossed the final line).
+enum class FinishText { kNone, kRank, kCrystals };
+struct FinishLook {
+    FinishText text;  // the big text put up while no other shows: "Your Rank n " from 601 to 899,
+                      // the rate of collecting crystals from 1201 to 1799
+    bool skippable;   // the pause key skips to the curtains: from 351 to 2099
+    bool skipLine;    // the blinking skip line shows: while skippable, 35 frames of every 71
+    int curtain;      // how far each curtain has closed, in pixels: 4 a frame from 2101 to 2180
+    bool over;        // the curtains have closed (from 2181): a black frame, the replay follows
+};
+FinishLook FinishLookAt(int t);
+// The first frame of the curtains, where a skip jumps to.
+constexpr int kFinishCurtainsFrame = 2101;
 
 // Where the race goes when it is over. Empty entries: the black scene stands in.
 struct RaceExits {

@@ -69,6 +69,7 @@ void ResetRace() {
     frameCount = 0;
     r.bigTextTimer = 0;
     r.finished = 0;
+    r.phase = RacePhase::kRunning;
     r.finalRank = 0;
     r.crystalsTaken = 0;
     r.pauseCursor = 0;

@@ -11,6 +11,11 @@
 // The race clocks advance this many milliseconds per frame (the game's clock, not wall time).
 constexpr int kMillisPerFrame = 16;
 
+// Where the race stands, as its scenes read it: running (the countdown and the race until the
+// final line), paused (the pause menu), finishing (the finish sequence after the final line), its
+// curtains closed (the frame that hands over to the replay), or failed (time up, out of rank).
+enum class RacePhase : uint8_t { kRunning, kPaused, kFinishing, kFinishOver, kFailed };
+
 // Who drives the player's car this frame; both flags are cleared by the caller.
 using PlayerControl = void (*)(uint8_t* gasHeld, uint8_t* brakeHeld);
 extern PlayerControl playerControl;
@@ -32,7 +37,8 @@ struct RaceState {
     int half;           // which of its two triangles
     int lapCounter;     // +1 per forward crossing of the line, -1 per backward one
     int lapsDone;       // highest value lapCounter has reached
-    uint8_t finished;
+    uint8_t finished;       // the car has crossed the final line
+    RacePhase phase;
     uint8_t movingForward;  // the last section change was forward (drives the reverse warning)
     uint8_t startTry;       // the rocket start may still be tried
     uint8_t gasHeld;        // the controller's flags of this frame (exhaust flames, replay)

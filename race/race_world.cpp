@@ -20,7 +20,7 @@ CourseView RaceCourseView(int frame) {
     v.crystalRange = r.crystalRange;
     v.lapsDone = r.lapsDone;
     v.frame = frame;
-    v.paused = RacePaused();
+    v.paused = r.phase == RacePhase::kPaused;
     v.scene = RaceSceneView();
     return v;
 }

@@ -255,6 +255,27 @@ TEST_F(RaceScenes, FinishSequenceShowsItsTextsOnTimeAndHandsOverAfterTheCurtains
     EXPECT_EQ(records[1].bestRank, 2);
 }
 
+// The finish sequence's look at its frames: the texts' windows, and the curtains closing 4 pixels
+// a frame each from frame 2101 until they meet at the screen's middle on frame 2180.
+TEST(FinishLook, TextsCurtainsAndTheEndByFrame) {
+    EXPECT_EQ(FinishLookAt(600).text, FinishText::kNone);
+    EXPECT_EQ(FinishLookAt(601).text, FinishText::kRank);
+    EXPECT_EQ(FinishLookAt(899).text, FinishText::kRank);
+    EXPECT_EQ(FinishLookAt(900).text, FinishText::kNone);
+    EXPECT_EQ(FinishLookAt(1201).text, FinishText::kCrystals);
+    EXPECT_EQ(FinishLookAt(1800).text, FinishText::kNone);
+    EXPECT_FALSE(FinishLookAt(350).skipLine);
+    EXPECT_TRUE(FinishLookAt(355).skipLine);   // 355 % 71 == 0
+    EXPECT_FALSE(FinishLookAt(390).skipLine);  // 390 % 71 == 35
+    EXPECT_EQ(FinishLookAt(2100).curtain, 0);
+    EXPECT_FALSE(FinishLookAt(2100).skippable);
+    EXPECT_EQ(FinishLookAt(kFinishCurtainsFrame).curtain, 4);
+    EXPECT_EQ(FinishLookAt(2180).curtain, 320);
+    EXPECT_FALSE(FinishLookAt(2180).over);
+    EXPECT_TRUE(FinishLookAt(2181).over);
+    EXPECT_EQ(FinishLookAt(2181).curtain, 0);
+}
+
 TEST_F(RaceScenes, SkippingTheFinishWorksOnlyBetween351And2099) {
     OnTheLastLine(1);
     frameProc();
