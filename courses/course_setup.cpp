@@ -127,30 +127,31 @@ void PlacePlayerAndOpponents(const CourseInfo& info) {
     for (int i = 0; i < count; ++i) {
         const int s = info.sideBySideGrid ? 1 : info.gridK - (info.gridK / count) * i;
         const int next = NextSection(s);
-        courseStart.oppLaps[i] = 0;
-        courseStart.oppSection[i] = s;
-        courseStart.oppHalf[i] = 0;
+        Opponent& o = c.grid[i];
+        o.laps = 0;
+        o.section = s;
+        o.half = 0;
+        o.wheelSpin = 0.0f;
+        o.steer = 0;
         // The side-by-side grid stands each car on its own lane across the line's road (and aims
         // it along that lane); otherwise all would stand on one point.
-        if (info.sideBySideGrid) courseStart.oppLane[i] = static_cast<float>(40 - 10 * i) / 100.0f;
+        if (info.sideBySideGrid) o.lane = static_cast<float>(40 - 10 * i) / 100.0f;
         const D3DXVECTOR3 across = g.boundary[s].right - g.boundary[s].left;
-        const float gridLane = info.sideBySideGrid ? courseStart.oppLane[i] : 0.0f;
+        const float gridLane = info.sideBySideGrid ? o.lane : 0.0f;
         // Upright on the grid: the orientation left from the previous race is dropped.
         const D3DXVECTOR3 p = BoundaryMid(s) + across * gridLane + D3DXVECTOR3(0.0f, 1.0f, 0.0f);
-        D3DXMATRIX& body = c.oppPlacement[i];
+        D3DXMATRIX& body = o.placement;
         body = MakePlacement(p.x, p.y, p.z, 1.0f);
         RotateAxis(body, g.tiltAxis[2 * s], g.tiltAngle[2 * s]);
-        const D3DXVECTOR3 aim = BoundaryMid(next) + (g.boundary[next].right - g.boundary[next].left) * courseStart.oppLane[i];
-        courseStart.oppHeading[i] = YawToPlacement(body, nullptr, aim - p);
-        courseStart.oppTopSpeed[i] = info.sideBySideGrid
-            ? static_cast<float>(std::rand() % 300 + 1500) / 100.0f
-            : OpponentTopSpeed(info, i);
-        courseStart.oppSpeed[i] = courseStart.oppTopSpeed[i] / 2.0f;
-        courseStart.oppBoostTimer[i] = 0;
-        courseStart.oppLane[i] = info.sideBySideGrid ? static_cast<float>(40 - 10 * i) / 100.0f : LaneFor(info.laneM);
+        const D3DXVECTOR3 aim = BoundaryMid(next) + (g.boundary[next].right - g.boundary[next].left) * o.lane;
+        o.heading = YawToPlacement(body, nullptr, aim - p);
+        o.topSpeed = info.sideBySideGrid ? static_cast<float>(std::rand() % 300 + 1500) / 100.0f : OpponentTopSpeed(info, i);
+        o.speed = o.topSpeed / 2.0f;
+        o.boostTimer = 0;
+        o.lane = info.sideBySideGrid ? static_cast<float>(40 - 10 * i) / 100.0f : LaneFor(info.laneM);
     }
-    if (info.sideBySideGrid && count > 0) courseStart.oppTopSpeed[0] = 19.0f;
-    courseStart.oppLane[0] = 0.0f;
+    if (info.sideBySideGrid && count > 0) c.grid[0].topSpeed = 19.0f;
+    c.grid[0].lane = 0.0f;
 }
 
 bool SetUpCourse(int course) {

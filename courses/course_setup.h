@@ -15,6 +15,7 @@
 #include "framework/model.h"
 #include "framework/texture.h"
 #include "framework/vertex_buffer.h"
+#include "game/opponent.h"
 
 // What a course's routines are told each frame: where the player is, how far the race shows, the
 // scene's frame counter, whether the race stands paused, and the camera.
@@ -62,15 +63,9 @@ struct CourseStart {
     int lapCounter, lapsDone;  // -1: the line is still to be crossed
     D3DXVECTOR3 playerPosition;
     int enemyCount;
-    D3DXMATRIX oppPlacement[MaxOpponents];
-    float oppSpeed[MaxOpponents];
-    float oppTopSpeed[MaxOpponents];
-    float oppHeading[MaxOpponents];
-    float oppLane[MaxOpponents];
-    int oppSection[MaxOpponents];
-    int oppHalf[MaxOpponents];
-    int oppLaps[MaxOpponents];
-    int oppBoostTimer[MaxOpponents];
+    // The grid: the first enemyCount on their start sections, tyres at rest. The lanes of every
+    // slot stay from one set-up to the next.
+    OpponentArray grid;
     int supplyCrystalCount;
     int boostCrystalCount;
     uint8_t supplyCrystalPresent[SupplyCrystalSlots];

@@ -68,12 +68,7 @@ Model playerFlames2[6];
 Model ghostBodies[2];
 Model ghostTires[2][4];
 
-Mesh oppBodyMeshes[kOpponentSlots], oppTireMeshes[kOpponentSlots], oppShadowMeshes[kOpponentSlots];
-Model oppBodies[kOpponentSlots];
-Model oppTires[kOpponentSlots][4];
-Model oppShadows[kOpponentSlots];
-Model oppFlames[kOpponentSlots][6];
-Model oppFlames2[kOpponentSlots][6];
+OpponentModels opponentModels[kOpponentSlots];
 
 Mesh glowMeshes[2];
 Model glowShells[2];
@@ -149,32 +144,34 @@ void PlaceChild(Model& m, Mesh* mesh, Model* parent, const float pos[3], float s
 void BuildOpponentModels(int slot, const CarLayout& layout) {
     static const float kOpponentFlameAlpha[3] = {0.25f, 0.4f, 0.6f};
     static const float kShadowPos[3] = {0.0f, -5.1f, 0.0f};
-    oppBodies[slot].Init(&oppBodyMeshes[slot], 0.0f, 0.0f, 0.0f, 1.0f);
-    for (int t = 0; t < 4; ++t) PlaceChild(oppTires[slot][t], &oppTireMeshes[slot], &oppBodies[slot], layout.tires[t], 1.0f);
-    PlaceChild(oppShadows[slot], &oppShadowMeshes[slot], &oppBodies[slot], kShadowPos, 1.0f);
+    OpponentModels& m = opponentModels[slot];
+    m.body.Init(&m.bodyMesh, 0.0f, 0.0f, 0.0f, 1.0f);
+    for (int t = 0; t < 4; ++t) PlaceChild(m.tires[t], &m.tireMesh, &m.body, layout.tires[t], 1.0f);
+    PlaceChild(m.shadow, &m.shadowMesh, &m.body, kShadowPos, 1.0f);
     for (int s = 0; s < 3; ++s) {
         for (int p = 0; p < 2; ++p) {
-            Model& f = oppFlames[slot][s * 2 + p];
-            PlaceChild(f, &flameMesh, &oppBodies[slot], layout.flamePos[p], layout.flameScale[s]);
+            Model& f = m.flames[s * 2 + p];
+            PlaceChild(f, &flameMesh, &m.body, layout.flamePos[p], layout.flameScale[s]);
             f.alpha = kOpponentFlameAlpha[s];
-            Model& f2 = oppFlames2[slot][s * 2 + p];
-            PlaceChild(f2, &flame2Mesh, &oppBodies[slot], layout.flame2Pos[p], layout.flame2Scale[s]);
+            Model& f2 = m.flames2[s * 2 + p];
+            PlaceChild(f2, &flame2Mesh, &m.body, layout.flame2Pos[p], layout.flame2Scale[s]);
             f2.alpha = kOpponentFlameAlpha[s];
         }
     }
 }
 
 void LoadOpponentMeshes(int slot, int type, bool playerShadowForIt) {
+    OpponentModels& m = opponentModels[slot];
     char name[32];
     std::snprintf(name, sizeof(name), "Enemybody%d.x", type);
-    oppBodyMeshes[slot].Load(name, 0, 0);
+    m.bodyMesh.Load(name, 0, 0);
     std::snprintf(name, sizeof(name), "Enemytire%d.x", type);
-    oppTireMeshes[slot].Load(name, 0, 0);
+    m.tireMesh.Load(name, 0, 0);
     if (playerShadowForIt) {
-        oppShadowMeshes[slot].Load("KORVANshadow.x", 0, 0);
+        m.shadowMesh.Load("KORVANshadow.x", 0, 0);
     } else {
         std::snprintf(name, sizeof(name), "Enemyshadow%d.x", type);
-        oppShadowMeshes[slot].Load(name, 0, 0);
+        m.shadowMesh.Load(name, 0, 0);
     }
 }
 }  // namespace
@@ -334,10 +331,10 @@ void ReleaseAssetTables() {
                     &nullMesh, &gateMesh}) {
         m->Release();
     }
-    for (int i = 0; i < kOpponentSlots; ++i) {
-        oppBodyMeshes[i].Release();
-        oppTireMeshes[i].Release();
-        oppShadowMeshes[i].Release();
+    for (OpponentModels& m : opponentModels) {
+        m.bodyMesh.Release();
+        m.tireMesh.Release();
+        m.shadowMesh.Release();
     }
     for (Mesh& m : glowMeshes) m.Release();
     for (Mesh& m : sceneryMeshes) m.Release();

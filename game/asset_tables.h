@@ -61,12 +61,15 @@ extern Model ghostTires[2][4];
 
 // --- Opponents: eight slots; slots 0-3 carry types 1-4, slots 4-7 type 5 ------------------------
 constexpr int kOpponentSlots = 8;
-extern Mesh oppBodyMeshes[kOpponentSlots], oppTireMeshes[kOpponentSlots], oppShadowMeshes[kOpponentSlots];
-extern Model oppBodies[kOpponentSlots];
-extern Model oppTires[kOpponentSlots][4];
-extern Model oppShadows[kOpponentSlots];
-extern Model oppFlames[kOpponentSlots][6];   // size s (0 largest) at position p: [s * 2 + p]
-extern Model oppFlames2[kOpponentSlots][6];
+struct OpponentModels {
+    Mesh bodyMesh, tireMesh, shadowMesh;
+    Model body;
+    Model tires[4];
+    Model shadow;
+    Model flames[6];   // size s (0 largest) at position p: [s * 2 + p]
+    Model flames2[6];
+};
+extern OpponentModels opponentModels[kOpponentSlots];
 
 // Glow shells around the player's car: [0] the KORVAN body at 1.09, [1] the type-2 body at 1.1.
 extern Mesh glowMeshes[2];

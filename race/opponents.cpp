@@ -14,17 +14,7 @@
 #include "game/scene_flow.h"
 #include "game/settings.h"
 
-D3DXMATRIX oppPlacement[MaxOpponents];
-float oppSpeed[MaxOpponents];
-float oppTopSpeed[MaxOpponents];
-float oppHeading[MaxOpponents];
-float oppLane[MaxOpponents];
-float oppWheelSpin[MaxOpponents];
-int oppSection[MaxOpponents];
-int oppHalf[MaxOpponents];
-int oppLaps[MaxOpponents];
-int oppBoostTimer[MaxOpponents];
-int oppSteer[MaxOpponents];
+OpponentArray opponents;
 
 namespace {
 constexpr float kOppTurnLimit = 0.049087387f;  // 2pi/128 per frame
@@ -38,11 +28,11 @@ constexpr float kCarHalfWidth = 9.0f;  // the body's side points, as the player'
 int Count() { return std::clamp(raceState.enemyCount, 0, MaxOpponents); }
 
 bool InView(int i) {
-    const D3DXVECTOR3 pos = PlacementPosition(oppPlacement[i]);
+    const D3DXVECTOR3 pos = PlacementPosition(opponents[i].placement);
     const D3DXVECTOR3 eye(cameraMatrix._41, cameraMatrix._42, cameraMatrix._43);
     const D3DXVECTOR3 gap = pos - eye;
     const float distance = D3DXVec3Length(&gap);
-    if (renderLevel >= 2) return distance < kDrawDistance && PlacedBoxOnScreen(oppPlacement[i], oppBodies[i].corners);
+    if (renderLevel >= 2) return distance < kDrawDistance && PlacedBoxOnScreen(opponents[i].placement, opponentModels[i].body.corners);
     return distance < (renderLevel == 1 ? kDrawDistance : kLowDrawDistance) && ProjectsOnScreen(pos);
 }
 
@@ -73,25 +63,26 @@ D3DXVECTOR3 AimOnPlane(const D3DXMATRIX& body, const D3DXVECTOR3& aim) {
 void UpdateOpponents() {
     const CourseGeometry& g = courseGeometry;
     for (int i = 0; i < Count(); ++i) {
+        Opponent& o = opponents[i];
         // 1-2. Toward the top speed; a boost on the course's boost sections.
-        oppSpeed[i] = std::min(oppSpeed[i] + 0.1f, oppTopSpeed[i]);
-        if ((oppSection[i] == g.boostSectionA || oppSection[i] == g.boostSectionB) && oppBoostTimer[i] == 0)
-            oppBoostTimer[i] = kBoostFrames;
-        if (oppBoostTimer[i] > 0) {
-            oppBoostTimer[i] -= 1;
-            oppSpeed[i] = oppTopSpeed[i] + kOppBoostBonus + static_cast<float>(frameCount % 20) / 100.0f;
+        o.speed = std::min(o.speed + 0.1f, o.topSpeed);
+        if ((o.section == g.boostSectionA || o.section == g.boostSectionB) && o.boostTimer == 0)
+            o.boostTimer = kBoostFrames;
+        if (o.boostTimer > 0) {
+            o.boostTimer -= 1;
+            o.speed = o.topSpeed + kOppBoostBonus + static_cast<float>(frameCount % 20) / 100.0f;
         }
 
         // 3-5. Sit on the own half, aim along the lane at the next boundary.
-        const int s1 = NextSection(oppSection[i]);
-        D3DXMATRIX& body = oppPlacement[i];
-        OrientOnHalf(body, 2 * oppSection[i] + oppHalf[i], oppHeading[i]);
-        const float a = YawToPlacement(body, nullptr, AimOnPlane(body, LaneAim(s1, oppLane[i])));
-        oppHeading[i] += std::clamp(a, -kOppTurnLimit, kOppTurnLimit);
-        oppSteer[i] = a <= -kOppSteerShown ? -1 : (a >= kOppSteerShown ? 1 : 0);
+        const int s1 = NextSection(o.section);
+        D3DXMATRIX& body = o.placement;
+        OrientOnHalf(body, 2 * o.section + o.half, o.heading);
+        const float a = YawToPlacement(body, nullptr, AimOnPlane(body, LaneAim(s1, o.lane)));
+        o.heading += std::clamp(a, -kOppTurnLimit, kOppTurnLimit);
+        o.steer = a <= -kOppSteerShown ? -1 : (a >= kOppSteerShown ? 1 : 0);
 
         // 6. Drive.
-        MoveLocal(body, 0.0f, 0.0f, oppSpeed[i]);
+        MoveLocal(body, 0.0f, 0.0f, o.speed);
 
         // 7. Progress by the body's centre: onto the next section, or stay on this one.
         const D3DXVECTOR3 pos = PlacementPosition(body), up = PlacementAxisY(body);
@@ -103,36 +94,37 @@ void UpdateOpponents() {
             half = 1;
         }
         if (half >= 0) {
-            oppSection[i] = s1;
-            oppHalf[i] = half;
-            if (s1 == 0) oppLaps[i] += 1;
+            o.section = s1;
+            o.half = half;
+            if (s1 == 0) o.laps += 1;
             SetPlacementPosition(body, hit);
         } else {
-            const int s = oppSection[i];
-            if (!PointOverHalf(pos, up, s, 0) && !PointOverHalf(pos, up, s, 1)) MoveLocal(body, 0.0f, 0.0f, -oppSpeed[i]);
+            const int s = o.section;
+            if (!PointOverHalf(pos, up, s, 0) && !PointOverHalf(pos, up, s, 1)) MoveLocal(body, 0.0f, 0.0f, -o.speed);
             const D3DXVECTOR3 p = PlacementPosition(body);
             const D3DXVECTOR3 top = p + up * kOppTestReach, bottom = p - up * kOppTestReach;
             if (D3DXPlaneIntersectLine(&hit, &g.halfPlane[2 * s], &top, &bottom)) SetPlacementPosition(body, hit);
         }
 
         // 8.
-        oppWheelSpin[i] += oppSpeed[i] / 12.0f;
+        o.wheelSpin += o.speed / 12.0f;
     }
 }
 
 VehiclePose OpponentPose(int i) {
-    VehiclePose pose = RestPose(OpponentVehicleParts(i), oppPlacement[i]);
-    const D3DXVECTOR3 n = courseGeometry.halfNormal[2 * oppSection[i] + oppHalf[i]] * kBodyLift;
+    const Opponent& o = opponents[i];
+    VehiclePose pose = RestPose(OpponentVehicleParts(i), o.placement);
+    const D3DXVECTOR3 n = courseGeometry.halfNormal[2 * o.section + o.half] * kBodyLift;
     MoveParent(pose.body, n.x, n.y, n.z);
     for (int t = 0; t < 4; ++t) {
-        if (t < 2) RotateY(pose.tires[t], static_cast<float>(oppSteer[i]) * kSteerShown);
-        RotateX(pose.tires[t], oppWheelSpin[i]);
+        if (t < 2) RotateY(pose.tires[t], static_cast<float>(o.steer) * kSteerShown);
+        RotateX(pose.tires[t], o.wheelSpin);
     }
     return pose;
 }
 
 bool OpponentInView(int i) {
-    return i >= 0 && i < Count() && WithinSections(oppSection[i], raceState.section, raceState.crystalRange) &&
+    return i >= 0 && i < Count() && WithinSections(opponents[i].section, raceState.section, raceState.crystalRange) &&
            InView(i);
 }
 
@@ -142,7 +134,7 @@ void DrawOpponents() {
     for (int i = 0; i < Count(); ++i) {
         if (!OpponentInView(i)) continue;
         VehicleEffects effects;
-        effects.boostFlames = oppBoostTimer[i] > 0;
+        effects.boostFlames = opponents[i].boostTimer > 0;
         DrawVehicle(OpponentVehicleParts(i), OpponentPose(i), effects);
     }
 }

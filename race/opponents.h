@@ -1,24 +1,14 @@
-// The computer cars: per-opponent parallel arrays (the course set-up places them on the grid),
-// their per-frame driving along their lanes, and their drawing inside the draw window.
+// The computer cars: one Opponent record each (the course set-up stands them on the grid), their
+// per-frame driving along their lanes, and their drawing inside the draw window.
 #pragma once
 #include <cstdint>
 
 #include "courses/course_table.h"
+#include "game/opponent.h"
 #include "race/vehicle.h"
 
-// Where each opponent is: its world placement on its own half, facing along its heading.
-extern D3DXMATRIX oppPlacement[MaxOpponents];
-
-extern float oppSpeed[MaxOpponents];
-extern float oppTopSpeed[MaxOpponents];
-extern float oppHeading[MaxOpponents];
-extern float oppLane[MaxOpponents];
-extern float oppWheelSpin[MaxOpponents];
-extern int oppSection[MaxOpponents];
-extern int oppHalf[MaxOpponents];
-extern int oppLaps[MaxOpponents];
-extern int oppBoostTimer[MaxOpponents];
-extern int oppSteer[MaxOpponents];
+// The race's opponents; the first raceState.enemyCount are in the race.
+extern OpponentArray opponents;
 
 // Every opponent, in index order: speed, boost, aim along its lane, move, progress.
 void UpdateOpponents();

@@ -267,11 +267,11 @@ void CarContacts() {
     const D3DXVECTOR3 lo = playerBody.corners[7], hi = playerBody.corners[0];
     const D3DXVECTOR3 pos = PlacementPosition(r.placement);
     for (int i = 0; i < r.enemyCount && i < MaxOpponents; ++i) {
-        if (!WithinSections(r.section, oppSection[i], kContactSections)) continue;
-        const D3DXVECTOR3 gap = PlacementPosition(oppPlacement[i]) - pos;
+        if (!WithinSections(r.section, opponents[i].section, kContactSections)) continue;
+        const D3DXVECTOR3 gap = PlacementPosition(opponents[i].placement) - pos;
         if (D3DXVec3Length(&gap) >= kContactRange) continue;
         D3DXVECTOR3 corners[8];
-        PlaceCorners(oppPlacement[i], oppBodies[i].corners, corners);
+        PlaceCorners(opponents[i].placement, opponentModels[i].body.corners, corners);
         int result = 0;
         for (int k = 0; k < 8; ++k) {
             // Inside the player's box is inside all six of its face planes.
@@ -283,7 +283,7 @@ void CarContacts() {
         if (result == 0) continue;
         if (result == 1) r.heading += kContactTurn;
         if (result == 2) r.heading -= kContactTurn;
-        std::swap(r.speed, oppSpeed[i]);
+        std::swap(r.speed, opponents[i].speed);
         r.placement = r.previousPlacement;
         PlaySound(kSoundEneHit);
     }

@@ -197,7 +197,7 @@ void DrawMiniMap() {
         for (int i = 0; i < std::clamp(r.boostCrystalCount, 0, BoostCrystalSlots); ++i)
             if (boostCrystalPresent[i]) AddSquare(v, n, MapMarker(boostCrystals[i].GetPosition(), 1, kGreen));
         for (int i = 0; i < std::clamp(r.enemyCount, 0, MaxOpponents); ++i)
-            AddSquare(v, n, MapMarker(PlacementPosition(oppPlacement[i]), 2, 0xff0000ffu));
+            AddSquare(v, n, MapMarker(PlacementPosition(opponents[i].placement), 2, 0xff0000ffu));
     }
     AddSquare(v, n, MapMarker(PlacementPosition(r.placement), 2, 0xffffff00u));
     device->SetVertexShader(kScreenVertexFvf);
@@ -262,19 +262,20 @@ void DrawOpponentNumbers() {
     const int rank = r.rank;
     const int count = std::clamp(r.enemyCount, 0, MaxOpponents);
     int order[MaxOpponents];
-    int score[MaxOpponents];
+    RaceProgress progress[MaxOpponents];
     for (int i = 0; i < count; ++i) {
         order[i] = i;
-        score[i] = (oppLaps[i] * 10000 + oppSection[i]) * 10 + oppHalf[i];
+        progress[i] = OpponentProgress(i);
     }
-    // Highest progress first; equal scores keep their index order.
-    std::stable_sort(order, order + count, [&score](int a, int b) { return score[a] > score[b]; });
+    // Furthest first; cars level with each other keep their index order.
+    std::stable_sort(order, order + count, [&progress](int a, int b) { return ProgressAhead(progress[a], progress[b]); });
     for (int k = 0; k < count; ++k) {
         const int i = order[k];
         if (!OpponentInView(i)) continue;
         const int place = k >= rank - 1 ? k + 2 : k + 1;
         if (place > 9) continue;
-        const D3DXVECTOR3 top = PlacementPosition(oppPlacement[i]) + PlacementAxisY(oppPlacement[i]) * 20.0f;
+        const D3DXMATRIX& body = opponents[i].placement;
+        const D3DXVECTOR3 top = PlacementPosition(body) + PlacementAxisY(body) * 20.0f;
         const D3DXVECTOR3 s = ProjectToScreen(top);
         if (s.z < 0.0f) continue;
         numberTexts[place].DrawAt(static_cast<int>(s.x) - 4, static_cast<int>(s.y) - 16);

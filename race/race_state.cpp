@@ -128,17 +128,22 @@ void CrossLineForward() {
     if (r.lapsDone == 0 && r.lapMinutes == 0 && r.lapMillis == 0) PlayTune();
 }
 
+bool ProgressAhead(const RaceProgress& a, const RaceProgress& b) {
+    if (a.laps != b.laps) return a.laps > b.laps;
+    if (a.section != b.section) return a.section > b.section;
+    return a.half > b.half;
+}
+
+RaceProgress PlayerProgress() { return {raceState.lapCounter, raceState.section, raceState.half}; }
+
+RaceProgress OpponentProgress(int i) { return {opponents[i].laps, opponents[i].section, opponents[i].half}; }
+
 int CurrentRank() {
     const RaceState& r = raceState;
+    const RaceProgress player = PlayerProgress();
     int ahead = 0;
     for (int i = 0; i < r.enemyCount && i < MaxOpponents; ++i) {
-        if (oppLaps[i] != r.lapCounter) {
-            if (oppLaps[i] > r.lapCounter) ++ahead;
-        } else if (oppSection[i] != r.section) {
-            if (oppSection[i] > r.section) ++ahead;
-        } else if (oppHalf[i] > r.half) {
-            ++ahead;
-        }
+        if (ProgressAhead(OpponentProgress(i), player)) ++ahead;
     }
     return 1 + ahead;
 }
@@ -183,17 +188,7 @@ void ApplyCourseStart() {
     r.lapsDone = c.lapsDone;
     SetPlacementPosition(r.placement, c.playerPosition);
     r.enemyCount = c.enemyCount;
-    for (int i = 0; i < c.enemyCount && i < MaxOpponents; ++i) {
-        oppPlacement[i] = c.oppPlacement[i];
-        oppSpeed[i] = c.oppSpeed[i];
-        oppTopSpeed[i] = c.oppTopSpeed[i];
-        oppHeading[i] = c.oppHeading[i];
-        oppSection[i] = c.oppSection[i];
-        oppHalf[i] = c.oppHalf[i];
-        oppLaps[i] = c.oppLaps[i];
-        oppBoostTimer[i] = c.oppBoostTimer[i];
-    }
-    for (int i = 0; i < MaxOpponents; ++i) oppLane[i] = c.oppLane[i];
+    opponents = c.grid;
     r.supplyCrystalCount = c.supplyCrystalCount;
     r.boostCrystalCount = c.boostCrystalCount;
     for (int i = 0; i < SupplyCrystalSlots; ++i) supplyCrystalPresent[i] = c.supplyCrystalPresent[i];

@@ -93,7 +93,16 @@ void ResetLapHistory();
 void UpdateProgress();
 // A forward crossing of the start line (called by UpdateProgress).
 void CrossLineForward();
-// 1 + the opponents strictly ahead (laps, then section, then half).
+// How far a car has come: lines crossed, then the section, then the half of it.
+struct RaceProgress {
+    int laps, section, half;
+};
+// `a` is strictly ahead of `b`: more laps, or as many and a later section, or the same section
+// and its later half. The player's rank and the place numbers over the opponents both use it.
+bool ProgressAhead(const RaceProgress& a, const RaceProgress& b);
+RaceProgress PlayerProgress();
+RaceProgress OpponentProgress(int i);
+// 1 + the opponents strictly ahead of the player.
 int CurrentRank();
 // Lap clock and limit time; true when the limit has run out this frame.
 bool UpdateTimers();

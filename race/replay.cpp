@@ -28,14 +28,15 @@ void RecordFrame(int frame, uint8_t gasHeld, int steerInput) {
     p.boostTimer = r.boostTimer;
     p.wheelSpin = r.wheelSpin;
     for (int i = 0; i < r.enemyCount && i < MaxOpponents; ++i) {
+        const Opponent& car = opponents[i];
         ReplayOpponentFrame& o = replayOpponents[i][frame];
-        o.position = PlacementPosition(oppPlacement[i]);
-        o.section = oppSection[i];
-        o.half = oppHalf[i];
-        o.wheelTurn = static_cast<int>(oppWheelSpin[i] * 1000.0f);
-        o.steer = oppSteer[i];
-        o.heading = oppHeading[i];
-        o.boosting = oppBoostTimer[i] >= 1 ? 1 : 0;
+        o.position = PlacementPosition(car.placement);
+        o.section = car.section;
+        o.half = car.half;
+        o.wheelTurn = static_cast<int>(car.wheelSpin * 1000.0f);
+        o.steer = car.steer;
+        o.heading = car.heading;
+        o.boosting = car.boostTimer >= 1 ? 1 : 0;
     }
     for (int i = 0; i < SupplyCrystalSlots; ++i) replaySupplyPresent[frame][i] = supplyCrystalPresent[i];
     for (int i = 0; i < BoostCrystalSlots; ++i) replayBoostPresent[frame][i] = boostCrystalPresent[i];

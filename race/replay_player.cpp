@@ -121,14 +121,15 @@ void RestoreReplayFrame(int frame) {
     OrientOnTrack(r.placement, r.heading + r.driftAngle);
     for (int i = 0; i < r.enemyCount && i < MaxOpponents; ++i) {
         const ReplayOpponentFrame& o = replayOpponents[i][frame];
-        oppSection[i] = o.section;
-        oppHalf[i] = o.half;
-        oppWheelSpin[i] = static_cast<float>(o.wheelTurn) / 1000.0f;
-        oppSteer[i] = o.steer;
-        oppHeading[i] = o.heading;
-        oppBoostTimer[i] = o.boosting;
-        SetPlacementPosition(oppPlacement[i], o.position);
-        OrientOnHalf(oppPlacement[i], 2 * o.section + o.half, o.heading);
+        Opponent& car = opponents[i];
+        car.section = o.section;
+        car.half = o.half;
+        car.wheelSpin = static_cast<float>(o.wheelTurn) / 1000.0f;
+        car.steer = o.steer;
+        car.heading = o.heading;
+        car.boostTimer = o.boosting;
+        SetPlacementPosition(car.placement, o.position);
+        OrientOnHalf(car.placement, 2 * o.section + o.half, o.heading);
     }
     for (int i = 0; i < SupplyCrystalSlots; ++i) supplyCrystalPresent[i] = replaySupplyPresent[frame][i];
     for (int i = 0; i < BoostCrystalSlots; ++i) boostCrystalPresent[i] = replayBoostPresent[frame][i];

@@ -44,7 +44,8 @@ VehicleParts PlayerVehicleParts() {
 }
 
 VehicleParts OpponentVehicleParts(int slot) {
-    return {&oppBodies[slot], oppTires[slot], &oppShadows[slot], oppFlames[slot], oppFlames2[slot], nullptr};
+    OpponentModels& m = opponentModels[slot];
+    return {&m.body, m.tires, &m.shadow, m.flames, m.flames2, nullptr};
 }
 
 int OpponentType(int slot) { return (slot >= 0 && slot < 4) ? slot + 1 : 5; }

@@ -72,28 +72,28 @@ TEST(CourseSetup, CourseOneFillsTheRaceFromItsRow) {
     const float tops[] = {15.5f, 14.5f, 13.5f, 10.0f};
     for (int i = 0; i < 4; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(courseStart.oppSection[i], sections[i]);
-        EXPECT_EQ(courseStart.oppHalf[i], 0);
-        EXPECT_EQ(courseStart.oppLaps[i], 0);
-        EXPECT_FLOAT_EQ(courseStart.oppTopSpeed[i], tops[i]);
-        EXPECT_FLOAT_EQ(courseStart.oppSpeed[i], tops[i] / 2);
-        EXPECT_EQ(courseStart.oppBoostTimer[i], 0);
+        EXPECT_EQ(courseStart.grid[i].section, sections[i]);
+        EXPECT_EQ(courseStart.grid[i].half, 0);
+        EXPECT_EQ(courseStart.grid[i].laps, 0);
+        EXPECT_FLOAT_EQ(courseStart.grid[i].topSpeed, tops[i]);
+        EXPECT_FLOAT_EQ(courseStart.grid[i].speed, tops[i] / 2);
+        EXPECT_EQ(courseStart.grid[i].boostTimer, 0);
         // Standing one unit above the middle of its boundary.
-        const D3DXVECTOR3 at = PlacementPosition(courseStart.oppPlacement[i]);
+        const D3DXVECTOR3 at = PlacementPosition(courseStart.grid[i].placement);
         const D3DXVECTOR3 mid = BoundaryMid(sections[i]);
         EXPECT_NEAR(at.y, mid.y + 1.0f, 1e-3f);
         EXPECT_NEAR(at.x, mid.x, 1e-3f);
         // Lanes within +-0.30 for the next race, opponent 0 always in the middle.
-        EXPECT_LE(std::fabs(courseStart.oppLane[i]), 0.30f + 1e-6f);
+        EXPECT_LE(std::fabs(courseStart.grid[i].lane), 0.30f + 1e-6f);
     }
-    EXPECT_EQ(courseStart.oppLane[0], 0.0f);
+    EXPECT_EQ(courseStart.grid[0].lane, 0.0f);
     // At program start every lane is 0: each heading turns +z toward the middle of the next
     // boundary (opponent 3 stands on the first bend, well turned to the right).
     for (int i = 0; i < 4; ++i) {
         const D3DXVECTOR3 d = BoundaryMid(sections[i] + 1) - BoundaryMid(sections[i]);
-        EXPECT_NEAR(courseStart.oppHeading[i], std::atan2(d.x, d.z), 1e-3f) << i;
+        EXPECT_NEAR(courseStart.grid[i].heading, std::atan2(d.x, d.z), 1e-3f) << i;
     }
-    EXPECT_GT(courseStart.oppHeading[3], 1.0f);
+    EXPECT_GT(courseStart.grid[3].heading, 1.0f);
 
     // No scenery on course 1: every pool model on the empty mesh and off.
     for (int m = 0; m < kSceneryPoolSize; ++m) {
@@ -140,9 +140,9 @@ TEST(CourseSetup, EightOpponentsOnAGridOfK300) {
     ASSERT_EQ(courseStart.enemyCount, 8);
     for (int i = 0; i < 8; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(courseStart.oppSection[i], 300 - 37 * i);
-        EXPECT_FLOAT_EQ(courseStart.oppTopSpeed[i], 14.7f);
-        EXPECT_FLOAT_EQ(courseStart.oppSpeed[i], 7.35f);
+        EXPECT_EQ(courseStart.grid[i].section, 300 - 37 * i);
+        EXPECT_FLOAT_EQ(courseStart.grid[i].topSpeed, 14.7f);
+        EXPECT_FLOAT_EQ(courseStart.grid[i].speed, 7.35f);
     }
     EXPECT_EQ(courseStart.section, 599);
 }
@@ -152,17 +152,17 @@ TEST(CourseSetup, LateOpponentsFollowTheSecondRule) {
     CourseInfo info = courseTable[8];  // 16 - 1.8 i, then 8 - 0.5 (i - 3)
     PlacePlayerAndOpponents(info);
     const float expected[] = {16.0f, 14.2f, 12.4f, 8.0f, 7.5f, 7.0f, 6.5f, 6.0f};
-    for (int i = 0; i < 8; ++i) EXPECT_NEAR(courseStart.oppTopSpeed[i], expected[i], 1e-5f) << i;
+    for (int i = 0; i < 8; ++i) EXPECT_NEAR(courseStart.grid[i].topSpeed, expected[i], 1e-5f) << i;
 }
 
 TEST(CourseSetup, GridHeadingAimsAtLastRacesLane) {
     StraightCourse(300);
     CourseInfo info = courseTable[1];
     // Lanes left from an earlier race: opponent 1 aimed 0.3 of the width to the right.
-    courseStart.oppLane[1] = 0.3f;
+    courseStart.grid[1].lane = 0.3f;
     PlacePlayerAndOpponents(info);
     // From the middle of boundary 90 to 60 units right of the middle of boundary 91, 100 ahead.
-    EXPECT_NEAR(courseStart.oppHeading[1], std::atan2(60.0f, 100.0f), 5e-4f);
+    EXPECT_NEAR(courseStart.grid[1].heading, std::atan2(60.0f, 100.0f), 5e-4f);
 }
 
 TEST(CourseSetup, SecretCourseOneLinesUpSideBySide) {
@@ -171,15 +171,15 @@ TEST(CourseSetup, SecretCourseOneLinesUpSideBySide) {
     PlacePlayerAndOpponents(info);
     for (int i = 0; i < 8; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(courseStart.oppSection[i], 1);
+        EXPECT_EQ(courseStart.grid[i].section, 1);
         if (i > 0) {
-            EXPECT_GE(courseStart.oppTopSpeed[i], 15.0f);
-            EXPECT_LE(courseStart.oppTopSpeed[i], 17.99f + 1e-5f);
-            EXPECT_FLOAT_EQ(courseStart.oppLane[i], (40 - 10 * i) / 100.0f);
+            EXPECT_GE(courseStart.grid[i].topSpeed, 15.0f);
+            EXPECT_LE(courseStart.grid[i].topSpeed, 17.99f + 1e-5f);
+            EXPECT_FLOAT_EQ(courseStart.grid[i].lane, (40 - 10 * i) / 100.0f);
         }
     }
-    EXPECT_EQ(courseStart.oppTopSpeed[0], 19.0f);
-    EXPECT_EQ(courseStart.oppLane[0], 0.0f);
+    EXPECT_EQ(courseStart.grid[0].topSpeed, 19.0f);
+    EXPECT_EQ(courseStart.grid[0].lane, 0.0f);
 }
 
 TEST(SceneryPlacement, PoolModelsStand192OutsideEachEdgeFacingAlongIt) {

@@ -90,9 +90,9 @@ TEST(Courses2To8, PointsMatchTheirTableRow) {
         EXPECT_LT(g.boostSectionB, g.sectionCount);
         ASSERT_EQ(courseStart.enemyCount, info.enemyCount);
         for (int i = 0; i < info.enemyCount; ++i) {
-            EXPECT_EQ(courseStart.oppSection[i], info.gridK - (info.gridK / info.enemyCount) * i) << i;
-            EXPECT_LT(courseStart.oppSection[i], g.sectionCount) << i;
-            EXPECT_FLOAT_EQ(courseStart.oppTopSpeed[i], OpponentTopSpeed(info, i)) << i;
+            EXPECT_EQ(courseStart.grid[i].section, info.gridK - (info.gridK / info.enemyCount) * i) << i;
+            EXPECT_LT(courseStart.grid[i].section, g.sectionCount) << i;
+            EXPECT_FLOAT_EQ(courseStart.grid[i].topSpeed, OpponentTopSpeed(info, i)) << i;
         }
         // The gate stands on the middle of the line.
         const D3DXVECTOR3 gate = Mid(0) + D3DXVECTOR3(0, 0.1f, 0);

@@ -66,23 +66,23 @@ TEST_P(CoursesNineToFifteen, SetUpMatchesItsRow) {
     for (int i = 0; i < info.enemyCount; ++i) {
         SCOPED_TRACE(i);
         if (info.sideBySideGrid) {
-            EXPECT_EQ(courseStart.oppSection[i], 1);
+            EXPECT_EQ(courseStart.grid[i].section, 1);
             if (i == 0) {
-                EXPECT_EQ(courseStart.oppTopSpeed[i], 19.0f);
+                EXPECT_EQ(courseStart.grid[i].topSpeed, 19.0f);
             } else {
-                EXPECT_GE(courseStart.oppTopSpeed[i], 15.0f);
-                EXPECT_LE(courseStart.oppTopSpeed[i], 17.99f + 1e-4f);
+                EXPECT_GE(courseStart.grid[i].topSpeed, 15.0f);
+                EXPECT_LE(courseStart.grid[i].topSpeed, 17.99f + 1e-4f);
             }
         } else {
-            EXPECT_EQ(courseStart.oppSection[i], info.gridK - (info.gridK / info.enemyCount) * i);
-            EXPECT_FLOAT_EQ(courseStart.oppTopSpeed[i], OpponentTopSpeed(info, i));
+            EXPECT_EQ(courseStart.grid[i].section, info.gridK - (info.gridK / info.enemyCount) * i);
+            EXPECT_FLOAT_EQ(courseStart.grid[i].topSpeed, OpponentTopSpeed(info, i));
         }
         // Each starts at half its drawn top speed (the leader's 19 is set after its start speed).
         if (info.sideBySideGrid && i == 0) {
-            EXPECT_GE(courseStart.oppSpeed[i], 7.5f);
-            EXPECT_LE(courseStart.oppSpeed[i], 9.0f);
+            EXPECT_GE(courseStart.grid[i].speed, 7.5f);
+            EXPECT_LE(courseStart.grid[i].speed, 9.0f);
         } else {
-            EXPECT_FLOAT_EQ(courseStart.oppSpeed[i], courseStart.oppTopSpeed[i] / 2);
+            EXPECT_FLOAT_EQ(courseStart.grid[i].speed, courseStart.grid[i].topSpeed / 2);
         }
     }
     // The frame routine is installed; the scenery course flags its poles, the others none.

@@ -369,7 +369,7 @@ int GalleryFraming(void* context) {
     if (!StartGameInProcess(0, 3, MakeTempDir() + "/debug.txt")) return 100;
     for (int i = 0; i < kGalleryVehicleCount; ++i) {
         const GalleryVehicle& v = kGalleryVehicles[i];
-        const Mesh& mesh = v.slot < 0 ? playerBodyMesh : oppBodyMeshes[v.slot];
+        const Mesh& mesh = v.slot < 0 ? playerBodyMesh : opponentModels[v.slot].bodyMesh;
         const int first = 601 + 600 * i;
         for (int t = first; t < first + 300; t += 23) {
             const GalleryCamera cam = GalleryCameraAt(t);

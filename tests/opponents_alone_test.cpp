@@ -82,21 +82,21 @@ protected:
         const int count = raceState.enemyCount;
         int stay[MaxOpponents] = {};
         int last[MaxOpponents];
-        for (int i = 0; i < count; ++i) last[i] = oppSection[i];
+        for (int i = 0; i < count; ++i) last[i] = opponents[i].section;
         for (int k = 0; k < frames; ++k) {
             frameCount = k;
             UpdateOpponents();
             for (int i = 0; i < count; ++i) {
-                stay[i] = oppSection[i] == last[i] ? stay[i] + 1 : 0;
-                last[i] = oppSection[i];
+                stay[i] = opponents[i].section == last[i] ? stay[i] + 1 : 0;
+                last[i] = opponents[i].section;
                 if (stay[i] > run.longestStay[i]) {
                     run.longestStay[i] = stay[i];
-                    run.heldOn[i] = oppSection[i];
+                    run.heldOn[i] = opponents[i].section;
                 }
-                if (k + 1 == at) run.lapsAt[i] = oppLaps[i];
+                if (k + 1 == at) run.lapsAt[i] = opponents[i].laps;
             }
         }
-        for (int i = 0; i < count; ++i) run.laps[i] = oppLaps[i];
+        for (int i = 0; i < count; ++i) run.laps[i] = opponents[i].laps;
         return run;
     }
 };
@@ -116,8 +116,8 @@ TEST_F(OpponentsAlone, EveryCarLapsEveryCourse) {
         const int limitFrames = info->limitSeconds * 1000 / kMillisPerRaceFrame;
         int frames = limitFrames;
         for (int i = 0; i < count; ++i) {
-            ASSERT_GT(oppTopSpeed[i], 0.0f);
-            const float own = WayToTheLine(oppSection[i]) / oppTopSpeed[i] * kWayAllowance + kSpinUpFrames;
+            ASSERT_GT(opponents[i].topSpeed, 0.0f);
+            const float own = WayToTheLine(opponents[i].section) / opponents[i].topSpeed * kWayAllowance + kSpinUpFrames;
             frames = std::max(frames, static_cast<int>(own));
         }
         const AloneRun run = Drive(frames, limitFrames);
@@ -133,7 +133,7 @@ TEST_F(OpponentsAlone, EveryCarLapsEveryCourse) {
         for (int i = 0; i < count; ++i) {
             SCOPED_TRACE("opponent " + std::to_string(i));
             line += " " + std::to_string(run.longestStay[i]);
-            EXPECT_GE(run.laps[i], 1) << "top speed " << oppTopSpeed[i] << ", ends on section " << oppSection[i];
+            EXPECT_GE(run.laps[i], 1) << "top speed " << opponents[i].topSpeed << ", ends on section " << opponents[i].section;
             EXPECT_LE(run.longestStay[i], kMostFramesOnASection) << "held on section " << run.heldOn[i];
         }
         std::printf("%s\n", line.c_str());
@@ -155,7 +155,7 @@ TEST_F(OpponentsAlone, NoCarIsHeldWhateverItsLanes) {
             const AloneRun run = Drive(2000);
             for (int i = 0; i < raceState.enemyCount; ++i) {
                 EXPECT_LE(run.longestStay[i], kMostFramesOnASection)
-                    << "opponent " << i << " lane " << oppLane[i] << " held on section " << run.heldOn[i];
+                    << "opponent " << i << " lane " << opponents[i].lane << " held on section " << run.heldOn[i];
                 worst = std::max(worst, run.longestStay[i]);
             }
         }
@@ -180,15 +180,15 @@ protected:
         raceState.enemyCount = 1;
     }
     static void Place(float x, float z, int section, float lane) {
-        oppPlacement[0] = MakePlacement(x, kRoadY, z, 1.0f);
-        oppSection[0] = section;
-        oppHalf[0] = 0;
-        oppLaps[0] = 0;
-        oppLane[0] = lane;
-        oppHeading[0] = 0.0f;
-        oppSpeed[0] = 10.0f;
-        oppTopSpeed[0] = 10.0f;
-        oppBoostTimer[0] = 0;
+        opponents[0].placement = MakePlacement(x, kRoadY, z, 1.0f);
+        opponents[0].section = section;
+        opponents[0].half = 0;
+        opponents[0].laps = 0;
+        opponents[0].lane = lane;
+        opponents[0].heading = 0.0f;
+        opponents[0].speed = 10.0f;
+        opponents[0].topSpeed = 10.0f;
+        opponents[0].boostTimer = 0;
     }
 };
 
@@ -203,16 +203,16 @@ TEST_F(OpponentOnTheStraight, LaneBeyondTheSideKeepsTheCarGoing) {
         int stay = 0, longest = 0, last = 3;
         for (int k = 0; k < 60; ++k) {
             UpdateOpponents();
-            stay = oppSection[0] == last ? stay + 1 : 0;
-            last = oppSection[0];
+            stay = opponents[0].section == last ? stay + 1 : 0;
+            last = opponents[0].section;
             longest = std::max(longest, stay);
         }
         // 600 units at 10 a frame from z 410, less the frames against the side.
-        EXPECT_GE(oppSection[0], 7);
+        EXPECT_GE(opponents[0].section, 7);
         EXPECT_LT(longest, 25);
-        EXPECT_NEAR(PlacementPosition(oppPlacement[0]).y, kRoadY, 1e-2f);
+        EXPECT_NEAR(PlacementPosition(opponents[0].placement).y, kRoadY, 1e-2f);
         // Weaving about its aim, half a car's width inside the side.
-        EXPECT_NEAR(PlacementPosition(oppPlacement[0]).x, lane > 0 ? 191.0f : 9.0f, 12.0f);
+        EXPECT_NEAR(PlacementPosition(opponents[0].placement).x, lane > 0 ? 191.0f : 9.0f, 12.0f);
     }
 }
 
@@ -225,21 +225,21 @@ TEST_F(OpponentOnTheStraight, AimAboveTheCarsPlaneIsNoTurn) {
     // at (170, 70.8, 700), 0.097 radian up from its nose.
     Place(170.0f, 630.0f, 5, 0.35f);
     UpdateOpponents();
-    EXPECT_FLOAT_EQ(oppHeading[0], 0.0f);
-    EXPECT_EQ(oppSteer[0], 0);
-    EXPECT_NEAR(PlacementPosition(oppPlacement[0]).x, 170.0f, 0.01f);
-    EXPECT_NEAR(PlacementPosition(oppPlacement[0]).z, 640.0f, 1e-2f);
+    EXPECT_FLOAT_EQ(opponents[0].heading, 0.0f);
+    EXPECT_EQ(opponents[0].steer, 0);
+    EXPECT_NEAR(PlacementPosition(opponents[0].placement).x, 170.0f, 0.01f);
+    EXPECT_NEAR(PlacementPosition(opponents[0].placement).z, 640.0f, 1e-2f);
     // Straight on over the boundary.
     for (int k = 0; k < 7; ++k) UpdateOpponents();
-    EXPECT_EQ(oppSection[0], 6);
-    EXPECT_NEAR(PlacementPosition(oppPlacement[0]).x, 170.0f, 0.5f);
-    EXPECT_NEAR(PlacementPosition(oppPlacement[0]).z, 710.0f, 0.5f);
+    EXPECT_EQ(opponents[0].section, 6);
+    EXPECT_NEAR(PlacementPosition(opponents[0].placement).x, 170.0f, 0.5f);
+    EXPECT_NEAR(PlacementPosition(opponents[0].placement).z, 710.0f, 0.5f);
 
     // An aim off to the side on the same slope is still turned toward, by the full limit.
     Place(170.0f, 630.0f, 5, -0.35f);
     UpdateOpponents();
-    EXPECT_NEAR(oppHeading[0], -0.049087387f, 1e-5f);
-    EXPECT_EQ(oppSteer[0], -1);
+    EXPECT_NEAR(opponents[0].heading, -0.049087387f, 1e-5f);
+    EXPECT_EQ(opponents[0].steer, -1);
 }
 
 }  // namespace

@@ -47,8 +47,8 @@ uint64_t RaceDigest() {
     d.Add(r.bigTextShown), d.Add(r.finalRank), d.Add(r.rank), d.Add(r.lift), d.Add(r.placement), d.Add(r.pose);
     d.Add(r.pauseCursor);
     for (int i = 0; i < MaxOpponents; ++i) {
-        d.Add(oppPlacement[i]), d.Add(oppSpeed[i]), d.Add(oppHeading[i]), d.Add(oppSection[i]);
-        d.Add(oppLaps[i]), d.Add(oppBoostTimer[i]), d.Add(oppWheelSpin[i]);
+        d.Add(opponents[i].placement), d.Add(opponents[i].speed), d.Add(opponents[i].heading), d.Add(opponents[i].section);
+        d.Add(opponents[i].laps), d.Add(opponents[i].boostTimer), d.Add(opponents[i].wheelSpin);
     }
     for (const Spark& s : sparks) d.Add(s.life), d.Add(s.position);
     for (uint8_t p : supplyCrystalPresent) d.Add(p);

@@ -165,10 +165,10 @@ TEST_F(RaceHud, LevelOpponentsAreNumberedInIndexOrderSkippingThePlayersPlace) {
     raceState.section = 7;
     raceState.crystalRange = 10;
     for (int i = 0; i < 2; ++i) {
-        oppPlacement[i] = MakePlacement(i == 0 ? -4.0f : 4.0f, -20.0f, 60.0f, 1.0f);
-        oppLaps[i] = 1;
-        oppSection[i] = 7;
-        oppHalf[i] = 1;
+        opponents[i].placement = MakePlacement(i == 0 ? -4.0f : 4.0f, -20.0f, 60.0f, 1.0f);
+        opponents[i].laps = 1;
+        opponents[i].section = 7;
+        opponents[i].half = 1;
     }
     const D3DXVECTOR3 s0 = ProjectToScreen(D3DXVECTOR3(-4.0f, 0.0f, 60.0f));
     const D3DXVECTOR3 s1 = ProjectToScreen(D3DXVECTOR3(4.0f, 0.0f, 60.0f));
@@ -194,11 +194,11 @@ TEST_F(RaceHud, LevelOpponentsAreNumberedInIndexOrderSkippingThePlayersPlace) {
     EXPECT_EQ(drawn(3), oneTwo);     // the player behind both
     EXPECT_EQ(drawn(1), twoThree);   // the player leads: places 2 and 3
     // Opponent 1 a half ahead now leads the numbering.
-    oppHalf[1] = 0;
-    oppSection[1] = 8;
+    opponents[1].half = 0;
+    opponents[1].section = 8;
     EXPECT_EQ(drawn(3), twoOne);
     // An opponent out of the camera's view gets no number.
-    oppPlacement[1] = MakePlacement(4.0f, -20.0f, -60.0f, 1.0f);
+    opponents[1].placement = MakePlacement(4.0f, -20.0f, -60.0f, 1.0f);
     std::vector<uint8_t> f = drawn(3);
     EXPECT_EQ(Changed(f, static_cast<int>(s1.x) - 10, 0, 640, 480), 0);
     EXPECT_GT(Changed(f, 0, 0, static_cast<int>(s1.x) - 10, 480), 0);
@@ -242,7 +242,7 @@ TEST_F(RaceHud, MiniMapPutsAWorldPointOnItsPixel) {
     // With every marker on, the opponents show in blue.
     miniMap = 2;
     raceState.enemyCount = 1;
-    oppPlacement[0] = MakePlacement(0.0f, 64.0f, 500.0f, 1.0f);  // (20 + 50 - 50, 410) = (20, 410)
+    opponents[0].placement = MakePlacement(0.0f, 64.0f, 500.0f, 1.0f);  // (20 + 50 - 50, 410) = (20, 410)
     raceState.supplyCrystalCount = raceState.boostCrystalCount = 0;
     Begin();
     DrawMiniMap();

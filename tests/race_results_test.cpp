@@ -321,13 +321,13 @@ int ReplayFaithfulness(void* context) {
         if (racing && raceState.finished == 0 && f < kReplayFrames) {
             recorded[f] = true;
             race[f].player = PlacementPosition(raceState.placement);
-            for (int i = 0; i < raceState.enemyCount; ++i) race[f].opponents[i] = PlacementPosition(oppPlacement[i]);
+            for (int i = 0; i < raceState.enemyCount; ++i) race[f].opponents[i] = PlacementPosition(opponents[i].placement);
         }
         if (frameProc == ReplayFrame && f < kReplayFrames && frameCount == f + 1 && recorded[f]) {
             ++compared;
             if (!(PlacementPosition(raceState.placement) == race[f].player)) ++mismatches;
             for (int i = 0; i < raceState.enemyCount; ++i)
-                if (!(PlacementPosition(oppPlacement[i]) == race[f].opponents[i])) ++mismatches;
+                if (!(PlacementPosition(opponents[i].placement) == race[f].opponents[i])) ++mismatches;
         }
         if (frameProc == ResultsFrame) break;
     }

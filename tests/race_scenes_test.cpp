@@ -195,25 +195,25 @@ TEST_F(RaceScenes, CockpitViewFollowsHalfTheWayFromAboveTheSeat) {
 TEST_F(RaceScenes, AnOpponentAlongsideTurnsTheCarAwayAndTradesSpeeds) {
     // Both boxes 16 wide, 8 high, 28 long.
     const D3DXVECTOR3 lo(-8.0f, -4.0f, -14.0f), hi(8.0f, 4.0f, 14.0f);
-    for (Model* m : {&playerBody, &oppBodies[0]})
+    for (Model* m : {&playerBody, &opponentModels[0].body})
         for (int i = 0; i < 8; ++i)
             m->corners[i] = D3DXVECTOR3(i < 4 ? hi.x : lo.x, (i & 2) == 0 ? hi.y : lo.y, (i & 1) == 0 ? hi.z : lo.z);
     raceState.enemyCount = 1;
     raceState.section = 5;
-    oppSection[0] = 6;
+    opponents[0].section = 6;
     auto contact = [](float oppX) {
         raceState.heading = 0.0f;
         raceState.speed = 12.0f;
-        oppSpeed[0] = 8.0f;
+        opponents[0].speed = 8.0f;
         raceState.previousPlacement = MakePlacement(100.0f, kRoadY, 590.0f, 1.0f);
         raceState.placement = MakePlacement(100.0f, kRoadY, 600.0f, 1.0f);
-        oppPlacement[0] = MakePlacement(oppX, kRoadY, 605.0f, 1.0f);
+        opponents[0].placement = MakePlacement(oppX, kRoadY, 605.0f, 1.0f);
         CarContacts();
     };
     contact(88.0f);  // on the left: its right side inside the car
     EXPECT_NEAR(raceState.heading, kContactTurn, 1e-6f);
     EXPECT_EQ(raceState.speed, 8.0f);
-    EXPECT_EQ(oppSpeed[0], 12.0f);
+    EXPECT_EQ(opponents[0].speed, 12.0f);
     EXPECT_EQ(PlacementPosition(raceState.placement).z, 590.0f);  // back where it stood
     contact(112.0f);  // on the right
     EXPECT_NEAR(raceState.heading, -kContactTurn, 1e-6f);
@@ -222,7 +222,7 @@ TEST_F(RaceScenes, AnOpponentAlongsideTurnsTheCarAwayAndTradesSpeeds) {
     EXPECT_EQ(raceState.speed, 12.0f);
     EXPECT_EQ(PlacementPosition(raceState.placement).z, 600.0f);
     // Too far round the course to touch, whatever the boxes say.
-    oppSection[0] = 40;
+    opponents[0].section = 40;
     contact(88.0f);
     EXPECT_EQ(raceState.heading, 0.0f);
 }

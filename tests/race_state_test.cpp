@@ -144,12 +144,12 @@ TEST_F(RaceStateTest, OpponentLevelWithThePlayerIsNotAhead) {
     raceState.lapCounter = 1;
     raceState.section = 40;
     raceState.half = 0;
-    oppLaps[0] = 1, oppSection[0] = 40, oppHalf[0] = 0;   // level
-    oppLaps[1] = 1, oppSection[1] = 40, oppHalf[1] = 1;   // one half ahead
-    oppLaps[2] = 0, oppSection[2] = 140, oppHalf[2] = 1;  // a lap down
+    opponents[0].laps = 1, opponents[0].section = 40, opponents[0].half = 0;   // level
+    opponents[1].laps = 1, opponents[1].section = 40, opponents[1].half = 1;   // one half ahead
+    opponents[2].laps = 0, opponents[2].section = 140, opponents[2].half = 1;  // a lap down
     EXPECT_EQ(CurrentRank(), 2);
-    oppLaps[2] = 2;
-    oppSection[2] = 0;
+    opponents[2].laps = 2;
+    opponents[2].section = 0;
     EXPECT_EQ(CurrentRank(), 3);
 }
 
@@ -250,27 +250,27 @@ TEST_F(RaceStateTest, OpponentsDriveOntoTheNextSectionAndTurnAtMostTwoPiOver128)
     raceState.enemyCount = 2;
     // Opponent 0 on the start straight facing its aim; opponent 1 facing backward.
     for (int i = 0; i < 2; ++i) {
-        oppPlacement[i] = MakePlacement(100.0f, kRoadY, 690.0f, 1.0f);
-        oppSection[i] = 5;
-        oppHalf[i] = 0;
-        oppLaps[i] = 0;
-        oppLane[i] = 0.0f;
-        oppSpeed[i] = 10.0f;
-        oppTopSpeed[i] = 15.0f;
-        oppBoostTimer[i] = 0;
+        opponents[i].placement = MakePlacement(100.0f, kRoadY, 690.0f, 1.0f);
+        opponents[i].section = 5;
+        opponents[i].half = 0;
+        opponents[i].laps = 0;
+        opponents[i].lane = 0.0f;
+        opponents[i].speed = 10.0f;
+        opponents[i].topSpeed = 15.0f;
+        opponents[i].boostTimer = 0;
     }
-    oppHeading[0] = 0.0f;
-    oppHeading[1] = 3.1415927f;
-    oppPlacement[1] = MakePlacement(100.0f, kRoadY, 605.0f, 1.0f);
+    opponents[0].heading = 0.0f;
+    opponents[1].heading = 3.1415927f;
+    opponents[1].placement = MakePlacement(100.0f, kRoadY, 605.0f, 1.0f);
     UpdateOpponents();
-    EXPECT_NEAR(oppSpeed[0], 10.1f, 1e-5f);
-    EXPECT_EQ(oppSection[0], 6);
-    EXPECT_NEAR(PlacementPosition(oppPlacement[0]).z, 700.1f, 1e-3f);
-    EXPECT_NEAR(oppHeading[1], 3.1415927f + 0.049087387f, 1e-4f);
-    EXPECT_EQ(oppSteer[1], 1);
+    EXPECT_NEAR(opponents[0].speed, 10.1f, 1e-5f);
+    EXPECT_EQ(opponents[0].section, 6);
+    EXPECT_NEAR(PlacementPosition(opponents[0].placement).z, 700.1f, 1e-3f);
+    EXPECT_NEAR(opponents[1].heading, 3.1415927f + 0.049087387f, 1e-4f);
+    EXPECT_EQ(opponents[1].steer, 1);
     // Backward it would leave its section: moved back, it stays where it was along the course.
-    EXPECT_EQ(oppSection[1], 5);
-    EXPECT_NEAR(PlacementPosition(oppPlacement[1]).z, 605.0f, 1e-3f);
+    EXPECT_EQ(opponents[1].section, 5);
+    EXPECT_NEAR(PlacementPosition(opponents[1].placement).z, 605.0f, 1e-3f);
 }
 
 TEST(RaceRecords, TotalsCarryWholeMinutesOutOfTheMilliseconds) {
