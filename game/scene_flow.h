@@ -4,7 +4,7 @@
 
 #include "framework/application.h"
 
-extern int frameCount;      // frames since the current scene chain started; scenes reset and count it
+extern int frameCount;      // the current scene's frame: set by SetScene, counted by the scene
 extern int menuCursor;      // row selected in the current menu
 extern int autoSaveResult;  // 0 no message, 1 success, 2 failure
 
