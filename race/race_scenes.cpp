@@ -31,6 +31,7 @@
 #include "race/replay.h"
 #include "race/replay_player.h"
 #include "race/sparks.h"
+#include "race/ghost_car.h"
 
 RaceExits raceExits;
 
@@ -364,6 +365,7 @@ void RaceStep() {
         } else if (r.replayEnd < kLastReplayFrame) {
             RecordFrame(frameCount + r.replayEnd - kReplayLeadOut, r.gasHeld, r.steerInput);
         }
+        if (!r.finished) RecordGhostFrame(frameCount);
         ReportRaceStats();
     }
 

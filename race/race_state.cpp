@@ -14,6 +14,7 @@
 #include "race/race_camera.h"
 #include "race/race_hud.h"
 #include "race/sparks.h"
+#include "race/ghost_car.h"
 #include "game/tunes.h"
 #include "game/records.h"
 #include "game/asset_tables.h"
@@ -167,6 +168,7 @@ bool FinishRace() {
     const int laps = CourseLapsNow();
     r.finalRank = r.rankAtLap[laps];
     RecordFinish(currentCourse, r.finalRank, &r.lapTimeMinutes[1], &r.lapTimeMillis[1], laps, CrystalRatio());
+    KeepRaceGhost(currentCourse, &r.lapTimeMinutes[1], &r.lapTimeMillis[1], laps);
     return r.finalRank > kWorstRankToPass;
 }
 
