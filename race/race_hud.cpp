@@ -14,6 +14,7 @@
 #include "race/crystals.h"
 #include "race/opponents.h"
 #include "race/race_state.h"
+#include "race/time_attack.h"
 #include "game/asset_tables.h"
 #include "game/scene_flow.h"
 #include "game/settings.h"
@@ -230,12 +231,17 @@ void DrawHud() {
 
     // Reverse warning, rank, timer labels and lap read-outs.
     if (!r.movingForward && r.bigTextShown == 0) reverseTexts[frameCount % 20 < 4 ? 1 : 0].DrawAt(12, 200);
-    rankCaptionText.DrawAt(256, 16);
-    const int place = std::clamp(rank, 1, 9);
-    if (frameCount % 15 < 4) {
-        rankTexts[2 * (place - 1) + 1].DrawAt(334, 15);
+    if (timeAttack.active) {
+        // Alone on the course: the rank panel shows the difference to the ghost instead.
+        DrawTimeAttackSplit();
     } else {
-        rankTexts[2 * (place - 1)].DrawAt(336, 16);
+        rankCaptionText.DrawAt(256, 16);
+        const int place = std::clamp(rank, 1, 9);
+        if (frameCount % 15 < 4) {
+            rankTexts[2 * (place - 1) + 1].DrawAt(334, 15);
+        } else {
+            rankTexts[2 * (place - 1)].DrawAt(336, 16);
+        }
     }
     for (int k = 0; k < std::min(timerMode, 4); ++k) timerCaptionTexts[k].DrawAt(k == 0 ? 536 : 544, 16 + 32 * k);
     if (timerMode >= 3) lastLapTimeText.DrawAt(544, 96);

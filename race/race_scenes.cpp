@@ -32,6 +32,7 @@
 #include "race/replay_player.h"
 #include "race/sparks.h"
 #include "race/ghost_car.h"
+#include "race/time_attack.h"
 
 RaceExits raceExits;
 
@@ -108,7 +109,7 @@ void FinishBookkeeping(int laps) {
     }
     if (r.bigTextTimer != 0) return;
     char text[256];
-    if (frameCount >= kRankTextFrom && frameCount <= kRankTextTo) {
+    if (frameCount >= kRankTextFrom && frameCount <= kRankTextTo && !timeAttack.active) {
         std::snprintf(text, sizeof text, "Your Rank %d ", r.finalRank);
         ShowBigText(text, 64, kFinishColour, kFinishShadow, 144, 100, 300);
     } else if (frameCount >= kCrystalTextFrom && frameCount <= kCrystalTextTo) {
@@ -270,6 +271,7 @@ void CountdownFrame() {
     }
     const VehiclePose pose = PlayerPose(lift);
     CountdownCamera(pose.body, frameCount, lift);
+    PlaceTimeAttackGhost(0);
     StandingWorld(pose, true, true);
     if (frameCount == 60 || frameCount == 120 || frameCount == 180) PlaySound(kSoundSignal1);
 
@@ -366,6 +368,7 @@ void RaceStep() {
             RecordFrame(frameCount + r.replayEnd - kReplayLeadOut, r.gasHeld, r.steerInput);
         }
         if (!r.finished) RecordGhostFrame(frameCount);
+        StepTimeAttack(frameCount, r.finished);
         ReportRaceStats();
     }
 
@@ -432,6 +435,10 @@ void PauseFrame() {
             ResumeRace();
         } else {
             PlaySound(kSoundCansel);
+            if (timeAttack.active) {
+                LeaveTimeAttack();
+                return;
+            }
             RaceOver();
             GoToTitle();
         }

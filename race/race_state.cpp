@@ -15,6 +15,7 @@
 #include "race/race_hud.h"
 #include "race/sparks.h"
 #include "race/ghost_car.h"
+#include "race/time_attack.h"
 #include "game/tunes.h"
 #include "game/records.h"
 #include "game/asset_tables.h"
@@ -74,6 +75,7 @@ void ResetRace() {
     r.pauseCursor = 0;
     r.replayEnd = -1;
     r.demonstration = 0;
+    EndTimeAttack();
     StopTune();
 }
 
@@ -115,7 +117,8 @@ void CrossLineForward() {
             r.rankAtLap[lap] = CurrentRank();
             r.lapTimeMinutes[lap] = r.lapMinutes;
             r.lapTimeMillis[lap] = r.lapMillis;
-            const bool newBest = RecordLap(currentCourse, r.lapMinutes, r.lapMillis);
+            // A Time Attack run keeps no records.
+            const bool newBest = !timeAttack.active && RecordLap(currentCourse, r.lapMinutes, r.lapMillis);
             SetLapTimeReadouts(r.lapMinutes, r.lapMillis, newBest);
             r.lapMinutes = r.lapMillis = 0;
             const CourseInfo* info = FindCourse(currentCourse);
@@ -152,7 +155,7 @@ bool UpdateTimers() {
             r.lapMillis -= kMillisPerMinute;
         }
     }
-    r.limitTime -= kMillisPerFrame;
+    if (!timeAttack.active) r.limitTime -= kMillisPerFrame;
     return r.limitTime < 1;
 }
 
@@ -167,6 +170,10 @@ bool FinishRace() {
     RaceState& r = raceState;
     const int laps = CourseLapsNow();
     r.finalRank = r.rankAtLap[laps];
+    if (timeAttack.active) {
+        FinishTimeAttack();
+        return false;
+    }
     RecordFinish(currentCourse, r.finalRank, &r.lapTimeMinutes[1], &r.lapTimeMillis[1], laps, CrystalRatio());
     KeepRaceGhost(currentCourse, &r.lapTimeMinutes[1], &r.lapTimeMillis[1], laps);
     return r.finalRank > kWorstRankToPass;

@@ -28,6 +28,7 @@
 #include "race/course_intro.h"
 #include "race/race_results.h"
 #include "race/replay_player.h"
+#include "race/time_attack.h"
 #include "shell/course_select.h"
 #include "shell/demonstration.h"
 #include "shell/option_screen.h"
@@ -88,7 +89,7 @@ void NameScenes() {
         {OutOfRankFrame, "out_of_rank"}, {ReplayFrame, "replay"},
         {ResultsFrame, "results"},       {CourseClearFrame, "course_clear"},
         {EndingFrame, "ending"},         {GalleryFrame, "gallery"},
-        {StaffRollFrame, "staff_roll"},
+        {StaffRollFrame, "staff_roll"},  {TimeAttackResultsFrame, "time_attack_results"},
     };
     for (const auto& s : scenes) NameScene(s.scene, s.name);
 }
@@ -170,6 +171,7 @@ void GameBoot() {
     raceExits.titleSetUp = TitleSetUp;
     raceExits.titleFrame = TitleFrame;
     raceExits.courseClearFrame = CourseClearFrame;
+    timeAttackCourseSelect = CourseSelectFrame;
     // Course 10 won: the ending, the vehicle gallery and the staff roll.
     courseTenEnding = StartEnding;
 
