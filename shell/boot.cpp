@@ -181,7 +181,11 @@ void GameBoot() {
     DrawLogoUnseen();
     frameCount = 0;
     frameProc = LogoFrame;
-    if (programOptions.course > 0) StartCourseFromSwitch(programOptions.course);
+    if (programOptions.course > 0 && programOptions.timeAttack) {
+        StartTimeAttack(programOptions.course);
+    } else if (programOptions.course > 0) {
+        StartCourseFromSwitch(programOptions.course);
+    }
 }
 
 void GameFirstFrame() { frameProc = BlackFrame; }
