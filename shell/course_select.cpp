@@ -49,15 +49,16 @@ bool SecretHidden(int cursor) { return cursor >= kFirstSecret && !secretFound[cu
 
 void StartChosenCourse() {
     autoSaveResult = 0;
-    startedFromCourse1 = menuCursor == 0;
     PlaySound(kSoundAccept);
     const int course = menuCursor + 1;
     const bool timeAttack = TimeAttackHere();
     menuCursor = 0;
+    // A Time Attack begins no series of races: it leads back here, never to the next course.
     if (timeAttack) {
         StartTimeAttack(course);
         return;
     }
+    startedFromCourse1 = course == 1;
     StartCourse(course);
 }
 }  // namespace

@@ -5,6 +5,7 @@
 // it and a slower one then leaves it alone. No record of the save file changes in any of them.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -36,9 +37,30 @@ struct GhostRunResult {
 // replay's positions, frames the ghost was shown, the run's total, whether the records changed.
 struct Report {
     int finished = 0, newRecord = 0, recorded = 0, offGhost = 0, offReplay = 0, shown = 0, total = 0, recordsChanged = 0;
+    int offPose = 0;
 };
 
 bool SamePosition(const GhostFrame& f, const D3DXVECTOR3& p) { return f.x == p.x && f.y == p.y && f.z == p.z; }
+
+// The ghost's pose of a recorded frame against the car as the race drew it: the same turn of the
+// body and the tyres (within the file's rounding), the body where the car's stood but for the
+// car's shake along its up axis.
+bool PoseMatches(const VehiclePose& ghost, const VehiclePose& car, float lift) {
+    const float* g = &ghost.body._11;
+    const float* c = &car.body._11;
+    for (int i = 0; i < 12; ++i)
+        if (std::fabs(g[i] - c[i]) > 2e-3f) return false;
+    const D3DXVECTOR3 shaken = PlacementPosition(ghost.body) + PlacementAxisY(car.body) * lift;
+    const D3DXVECTOR3 gap = shaken - PlacementPosition(car.body);
+    if (D3DXVec3Length(&gap) > 1e-2f) return false;
+    for (int t = 0; t < 4; ++t) {
+        const float* gt = &ghost.tires[t]._11;
+        const float* ct = &car.tires[t]._11;
+        for (int i = 0; i < 16; ++i)
+            if (std::fabs(gt[i] - ct[i]) > 2e-3f) return false;
+    }
+    return true;
+}
 
 int RunTimeAttack(void* context) {
     const GhostRunResult& g = *static_cast<GhostRunResult*>(context);
@@ -60,6 +82,9 @@ int RunTimeAttack(void* context) {
             if (hadGhost && (f >= static_cast<int>(raceGhost.frames.size()) || !SamePosition(raceGhost.frames[f], p)))
                 ++rep.offGhost;
             if (ghostView.shown) ++rep.shown;
+            if (f < static_cast<int>(ghostRecording.frames.size()) &&
+                !PoseMatches(GhostPose(ghostRecording.frames[f]), raceState.pose, raceState.lift))
+                ++rep.offPose;
         }
         // A camera inside the ghost's body (the cockpit view on the ghost's line) does not see it.
         if (hadGhost && raceGhost.frames.size() > 100) {
@@ -83,8 +108,8 @@ int RunTimeAttack(void* context) {
     StopGameInProcess(started);
     FILE* f = std::fopen(g.out.c_str(), "w");
     if (!f) return 1;
-    std::fprintf(f, "%d %d %d %d %d %d %d %d\n", rep.finished, rep.newRecord, rep.recorded, rep.offGhost, rep.offReplay,
-                 rep.shown, rep.total, rep.recordsChanged);
+    std::fprintf(f, "%d %d %d %d %d %d %d %d %d\n", rep.finished, rep.newRecord, rep.recorded, rep.offGhost,
+                 rep.offReplay, rep.shown, rep.total, rep.recordsChanged, rep.offPose);
     std::fclose(f);
     return started ? 0 : 1;
 }
@@ -114,8 +139,8 @@ int RunRace(void* context) {
     StopGameInProcess(started);
     FILE* f = std::fopen(g.out.c_str(), "w");
     if (!f) return 1;
-    std::fprintf(f, "%d %d %d %d %d %d %d %d\n", rep.finished, rep.newRecord, rep.recorded, rep.offGhost, rep.offReplay,
-                 rep.shown, rep.total, rep.recordsChanged);
+    std::fprintf(f, "%d %d %d %d %d %d %d %d %d\n", rep.finished, rep.newRecord, rep.recorded, rep.offGhost,
+                 rep.offReplay, rep.shown, rep.total, rep.recordsChanged, rep.offPose);
     std::fclose(f);
     return started ? 0 : 1;
 }
@@ -124,8 +149,8 @@ Report RunOnce(GhostRunResult& g, int (*body)(void*) = RunTimeAttack) {
     g.out = MakeTempDir() + "/report.txt";
     Report rep;
     if (RunInChildProcess(body, &g) != 0) return rep;
-    std::sscanf(ReadFile(g.out).c_str(), "%d %d %d %d %d %d %d %d", &rep.finished, &rep.newRecord, &rep.recorded,
-                &rep.offGhost, &rep.offReplay, &rep.shown, &rep.total, &rep.recordsChanged);
+    std::sscanf(ReadFile(g.out).c_str(), "%d %d %d %d %d %d %d %d %d", &rep.finished, &rep.newRecord, &rep.recorded,
+                &rep.offGhost, &rep.offReplay, &rep.shown, &rep.total, &rep.recordsChanged, &rep.offPose);
     return rep;
 }
 
@@ -165,6 +190,7 @@ TEST(GhostRun, ARecordedRunIsReplayedExactlyAndOnlyAFasterOneReplacesIt) {
     EXPECT_GT(first.recorded, 1000);
     EXPECT_EQ(first.offReplay, 0) << "the ghost's positions are not the run's";
     EXPECT_EQ(first.recordsChanged, 0);
+    EXPECT_EQ(first.offPose, 0) << "the ghost's car is not posed as the run's was";
     const std::string kept = ReadFile(path);
     ASSERT_EQ(kept.size(), kGhostHeaderBytes + first.recorded * kGhostFrameBytes + kGhostCheckBytes);
 
