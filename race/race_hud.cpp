@@ -251,7 +251,8 @@ void DrawHud() {
 
     BeginText();
     if (showFps) DrawTextFormat(16, 16, "%02.2f FPS ", framePacer.fps);
-    if (timerMode >= 1) DrawTextFormat(544, 32, "  %03.3f ", r.limitTime / 1000.0);
+    // A Time Attack has no limit time: its read-out stays empty.
+    if (timerMode >= 1 && !timeAttack.active) DrawTextFormat(544, 32, "  %03.3f ", r.limitTime / 1000.0);
     if (timerMode >= 2) DrawTextFormat(544, 64, "%02d:%02.3f ", r.lapMinutes, r.lapMillis / 1000.0);
     if (speedMeter == 2) DrawTextFormat(538, 448, "%03.1f Km/h ", r.speed / 5.0f * 100.0f);
     EndText();

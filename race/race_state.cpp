@@ -122,7 +122,7 @@ void CrossLineForward() {
             SetLapTimeReadouts(r.lapMinutes, r.lapMillis, newBest);
             r.lapMinutes = r.lapMillis = 0;
             const CourseInfo* info = FindCourse(currentCourse);
-            if (info) r.limitTime += info->extensionSeconds * 1000;
+            if (info && !timeAttack.active) r.limitTime += info->extensionSeconds * 1000;
             RestoreCrystals();
         }
         ShowLapText(CourseLapsNow(), r.lapsDone);

@@ -38,6 +38,7 @@ struct GhostRunResult {
 struct Report {
     int finished = 0, newRecord = 0, recorded = 0, offGhost = 0, offReplay = 0, shown = 0, total = 0, recordsChanged = 0;
     int offPose = 0;
+    int limitMoved = 0;  // the limit time changed during the run
 };
 
 bool SamePosition(const GhostFrame& f, const D3DXVECTOR3& p) { return f.x == p.x && f.y == p.y && f.z == p.z; }
@@ -71,6 +72,7 @@ int RunTimeAttack(void* context) {
         const CourseRecord before = records[1];
         StartTimeAttack(1);
         const bool hadGhost = timeAttack.hasGhost;
+        const int limit = raceState.limitTime;
         while (PumpMessages() && frameNumber < 40000 && timeAttack.active) {
             const bool racing = frameProc == RaceFrame && !raceState.finished;
             RunFrame();
@@ -92,6 +94,7 @@ int RunTimeAttack(void* context) {
             PlaceGhost(100, D3DXVECTOR3(g100.x, g100.y + 8.0f, g100.z));
             if (ghostView.shown) rep.shown = -1;
         }
+        rep.limitMoved = raceState.limitTime != limit;
         if (raceState.finished) {
             rep.finished = 1;
             rep.newRecord = timeAttack.newRecord;
@@ -108,8 +111,8 @@ int RunTimeAttack(void* context) {
     StopGameInProcess(started);
     FILE* f = std::fopen(g.out.c_str(), "w");
     if (!f) return 1;
-    std::fprintf(f, "%d %d %d %d %d %d %d %d %d\n", rep.finished, rep.newRecord, rep.recorded, rep.offGhost,
-                 rep.offReplay, rep.shown, rep.total, rep.recordsChanged, rep.offPose);
+    std::fprintf(f, "%d %d %d %d %d %d %d %d %d %d\n", rep.finished, rep.newRecord, rep.recorded, rep.offGhost,
+                 rep.offReplay, rep.shown, rep.total, rep.recordsChanged, rep.offPose, rep.limitMoved);
     std::fclose(f);
     return started ? 0 : 1;
 }
@@ -139,8 +142,8 @@ int RunRace(void* context) {
     StopGameInProcess(started);
     FILE* f = std::fopen(g.out.c_str(), "w");
     if (!f) return 1;
-    std::fprintf(f, "%d %d %d %d %d %d %d %d %d\n", rep.finished, rep.newRecord, rep.recorded, rep.offGhost,
-                 rep.offReplay, rep.shown, rep.total, rep.recordsChanged, rep.offPose);
+    std::fprintf(f, "%d %d %d %d %d %d %d %d %d %d\n", rep.finished, rep.newRecord, rep.recorded, rep.offGhost,
+                 rep.offReplay, rep.shown, rep.total, rep.recordsChanged, rep.offPose, rep.limitMoved);
     std::fclose(f);
     return started ? 0 : 1;
 }
@@ -149,8 +152,9 @@ Report RunOnce(GhostRunResult& g, int (*body)(void*) = RunTimeAttack) {
     g.out = MakeTempDir() + "/report.txt";
     Report rep;
     if (RunInChildProcess(body, &g) != 0) return rep;
-    std::sscanf(ReadFile(g.out).c_str(), "%d %d %d %d %d %d %d %d %d", &rep.finished, &rep.newRecord, &rep.recorded,
-                &rep.offGhost, &rep.offReplay, &rep.shown, &rep.total, &rep.recordsChanged, &rep.offPose);
+    std::sscanf(ReadFile(g.out).c_str(), "%d %d %d %d %d %d %d %d %d %d", &rep.finished, &rep.newRecord,
+                &rep.recorded, &rep.offGhost, &rep.offReplay, &rep.shown, &rep.total, &rep.recordsChanged, &rep.offPose,
+                &rep.limitMoved);
     return rep;
 }
 
@@ -191,6 +195,7 @@ TEST(GhostRun, ARecordedRunIsReplayedExactlyAndOnlyAFasterOneReplacesIt) {
     EXPECT_EQ(first.offReplay, 0) << "the ghost's positions are not the run's";
     EXPECT_EQ(first.recordsChanged, 0);
     EXPECT_EQ(first.offPose, 0) << "the ghost's car is not posed as the run's was";
+    EXPECT_EQ(first.limitMoved, 0) << "a Time Attack's limit time ran or was extended";
     const std::string kept = ReadFile(path);
     ASSERT_EQ(kept.size(), kGhostHeaderBytes + first.recorded * kGhostFrameBytes + kGhostCheckBytes);
 
