@@ -16,7 +16,8 @@
 // same frames unhooked instead, with the rasteriser on the game thread (LP_NUM_THREADS=0): each
 // frame's processor time, the game's step alone in the frame after it (drawn with the device held
 // lost), and the quad's; its "screens" is (frame - step) / quad, the whole frame's drawing in
-// full-screen road quads.
+// full-screen road quads. BM_TimeAttackOnOneThread measures a Time Attack of the course the same
+// way, with its ghost a few frames ahead of the player (and no computer cars).
 // Google Benchmark reports each course with the passes as counters; the variant table goes to
 // stderr. The frame size comes from KORVAN_BENCH_RESOLUTION (1x, 2x; default 1x); the first
 // measured frame from KORVAN_BENCH_FROM (default: 900 frames into the race).
@@ -44,6 +45,8 @@
 #include "framework/graphics_device.h"
 #include "framework/switches.h"
 #include "platform/gfx.h"
+#include "race/ghost_car.h"
+#include "race/time_attack.h"
 
 namespace {
 
@@ -52,6 +55,7 @@ constexpr uint32_t kProfileFrom = 900;  // race frames after the countdown: cars
                                         // (KORVAN_BENCH_FROM picks another frame of the program)
 constexpr uint32_t kProfileFrames = 40;
 constexpr uint32_t kProfileStep = 15;   // frames run unmeasured between two measured ones
+constexpr int kGhostLead = 10;          // a Time Attack's ghost drives this many frames ahead
 
 // The passes, by the routine that draws them. A draw belongs to the innermost routine of its call
 // stack that is named here; a draw under none of them belongs to the course's own extras when the
@@ -321,7 +325,24 @@ std::string MeasureOnOneThread() {
 }
 
 // The child: the game in this process, as the tests run it, then the measured frames.
-int ProfileCourse(int course, int reportFd, bool oneThread) {
+// A Time Attack of the course against a ghost just ahead of the player (in view, as drawn at its
+// dearest): the run is first driven with the device lost to record it, then started again with
+// that recording, kGhostLead frames ahead, as its ghost. Returns the frame the new run began on.
+uint32_t StartTimeAttackWithGhostAhead(int course) {
+    device->SetCooperativeLevelForTest(D3DERR_DEVICELOST);
+    StartTimeAttack(course);
+    const uint32_t until = frameNumber + ProfileFrom() + kProfileFrames * (kProfileStep + 1) + 200;
+    while (frameNumber < until && PumpMessages()) RunFrame();
+    GhostRun ghost = ghostRecording;
+    ghost.frames.erase(ghost.frames.begin(), ghost.frames.begin() + std::min<size_t>(kGhostLead, ghost.frames.size()));
+    device->SetCooperativeLevelForTest(D3D_OK);
+    StartTimeAttack(course);
+    raceGhost = ghost;
+    timeAttack.hasGhost = true;
+    return frameNumber;
+}
+
+int ProfileCourse(int course, int reportFd, bool oneThread, bool timeAttack = false) {
     char dirName[] = "/tmp/korvan_profileXXXXXX";
     if (!mkdtemp(dirName)) return 1;
     const std::string dir = dirName;
@@ -354,7 +375,8 @@ int ProfileCourse(int course, int reportFd, bool oneThread) {
     programOptions.seed = 7;
     if (!InitApplication()) return 1;
     GameBoot();
-    while (frameNumber < ProfileFrom() && PumpMessages()) RunFrame();
+    const uint32_t first = timeAttack ? StartTimeAttackWithGhostAhead(course) : 0;
+    while (frameNumber < first + ProfileFrom() && PumpMessages()) RunFrame();
     if (oneThread) {
         const std::string report = MeasureOnOneThread();
         GameQuit();
@@ -386,13 +408,13 @@ int ProfileCourse(int course, int reportFd, bool oneThread) {
     return measured ? 0 : 1;
 }
 
-std::string RunChild(int course, bool oneThread = false) {
+std::string RunChild(int course, bool oneThread = false, bool timeAttack = false) {
     int fds[2];
     if (pipe(fds) != 0) return {};
     const pid_t child = fork();
     if (child == 0) {
         close(fds[0]);
-        _exit(ProfileCourse(course, fds[1], oneThread));
+        _exit(ProfileCourse(course, fds[1], oneThread, timeAttack));
     }
     close(fds[1]);
     std::string out;
@@ -475,10 +497,10 @@ void BM_FramePasses(benchmark::State& state) {
 }
 BENCHMARK(BM_FramePasses)->DenseRange(1, 15)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-void BM_FrameOnOneThread(benchmark::State& state) {
+void MeasureOneThread(benchmark::State& state, bool timeAttack) {
     const int course = static_cast<int>(state.range(0));
     std::string report;
-    for (auto _ : state) report = RunChild(course, true);
+    for (auto _ : state) report = RunChild(course, true, timeAttack);
     double frame = 0, step = 0, quad = 0;
     if (std::sscanf(report.c_str(), "cpu|%lf|%lf|%lf", &frame, &step, &quad) != 3 || quad <= 0) {
         state.SkipWithError("the race could not be run");
@@ -488,10 +510,16 @@ void BM_FrameOnOneThread(benchmark::State& state) {
     state.counters["step ms"] = step;
     state.counters["quad ms"] = quad;
     state.counters["screens"] = (frame - step) / quad;
-    std::fprintf(stderr, "course %d on one thread: frame %.3f ms, step %.3f ms, quad %.3f ms, cost %.2f screens\n",
-                 course, frame, step, quad, (frame - step) / quad);
+    std::fprintf(stderr, "course %d%s on one thread: frame %.3f ms, step %.3f ms, quad %.3f ms, cost %.2f screens\n",
+                 course, timeAttack ? " (Time Attack)" : "", frame, step, quad, (frame - step) / quad);
 }
+
+void BM_FrameOnOneThread(benchmark::State& state) { MeasureOneThread(state, false); }
 BENCHMARK(BM_FrameOnOneThread)->DenseRange(1, 15)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The same frames of a Time Attack: no computer cars, the ghost drawn just ahead of the player.
+void BM_TimeAttackOnOneThread(benchmark::State& state) { MeasureOneThread(state, true); }
+BENCHMARK(BM_TimeAttackOnOneThread)->DenseRange(1, 15)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // The variant table, after every course has run.
 struct VariantTable {

@@ -49,6 +49,8 @@ bool ParseProgramOptions(int argc, char** argv, ProgramOptions& out, std::string
             out.autopilot = true;
         } else if (!std::strcmp(a, "--exit-after-race")) {
             out.exitAfterRace = true;
+        } else if (!std::strcmp(a, "--time-attack")) {
+            out.timeAttack = true;
         } else if (!std::strcmp(a, "--skip-intro")) {
             out.skipIntro = true;
         } else if (!std::strcmp(a, "--frames")) {

@@ -18,6 +18,7 @@ struct ProgramOptions {
     bool autopilot = false;         // --autopilot: the player's car drives itself
     bool exitAfterRace = false;     // --exit-after-race: quit once the race is over
     bool skipIntro = false;         // --skip-intro: a course starts at its countdown, not its intro
+    bool timeAttack = false;        // --time-attack: the --course is raced as a Time Attack
 };
 
 extern ProgramOptions programOptions;

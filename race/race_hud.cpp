@@ -14,6 +14,7 @@
 #include "race/crystals.h"
 #include "race/opponents.h"
 #include "race/race_state.h"
+#include "race/time_attack.h"
 #include "game/asset_tables.h"
 #include "game/scene_flow.h"
 #include "game/settings.h"
@@ -236,12 +237,17 @@ void DrawHud() {
 
     // Reverse warning, rank, timer labels and lap read-outs.
     if (!r.movingForward && r.bigTextShown == 0) reverseTexts[frameCount % 20 < 4 ? 1 : 0].DrawAt(12, 200);
-    rankCaptionText.DrawAt(256, 16);
-    const int place = std::clamp(rank, 1, 9);
-    if (frameCount % 15 < 4) {
-        rankTexts[2 * (place - 1) + 1].DrawAt(334, 15);
+    if (timeAttack.active) {
+        // Alone on the course: the rank panel shows the difference to the ghost instead.
+        DrawTimeAttackSplit();
     } else {
-        rankTexts[2 * (place - 1)].DrawAt(336, 16);
+        rankCaptionText.DrawAt(256, 16);
+        const int place = std::clamp(rank, 1, 9);
+        if (frameCount % 15 < 4) {
+            rankTexts[2 * (place - 1) + 1].DrawAt(334, 15);
+        } else {
+            rankTexts[2 * (place - 1)].DrawAt(336, 16);
+        }
     }
     for (int k = 0; k < std::min(timerMode, 4); ++k) timerCaptionTexts[k].DrawAt(k == 0 ? 536 : 544, 16 + 32 * k);
     if (timerMode >= 3) lastLapTimeText.DrawAt(544, 96);
@@ -251,7 +257,8 @@ void DrawHud() {
 
     BeginText();
     if (showFps) DrawTextFormat(16, 16, "%02.2f FPS ", framePacer.fps);
-    if (timerMode >= 1) DrawTextFormat(544, 32, "  %03.3f ", r.limitTime / 1000.0);
+    // A Time Attack has no limit time: its read-out stays empty.
+    if (timerMode >= 1 && !timeAttack.active) DrawTextFormat(544, 32, "  %03.3f ", r.limitTime / 1000.0);
     if (timerMode >= 2) DrawTextFormat(544, 64, "%02d:%02.3f ", r.lapMinutes, r.lapMillis / 1000.0);
     if (speedMeter == 2) DrawTextFormat(538, 448, "%03.1f Km/h ", r.speed / 5.0f * 100.0f);
     EndText();

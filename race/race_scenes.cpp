@@ -32,6 +32,8 @@
 #include "race/replay.h"
 #include "race/replay_player.h"
 #include "race/sparks.h"
+#include "race/ghost_car.h"
+#include "race/time_attack.h"
 
 RaceExits raceExits;
 
@@ -102,6 +104,8 @@ void CrossFinalLine() {
 void ShowFinishText(FinishText which, int laps) {
     const RaceState& r = raceState;
     if (which == FinishText::kNone || r.bigTextTimer != 0) return;
+    // A Time Attack has no rank to tell: its rank window stays empty.
+    if (which == FinishText::kRank && timeAttack.active) return;
     char text[256];
     if (which == FinishText::kRank) {
         std::snprintf(text, sizeof text, "Your Rank %d ", r.finalRank);
@@ -282,6 +286,7 @@ void CountdownFrame() {
     }
     const VehiclePose pose = PlayerPose(lift);
     CountdownCamera(pose.body, frameCount, lift);
+    PlaceTimeAttackGhost(0);
     StandingWorld(pose, true, true);
     if (frameCount == 60 || frameCount == 120 || frameCount == 180) PlaySound(kSoundSignal1);
 
@@ -377,6 +382,8 @@ void RaceStep() {
         } else if (r.replayEnd < kLastReplayFrame) {
             RecordFrame(frameCount + r.replayEnd - kReplayLeadOut, r.gasHeld, r.steerInput);
         }
+        if (!r.finished) RecordGhostFrame(frameCount);
+        StepTimeAttack(frameCount, r.finished);
         ReportRaceStats();
     }
 
@@ -448,6 +455,10 @@ void PauseFrame() {
             ResumeRace();
         } else {
             PlaySound(kSoundCansel);
+            if (timeAttack.active) {
+                LeaveTimeAttack();
+                return;
+            }
             RaceOver();
             GoToTitle();
         }

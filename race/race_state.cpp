@@ -15,6 +15,8 @@
 #include "race/race_camera.h"
 #include "race/race_hud.h"
 #include "race/sparks.h"
+#include "race/ghost_car.h"
+#include "race/time_attack.h"
 #include "game/tunes.h"
 #include "game/records.h"
 #include "game/asset_tables.h"
@@ -75,6 +77,7 @@ void ResetRace() {
     r.pauseCursor = 0;
     r.replayEnd = -1;
     r.demonstration = 0;
+    EndTimeAttack();
     StopTune();
 }
 
@@ -116,11 +119,12 @@ void CrossLineForward() {
             r.rankAtLap[lap] = CurrentRank();
             r.lapTimeMinutes[lap] = r.lapMinutes;
             r.lapTimeMillis[lap] = r.lapMillis;
-            const bool newBest = RecordLap(currentCourse, r.lapMinutes, r.lapMillis);
+            // A Time Attack run keeps no records.
+            const bool newBest = !timeAttack.active && RecordLap(currentCourse, r.lapMinutes, r.lapMillis);
             SetLapTimeReadouts(r.lapMinutes, r.lapMillis, newBest);
             r.lapMinutes = r.lapMillis = 0;
             const CourseInfo* info = FindCourse(currentCourse);
-            if (info) r.limitTime += info->extensionSeconds * 1000;
+            if (info && !timeAttack.active) r.limitTime += info->extensionSeconds * 1000;
             RestoreCrystals();
         }
         ShowLapText(CourseLapsNow(), r.lapsDone);
@@ -158,7 +162,7 @@ bool UpdateTimers() {
             r.lapMillis -= kMillisPerMinute;
         }
     }
-    r.limitTime -= kMillisPerFrame;
+    if (!timeAttack.active) r.limitTime -= kMillisPerFrame;
     return r.limitTime < 1;
 }
 
@@ -173,7 +177,12 @@ bool FinishRace() {
     RaceState& r = raceState;
     const int laps = CourseLapsNow();
     r.finalRank = r.rankAtLap[laps];
+    if (timeAttack.active) {
+        FinishTimeAttack();
+        return false;
+    }
     RecordFinish(currentCourse, r.finalRank, &r.lapTimeMinutes[1], &r.lapTimeMillis[1], laps, CrystalRatio());
+    KeepRaceGhost(currentCourse, &r.lapTimeMinutes[1], &r.lapTimeMillis[1], laps);
     return r.finalRank > kWorstRankToPass;
 }
 

@@ -6,6 +6,7 @@
 #include "framework/texture.h"
 #include "game/settings.h"
 #include "race/crystals.h"
+#include "race/ghost_car.h"
 #include "race/opponents.h"
 #include "race/race_camera.h"
 #include "race/race_scenes.h"
@@ -75,6 +76,12 @@ void DrawRaceWorld(const RaceWorldView& w) {
         DrawOpponents();
     }
     if (w.player) DrawPlayerCar(w.playerPose, w.playerEffects);
+    // The ghost is translucent: drawn over everything of the world, the player's car included.
+    if (w.everything) {
+        DrawGhostCarAt(w.playerPose);
+    } else {
+        DrawGhostCar();
+    }
 }
 
 void BeginOverlay() {

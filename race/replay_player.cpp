@@ -26,6 +26,7 @@
 #include "race/race_scenes.h"
 #include "race/replay.h"
 #include "race/sparks.h"
+#include "race/time_attack.h"
 
 namespace {
 constexpr int kShotFrames = 300, kTracksideFrames = 600;
@@ -187,13 +188,14 @@ void ReplayFrame() {
     if (frameCount >= r.replayEnd) {
         if (BeginFrame(0xff000000u)) EndFrame();
         StartResultsMusic();
-        SetScene(ResultsFrame);
+        SetScene(timeAttack.active ? TimeAttackResultsFrame : ResultsFrame);
         return;
     }
 
     const int t = frameCount;
     RestoreReplayFrame(t);
     PlaceReplayCamera();
+    PlaceTimeAttackGhost(t);
     ThrowSparksAtDrift(r.pose.body, r.driftAngle);
     RaceWorldView& world = raceWorld;
     world = RaceWorldAt(t, true, true, r.pose, r.gasHeld != 0);

@@ -31,6 +31,7 @@
 #include "race/race_hud.h"
 #include "race/race_results.h"
 #include "race/replay_player.h"
+#include "race/time_attack.h"
 #include "shell/course_select.h"
 #include "shell/demonstration.h"
 #include "shell/option_screen.h"
@@ -93,7 +94,7 @@ void NameScenes() {
         {OutOfRankFrame, "out_of_rank"}, {ReplayFrame, "replay"},
         {ResultsFrame, "results"},       {CourseClearFrame, "course_clear"},
         {EndingFrame, "ending"},         {GalleryFrame, "gallery"},
-        {StaffRollFrame, "staff_roll"},
+        {StaffRollFrame, "staff_roll"},  {TimeAttackResultsFrame, "time_attack_results"},
     };
     for (const auto& s : scenes) NameScene(s.scene, s.name);
 }
@@ -176,6 +177,7 @@ void GameBoot() {
     raceExits.titleSetUp = TitleSetUp;
     raceExits.titleFrame = TitleFrame;
     raceExits.courseClearFrame = CourseClearFrame;
+    timeAttackCourseSelect = CourseSelectFrame;
     // Course 10 won: the ending, the vehicle gallery and the staff roll.
     courseTenEnding = StartEnding;
 
@@ -184,7 +186,11 @@ void GameBoot() {
     // 19. The logo; or, with --course, straight into that course's countdown.
     DrawLogoUnseen();
     SetScene(LogoFrame);
-    if (programOptions.course > 0) StartCourseFromSwitch(programOptions.course);
+    if (programOptions.course > 0 && programOptions.timeAttack) {
+        StartTimeAttack(programOptions.course);
+    } else if (programOptions.course > 0) {
+        StartCourseFromSwitch(programOptions.course);
+    }
 }
 
 void GameFirstFrame() { SetScene(BlackFrame); }

@@ -1,8 +1,12 @@
 #include "shell/course_select.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include "framework/application.h"
 #include "framework/draw2d.h"
 #include "framework/graphics_device.h"
+#include "framework/text_draw.h"
 #include "game/asset_tables.h"
 #include "game/controls.h"
 #include "game/limits.h"
@@ -10,6 +14,7 @@
 #include "game/scene_flow.h"
 #include "game/sound_effects.h"
 #include "race/race_scenes.h"
+#include "race/time_attack.h"
 #include "shell/menu_frame.h"
 #include "shell/title_background.h"
 
@@ -35,14 +40,26 @@ const char* const kLines[CourseCount + 1] = {
     "Secret  5 Demonstration ",
 };
 
+// Left and Right switch the line between the race and "Time Attack " for a course with a ghost.
+bool timeAttackChosen = false;
+char timeAttackLine[96];
+
+bool TimeAttackHere() { return timeAttackChosen && TimeAttackOffered(menuCursor + 1); }
+
 bool SecretHidden(int cursor) { return cursor >= kFirstSecret && !secretFound[cursor - kFirstSecret]; }
 
 void StartChosenCourse() {
     autoSaveResult = 0;
-    startedFromCourse1 = menuCursor == 0;
     PlaySound(kSoundAccept);
     const int course = menuCursor + 1;
+    const bool timeAttack = TimeAttackHere();
     menuCursor = 0;
+    // A Time Attack begins no series of races: it leads back here, never to the next course.
+    if (timeAttack) {
+        StartTimeAttack(course);
+        return;
+    }
+    startedFromCourse1 = course == 1;
     StartCourse(course);
 }
 }  // namespace
@@ -79,10 +96,21 @@ void CourseSelectFrame() {
                 DrawTriangleUp(112, 244, 4, 0xff00c0ffu);
                 DrawTriangleDown(112, 252, 4, 0xff00c0ffu);
             }
-            const char* const line = CourseSelectLine(menuCursor + 1);
+            const char* line = CourseSelectLine(menuCursor + 1);
+            if (TimeAttackHere()) {
+                std::snprintf(timeAttackLine, sizeof timeAttackLine, "Time Attack %s", line);
+                line = timeAttackLine;
+                // The longer line gets a longer bar.
+                DrawRect(488, 240, 120 + 8 * static_cast<int>(std::strlen(line)) + 8, 256, 0x800080ffu);
+            }
             DrawMenuTexts("Course Select ", &line, 1);
         }
         DrawMenuHelp(true, true);
+        if (choice && TimeAttackOffered(menuCursor + 1) && MenuHelpVisible()) {
+            BeginText();
+            DrawText(480, 452, "\"<>\"Key Time Attack ");
+            EndText();
+        }
         EndMenuFrame();
     }
 
@@ -98,6 +126,10 @@ void CourseSelectFrame() {
         PlaySound(kSoundSlide);
         HoldIdleCounter();
         menuCursor = CourseSelectDown(menuCursor);
+    } else if ((controls.menuLeft.pressed || controls.menuRight.pressed) && TimeAttackOffered(menuCursor + 1)) {
+        PlaySound(kSoundSlide);
+        HoldIdleCounter();
+        timeAttackChosen = !TimeAttackHere();
     } else if (controls.accept.pressed) {
         StartChosenCourse();
         return;
