@@ -108,7 +108,7 @@ void CourseSelectFrame() {
         DrawMenuHelp(true, true);
         if (choice && TimeAttackOffered(menuCursor + 1) && MenuHelpVisible()) {
             BeginText();
-            DrawText(480, 452, "\"<>\"Key Time Attack ");
+            DrawText(456, 452, "\"<- ->\"Key Time Attack ");
             EndText();
         }
         EndMenuFrame();

@@ -63,6 +63,16 @@ bool PoseMatches(const VehiclePose& ghost, const VehiclePose& car, float lift) {
     return true;
 }
 
+// The child's findings, one line for the parent to read back.
+int WriteReport(const std::string& out, const Report& rep, bool started) {
+    FILE* f = std::fopen(out.c_str(), "w");
+    if (!f) return 1;
+    std::fprintf(f, "%d %d %d %d %d %d %d %d %d %d\n", rep.finished, rep.newRecord, rep.recorded, rep.offGhost,
+                 rep.offReplay, rep.shown, rep.total, rep.recordsChanged, rep.offPose, rep.limitMoved);
+    std::fclose(f);
+    return started ? 0 : 1;
+}
+
 int RunTimeAttack(void* context) {
     const GhostRunResult& g = *static_cast<GhostRunResult*>(context);
     const bool started = StartGameInProcess(1, 11, MakeTempDir() + "/debug.txt", g.script, g.dataHome);
@@ -109,12 +119,7 @@ int RunTimeAttack(void* context) {
         device->SetCooperativeLevelForTest(D3D_OK);
     }
     StopGameInProcess(started);
-    FILE* f = std::fopen(g.out.c_str(), "w");
-    if (!f) return 1;
-    std::fprintf(f, "%d %d %d %d %d %d %d %d %d %d\n", rep.finished, rep.newRecord, rep.recorded, rep.offGhost,
-                 rep.offReplay, rep.shown, rep.total, rep.recordsChanged, rep.offPose, rep.limitMoved);
-    std::fclose(f);
-    return started ? 0 : 1;
+    return WriteReport(g.out, rep, started);
 }
 
 // A whole race of course 1 by the automatic driver (with its computer cars): what it leaves as the
@@ -140,12 +145,7 @@ int RunRace(void* context) {
         device->SetCooperativeLevelForTest(D3D_OK);
     }
     StopGameInProcess(started);
-    FILE* f = std::fopen(g.out.c_str(), "w");
-    if (!f) return 1;
-    std::fprintf(f, "%d %d %d %d %d %d %d %d %d %d\n", rep.finished, rep.newRecord, rep.recorded, rep.offGhost,
-                 rep.offReplay, rep.shown, rep.total, rep.recordsChanged, rep.offPose, rep.limitMoved);
-    std::fclose(f);
-    return started ? 0 : 1;
+    return WriteReport(g.out, rep, started);
 }
 
 Report RunOnce(GhostRunResult& g, int (*body)(void*) = RunTimeAttack) {
