@@ -86,9 +86,8 @@ std::string GhostFilePath(int course, bool makeFolder) {
 }
 
 std::vector<uint8_t> EncodeGhost(const GhostRun& run) {
-    std::vector<uint8_t> out;
+    std::vector<uint8_t> out(kMagic, kMagic + 4);
     out.reserve(kGhostHeaderBytes + run.frames.size() * kGhostFrameBytes + kGhostCheckBytes);
-    out.insert(out.end(), kMagic, kMagic + 4);
     PutU32(out, kGhostVersion);
     PutU32(out, static_cast<uint32_t>(run.course));
     PutU32(out, static_cast<uint32_t>(run.laps));
