@@ -164,10 +164,6 @@ void DrawQuad3D(float x, float y, float z, float width, float height, uint32_t c
     device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TexturedVertex));
 }
 
-void DrawHexagon(float x, float y, float z, float radius, uint32_t centerColor, uint32_t rimColor) {
-    DrawFan(x, y, z, radius, centerColor, rimColor, 6, 60.0f);
-}
-
 void DrawDisc(float x, float y, float z, float radius, uint32_t centerColor, uint32_t rimColor) {
     DrawFan(x, y, z, radius, centerColor, rimColor, 36, 10.0f);
 }

@@ -54,7 +54,6 @@ void DrawTexturedRectParts(int x, int y, int width, int height, const TexelRect*
 
 // Textured quad in the x-y plane centred at (x, y) at depth z, drawn with the world transform.
 void DrawQuad3D(float x, float y, float z, float width, float height, uint32_t color);
-// Fans around (x, y, z) in the x-y plane: six rim points for the hexagon, thirty-six for the disc,
-// coloured from the centre colour to the rim colour.
-void DrawHexagon(float x, float y, float z, float radius, uint32_t centerColor, uint32_t rimColor);
+// A fan of thirty-six rim points around (x, y, z) in the x-y plane, coloured from the centre colour
+// to the rim colour.
 void DrawDisc(float x, float y, float z, float radius, uint32_t centerColor, uint32_t rimColor);
