@@ -3,7 +3,8 @@
 // (Right), and a run with a rocket start (by the input script) beats the ghost, replaces the file
 // and shows "New Record " in its results before Course Select returns; a run from a standing start
 // has the ghost drawn ahead of it, shows the lap difference in red and leaves the file byte for byte
-// as it was. A damaged, cut or foreign ghost file is refused, logged and kept, and the run goes on
+// as it was; a run quit from the pause menu leads back to Course Select and leaves the file too.
+// A damaged, cut or foreign ghost file is refused, logged and kept, and the run goes on
 // without a ghost. The screenshots are left in build/screens.
 #include <gtest/gtest.h>
 
@@ -157,6 +158,24 @@ TEST(TimeAttackEndToEnd, WinThenBeatTheGhostThenLoseToIt) {
         }
     EXPECT_GT(inside, 300) << "no ghost on the road ahead";
     EXPECT_EQ(outside, 0) << "the ghost changed the frame elsewhere";
+
+    // 4. Quit from the pause menu: Q, Down to "Quit", Z; Course Select comes back with its Time
+    //    Attack line, and the unfinished run leaves the ghost file as it was.
+    std::string quitScript = Press(650, "Z") + Press(700, "Z") + Press(740, "RIGHT") + Press(780, "Z") +
+                             Press(841, "Z") + Press(851, "Z") + "1060 down Z\n1180 up Z\n" + Press(1500, "Q") +
+                             Press(1520, "DOWN") + Press(1540, "Z");
+    GameRun quit = RunFresh({"--headless", "--unpaced", "--seed", "7", "--autopilot", "--input",
+                             WriteScript(dir, "quit.txt", quitScript), "--frames", "1700", "--shot",
+                             "1480:racing.png", "--shot", "1680:select_after_quit.png"},
+                            dir);
+    ASSERT_EQ(quit.exitCode, 0) << quit.output;
+    EXPECT_TRUE(HasLine(quit, "time attack: course 1 ready, with its ghost")) << quit.output;
+    EXPECT_EQ(ReadFile(ghost), fasterGhost) << "a run quit from the pause changed the ghost file";
+    ScreenImage racing, afterQuit;
+    ASSERT_TRUE(racing.Load(dir + "/racing.png"));
+    ASSERT_TRUE(afterQuit.Load(dir + "/select_after_quit.png"));
+    EXPECT_GT(Difference(racing, ta, 100, 236, 560, 258), 20.0) << "the run had not started when it was paused";
+    EXPECT_LT(Difference(afterQuit, ta, 100, 236, 560, 258), 6.0) << "Quit did not lead back to Course Select";
 }
 
 TEST(TimeAttackEndToEnd, ARefusedGhostIsKeptAndTheRunGoesOnWithoutOne) {
