@@ -44,15 +44,12 @@ const char* const kLines[CourseCount + 1] = {
 bool timeAttackChosen = false;
 char timeAttackLine[96];
 
-bool TimeAttackHere() { return timeAttackChosen && TimeAttackOffered(menuCursor + 1); }
-
 bool SecretHidden(int cursor) { return cursor >= kFirstSecret && !secretFound[cursor - kFirstSecret]; }
 
-void StartChosenCourse() {
+void StartChosenCourse(bool timeAttack) {
     autoSaveResult = 0;
     PlaySound(kSoundAccept);
     const int course = menuCursor + 1;
-    const bool timeAttack = TimeAttackHere();
     menuCursor = 0;
     // A Time Attack begins no series of races: it leads back here, never to the next course.
     if (timeAttack) {
@@ -87,6 +84,9 @@ int CourseSelectDown(int cursor) {
 void CourseSelectFrame() {
     ReadControls();
     const bool choice = coursesOpen > 1;
+    // The ghost file is looked for once a frame: the line, the help and the keys all follow it.
+    const bool offered = choice && TimeAttackOffered(menuCursor + 1);
+    const bool timeAttackHere = offered && timeAttackChosen;
     if (BeginMenuFrame()) {
         if (choice) {
             device->SetTexture(0, nullptr);
@@ -97,7 +97,7 @@ void CourseSelectFrame() {
                 DrawTriangleDown(112, 252, 4, 0xff00c0ffu);
             }
             const char* line = CourseSelectLine(menuCursor + 1);
-            if (TimeAttackHere()) {
+            if (timeAttackHere) {
                 std::snprintf(timeAttackLine, sizeof timeAttackLine, "Time Attack %s", line);
                 line = timeAttackLine;
                 // The longer line gets a longer bar.
@@ -106,7 +106,7 @@ void CourseSelectFrame() {
             DrawMenuTexts("Course Select ", &line, 1);
         }
         DrawMenuHelp(true, true);
-        if (choice && TimeAttackOffered(menuCursor + 1) && MenuHelpVisible()) {
+        if (offered && MenuHelpVisible()) {
             BeginText();
             DrawText(456, 452, "\"<- ->\"Key Time Attack ");
             EndText();
@@ -115,7 +115,7 @@ void CourseSelectFrame() {
     }
 
     if (!choice) {
-        StartChosenCourse();
+        StartChosenCourse(false);
         return;
     }
     if (controls.up.pressed) {
@@ -126,12 +126,12 @@ void CourseSelectFrame() {
         PlaySound(kSoundSlide);
         HoldIdleCounter();
         menuCursor = CourseSelectDown(menuCursor);
-    } else if ((controls.menuLeft.pressed || controls.menuRight.pressed) && TimeAttackOffered(menuCursor + 1)) {
+    } else if ((controls.menuLeft.pressed || controls.menuRight.pressed) && offered) {
         PlaySound(kSoundSlide);
         HoldIdleCounter();
-        timeAttackChosen = !TimeAttackHere();
+        timeAttackChosen = !timeAttackChosen;
     } else if (controls.accept.pressed) {
-        StartChosenCourse();
+        StartChosenCourse(timeAttackHere);
         return;
     } else if (controls.back.pressed) {
         LeaveMenuForTitle(true);
