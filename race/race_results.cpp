@@ -36,6 +36,31 @@ void StartResultsMusic() {
     PlayTune();
 }
 
+void DrawResultsBackdrop(int t, int bottom) {
+    DrawIntroBackground();
+    device->SetTexture(0, nullptr);
+    if (t >= 50 && t < 90) {
+        DrawRect(16 * (90 - t), 32, 640, bottom, static_cast<uint32_t>((3 * t + 106) % 256) << 24);
+    } else if (t >= 90) {
+        DrawRect(0, 32, 640, bottom, 0x80000000u);
+    }
+}
+
+void DrawResultsFades(int t) {
+    if (t < 50) DrawBlackOver(250 - 5 * t);
+    if (t > kMusicStop) DrawBlackOver((5 * t + 210) % 256);
+}
+
+bool StepResultsClock(int inPlace) {
+    if (frameCount > 50 && frameCount < kMusicStop && SkipPressed()) {
+        PlaySound(kSoundAccept);
+        frameCount = frameCount < inPlace ? inPlace : kMusicStop;
+    }
+    if (frameCount == kMusicStop) FadeOutTune(1);
+    frameCount += 1;
+    return frameCount > kResultsFrames;
+}
+
 void ResultsFrame() {
     ReadControls();
     const RaceState& r = raceState;
@@ -44,13 +69,7 @@ void ResultsFrame() {
     StepIntroBackground();
 
     if (BeginFrame(0xff000000u)) {
-        DrawIntroBackground();
-        device->SetTexture(0, nullptr);
-        if (t >= 50 && t < 90) {
-            DrawRect(16 * (90 - t), 32, 640, 32 * n + 136, static_cast<uint32_t>((3 * t + 106) % 256) << 24);
-        } else if (t >= 90) {
-            DrawRect(0, 32, 640, 32 * n + 136, 0x80000000u);
-        }
+        DrawResultsBackdrop(t, 32 * n + 136);
         BeginText();
         DrawText(200, 40, "Result ");
         DrawText(280, 40, "Rank ");
@@ -66,19 +85,11 @@ void ResultsFrame() {
         DrawTextFormat(LineX(t, 8 * n + 8), 32 * n + 112, "Crystal Ratio %3.2f %% ( %d / %d ) ", CrystalRatio(),
                        r.crystalsTaken, (r.supplyCrystalCount + r.boostCrystalCount) * n);
         EndText();
-        if (t < 50) DrawBlackOver(250 - 5 * t);
-        if (t > kMusicStop) DrawBlackOver((5 * t + 210) % 256);
+        DrawResultsFades(t);
         EndFrame();
     }
 
-    if (t > 50 && t < kMusicStop && SkipPressed()) {
-        PlaySound(kSoundAccept);
-        const int inPlace = ResultsAllInPlace(n);
-        frameCount = frameCount < inPlace ? inPlace : kMusicStop;
-    }
-    if (frameCount == kMusicStop) FadeOutTune(1);
-    frameCount += 1;
-    if (frameCount > kResultsFrames) {
+    if (StepResultsClock(ResultsAllInPlace(n))) {
         ResetRace();
         SetScene(raceExits.courseClearFrame ? raceExits.courseClearFrame : BlackFrame);
     }

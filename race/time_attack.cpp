@@ -32,8 +32,6 @@ FrameProc timeAttackCourseSelect = nullptr;
 namespace {
 const char* const kFace = "ＭＳ ゴシック";
 constexpr uint32_t kSlowerColour = 0xffff2020u, kFasterColour = 0xff2080ffu;
-constexpr int kMusicStop = 1750;
-constexpr int kResultsFrames = 1800;
 
 // The HUD's image of the difference shown, and the serial it was made for.
 Texture splitImage;
@@ -62,8 +60,6 @@ void NoteLapLine(int lap) {
     ta.splitMillis[lap] = ((runAt - runStart) - (ghostAt - ghostStart)) * kMillisPerFrame;
     Log("time attack: lap %d: %+d ms against the ghost\n", lap, ta.splitMillis[lap]);
 }
-
-bool SkipKeyPressed() { return controls.accept.pressed || controls.back.pressed; }
 }  // namespace
 
 bool TimeAttackOffered(int course) {
@@ -165,14 +161,7 @@ void TimeAttackResultsFrame() {
     StepIntroBackground();
 
     if (BeginFrame(0xff000000u)) {
-        DrawIntroBackground();
-        device->SetTexture(0, nullptr);
-        const int bottom = 32 * n + 168;
-        if (t >= 50 && t < 90) {
-            DrawRect(16 * (90 - t), 32, 640, bottom, static_cast<uint32_t>((3 * t + 106) % 256) << 24);
-        } else if (t >= 90) {
-            DrawRect(0, 32, 640, bottom, 0x80000000u);
-        }
+        DrawResultsBackdrop(t, 32 * n + 168);
         BeginText();
         DrawText(160, 40, "Time Attack ");
         DrawText(280, 40, "Lap Time ");
@@ -202,17 +191,9 @@ void TimeAttackResultsFrame() {
             newRecordShadow.DrawAt(234, 32 * n + 138);
             newRecordImage.DrawAt(232, 32 * n + 136);
         }
-        if (t < 50) DrawBlackOver(250 - 5 * t);
-        if (t > kMusicStop) DrawBlackOver((5 * t + 210) % 256);
+        DrawResultsFades(t);
         EndFrame();
     }
 
-    if (t > 50 && t < kMusicStop && SkipKeyPressed()) {
-        PlaySound(kSoundAccept);
-        const int inPlace = ResultsAllInPlace(n) + 8;
-        frameCount = frameCount < inPlace ? inPlace : kMusicStop;
-    }
-    if (frameCount == kMusicStop) FadeOutTune(1);
-    frameCount += 1;
-    if (frameCount > kResultsFrames) LeaveTimeAttack();
+    if (StepResultsClock(ResultsAllInPlace(n) + 8)) LeaveTimeAttack();
 }
