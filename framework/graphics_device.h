@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 
+#include "framework/config_file.h"
 #include "platform/gfx.h"
 #include "platform/math.h"
 
@@ -103,6 +104,7 @@ DisplayModeChoice ChooseDisplayMode(const D3DDISPLAYMODE* modes, int count, D3DF
 // vertical field of view kept, so a wider window shows more to the sides), the 640 x 480 layer
 // of text and pictures whole in its centre.
 enum { kAspect43 = 0, kAspectWide = 1 };
+extern ConfigSetting displayAspect;
 bool WidePictures();
 // The picture's edges in the 640 x 480 layer's pixels: 0 and 640 for a 4:3 picture; a wide one
 // reaches beyond them (-107 and 747 at 16:9). Full-screen covers (fades, curtains, the pause's
