@@ -93,7 +93,8 @@ static void UploadTransforms(GfxState& s, const GfxUniforms& u) {
     glUniformMatrix3fv(u.normalMat, 1, GL_FALSE, nm);
     if (u.frame >= 0) {
         const float width = WidePictureWidth(s.targetWidth, s.targetHeight);
-        glUniform4f(u.frame, (kFrameWidth - width) * 0.5f, width * 0.5f, 1.0f / width, 0.0f);
+        glUniform4f(u.frame, (kFrameWidth - width) * 0.5f, 2.0f / width, 1.0f / static_cast<float>(s.targetWidth),
+                    1.0f / static_cast<float>(s.targetHeight));
     }
 }
 

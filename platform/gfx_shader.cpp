@@ -50,7 +50,7 @@ uniform int uTexGen;             // 0 coordinate set 0, 1 set 1, 2 camera normal
 uniform int uTexTransform;       // 0 off, else the D3DTTFF count
 uniform mat4 uTexMatrix;
 #if WIDE
-uniform vec4 uFrame;             // the wide picture: left edge, half width, 1 / width (layer pixels)
+uniform vec4 uFrame;             // the wide picture: left edge, 2 / width (layer pixels), 1 / target size
 #endif
 
 out vec4 vColor;
@@ -71,9 +71,10 @@ void main() {
     // Screen pixels: keep w = 1/rhw so that interpolation stays perspective-correct.
     float w = (aPos.w != 0.0) ? 1.0 / aPos.w : 1.0;
 #if WIDE
-    // The 640 x 480 layer centred in the wider picture: uFrame.x is the picture's left edge in
-    // the layer's pixels, uFrame.y half its width.
-    vec2 ndc = vec2((aPos.x - uFrame.x + 0.5) / uFrame.y - 1.0, (aPos.y + 0.5) / 240.0 - 1.0);
+    // The 640 x 480 layer centred in the wider picture (uFrame.x its left edge in the layer's
+    // pixels, uFrame.y 2 / its width), moved by half a pixel of the target (uFrame.zw): at any
+    // size drawn, a shape from 0 to 480 covers every row, the first included.
+    vec2 ndc = vec2((aPos.x - uFrame.x) * uFrame.y + uFrame.z - 1.0, aPos.y / 240.0 + uFrame.w - 1.0);
 #else
     vec2 ndc = vec2((aPos.x + 0.5) / 320.0 - 1.0, (aPos.y + 0.5) / 240.0 - 1.0);
 #endif
@@ -88,8 +89,8 @@ void main() {
     vec4 eye = uWorldView * vec4(aPos.xyz, 1.0);
     vec4 clip = uProj * eye;
 #if WIDE
-    // Half a pixel of the wide picture (uFrame.z = 1 / its width), as D3D's pixel centres.
-    gl_Position = vec4(clip.x + clip.w * uFrame.z, -clip.y + clip.w / 480.0, 2.0 * clip.z - clip.w, clip.w);
+    // Half a pixel of the target, as D3D's pixel centres, whatever size the picture is drawn at.
+    gl_Position = vec4(clip.x + clip.w * uFrame.z, -clip.y + clip.w * uFrame.w, 2.0 * clip.z - clip.w, clip.w);
 #else
     gl_Position = vec4(clip.x + clip.w / 640.0, -clip.y + clip.w / 480.0, 2.0 * clip.z - clip.w, clip.w);
 #endif

@@ -15,6 +15,7 @@
 #include "courses/course_draw.h"
 #include "courses/course_geometry.h"
 #include "courses/course_setup.h"
+#include "framework/config_file.h"
 #include "framework/draw2d.h"
 #include "framework/graphics_device.h"
 #include "framework/mesh.h"
@@ -137,6 +138,23 @@ TEST_F(WideDevice, TheLayerStandsInTheMiddleAndCoversSpanTheWholeWidth) {
     f = Frame();
     EndFlatFrame();
     EXPECT_EQ(LitColumns(f, 240), 854);
+
+    // Drawn at the window's own 1280 x 720 pixels, a cover still reaches the first and last row
+    // and column (half a pixel of the target, not of the layer, places the shapes).
+    ConfigSetting* resolution = FindConfigSetting("display.resolution");
+    ASSERT_NE(resolution, nullptr);
+    resolution->value = 2;
+    ASSERT_TRUE(ApplyRenderResolution());
+    ASSERT_EQ(device->FrameWidth(), 1280u);
+    BeginFlatFrame();
+    DrawAcross(0, 480, 0xffffffffu);
+    std::vector<uint8_t> big(1280 * 720 * 4);
+    device->ReadFrame(big.data());
+    EndFlatFrame();
+    resolution->value = 0;
+    ASSERT_TRUE(ApplyRenderResolution());
+    for (int y : {0, 719})
+        for (int x : {0, 1279}) EXPECT_EQ(big[(y * 1280 + x) * 4], 255) << x << ", " << y;
 }
 
 TEST_F(WideDevice, ThreeDAtTheSidesLandsWhereTheOnScreenTestSays) {
