@@ -1,5 +1,6 @@
 // A whole race's frame figures, per course, on one core or two, with the frame drawn at 1x
-// (640 x 480) or 2x (1280 x 960): the game (korvan beside this program, or KORVAN_BENCH_GAME) runs
+// (640 x 480), 2x (1280 x 960) or at the window's size, as a 4:3 picture or a wide one in a 1280 x
+// 720 window (854 x 480 at 1x, 1280 x 720 at the window's size): the game (korvan beside this program, or KORVAN_BENCH_GAME) runs
 // "--headless --autopilot --exit-after-race --skip-intro --course N --seed 7 --stats FILE" held to
 // the first one or two cores, paced (60 frames a second, as a player sees it) or unpaced (as fast
 // as it goes). Counters:
@@ -9,10 +10,12 @@
 //               the countdown before it
 //   ms/frame    wall-clock time of the whole run over its frames (boot included)
 //   cpu/frame   processor time of the whole process (every thread) over its frames
-// Arguments: course, cores, resolution (1 or 2), paced (0 or 1). A paced race takes its real
+// Arguments: course, cores, resolution (1, 2, or 0 for the window's size), paced (0 or 1), wide (0 or
+// 1). A paced race takes its real
 // length (about two minutes), so pick what to run, e.g.
-//   race_frames_bench --benchmark_filter='cores:2/res:1/paced:0'           every course unpaced, 2 cores, 1x
-//   race_frames_bench --benchmark_filter='course:1/cores:1/res:1/paced:1'  course 1 paced on one core
+//   race_frames_bench --benchmark_filter='cores:2/res:1/paced:0/wide:0'           every course unpaced, 2 cores, 1x
+//   race_frames_bench --benchmark_filter='course:1/cores:1/res:1/paced:1/wide:0'  course 1 paced on one core
+//   race_frames_bench --benchmark_filter='course:(1|5|14)/cores:2/res:0/paced:1/wide:1'  wide, 1280 x 720
 #include <benchmark/benchmark.h>
 
 #include <sched.h>
@@ -61,15 +64,16 @@ struct RaceRun {
     double frames = 0, late = 0, median = 0, p99 = 0, wallSec = 0, cpuSec = 0, raceMax = 0, countdownMax = 0;
 };
 
-RaceRun RunRace(int course, int cores, int scale, bool paced) {
+RaceRun RunRace(int course, int cores, int scale, bool paced, bool wide) {
     RaceRun r;
     char dirName[] = "/tmp/korvan_raceXXXXXX";
     if (!mkdtemp(dirName)) return r;
     const std::string dir = dirName, game = GamePath();
     std::string data = game.substr(0, game.rfind('/')) + "/data";
-    std::string setup = "mkdir -p " + dir + "/config/korvan && echo 'display.resolution = " +
-                        std::to_string(scale) + "x' > " + dir + "/config/korvan/korvan.cfg && ln -s '" + data +
-                        "' " + dir + "/data";
+    const std::string resolution = scale == 0 ? "window" : std::to_string(scale) + "x";
+    std::string setup = "mkdir -p " + dir + "/config/korvan && printf 'display.resolution = " + resolution +
+                        "\\ndisplay.aspect = " + (wide ? "wide" : "4:3") + "\\n' > " + dir +
+                        "/config/korvan/korvan.cfg && ln -s '" + data + "' " + dir + "/data";
     if (std::system(setup.c_str()) != 0) return r;
     const std::string stats = dir + "/stats.json", course_ = std::to_string(course);
     const auto start = std::chrono::steady_clock::now();
@@ -87,6 +91,10 @@ RaceRun RunRace(int course, int cores, int scale, bool paced) {
         std::vector<const char*> args = {game.c_str(), "--headless", "--autopilot", "--exit-after-race", "--skip-intro",
                                          "--course", course_.c_str(), "--seed", "7", "--stats", stats.c_str()};
         if (!paced) args.push_back("--unpaced");
+        if (wide) {
+            args.push_back("--window");
+            args.push_back("1280x720");
+        }
         args.push_back(nullptr);
         execv(game.c_str(), const_cast<char* const*>(args.data()));
         _exit(127);
@@ -116,9 +124,9 @@ RaceRun RunRace(int course, int cores, int scale, bool paced) {
 void BM_Race(benchmark::State& state) {
     const int course = static_cast<int>(state.range(0)), cores = static_cast<int>(state.range(1)),
               scale = static_cast<int>(state.range(2));
-    const bool paced = state.range(3) != 0;
+    const bool paced = state.range(3) != 0, wide = state.range(4) != 0;
     RaceRun r;
-    for (auto _ : state) r = RunRace(course, cores, scale, paced);
+    for (auto _ : state) r = RunRace(course, cores, scale, paced, wide);
     if (!r.ok) {
         state.SkipWithError("the race did not run to its end");
         return;
@@ -133,8 +141,8 @@ void BM_Race(benchmark::State& state) {
     state.counters["frames"] = r.frames;
 }
 BENCHMARK(BM_Race)
-    ->ArgsProduct({benchmark::CreateDenseRange(1, 15, 1), {1, 2}, {1, 2}, {0, 1}})
-    ->ArgNames({"course", "cores", "res", "paced"})
+    ->ArgsProduct({benchmark::CreateDenseRange(1, 15, 1), {1, 2}, {1, 2, 0}, {0, 1}, {0, 1}})
+    ->ArgNames({"course", "cores", "res", "paced", "wide"})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 

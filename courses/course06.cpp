@@ -130,21 +130,24 @@ void BuildGround() {
     groundQuad.Create(v, CourseVertexFvf, sizeof v);
 }
 
-// The sun behind, only while its point is on the screen.
-bool GlareOnScreen(const CourseView& v) {
+// The sun behind, only while its point lies between the columns left and right of the screen.
+bool GlareWithin(const CourseView& v, float left, float right) {
     if (renderLevel != 2) return false;
     const D3DXVECTOR3 s = ProjectThroughView(v.scene, v.scene.eye + kGlareOffset);
-    return !(s.z < 0.0f || s.x < 0.0f || s.x > 640.0f || s.y < 0.0f || s.y > 480.0f);
+    return !(s.z < 0.0f || s.x < left || s.x > right || s.y < 0.0f || s.y > 480.0f);
 }
 
 uint32_t glareFlicker = 0;
 
+// The flicker is drawn from the random sequence while the sun is on the 640 x 480 frame, wide
+// picture or not, so a race runs the same whatever the picture's shape.
 void Step(const CourseView& v) {
-    if (GlareOnScreen(v)) glareFlicker = static_cast<uint32_t>(std::rand() % 128) * 0x01000000u;
+    if (GlareWithin(v, 0.0f, 640.0f)) glareFlicker = static_cast<uint32_t>(std::rand() % 128) * 0x01000000u;
 }
 
+// Drawn wherever the picture shows it, a wide picture's sides too.
 void DrawGlare(const CourseView& v) {
-    if (!GlareOnScreen(v)) return;
+    if (!GlareWithin(v, static_cast<float>(pictureLeft), static_cast<float>(pictureRight))) return;
     const D3DXVECTOR3 at = v.scene.eye + kGlareOffset;
     device->SetTexture(0, fileTextures[kTextureLens].texture);
     SetAlphaBlend(true, D3DBLEND_SRCALPHA, D3DBLEND_ONE);

@@ -130,12 +130,15 @@ bool InitApplication() {
         return false;
     }
     systemStarted = true;
-    if (!SysCreateWindow("KORVAN -Outer Bounds-", 640, 480)) return false;
+    // 640 x 480, or the size --window asks for (an off-screen window too, for wide pictures).
+    const int startWidth = programOptions.windowWidth > 0 ? programOptions.windowWidth : 640;
+    const int startHeight = programOptions.windowHeight > 0 ? programOptions.windowHeight : 480;
+    if (!SysCreateWindow("KORVAN -Outer Bounds-", startWidth, startHeight)) return false;
     windowCreated = true;
     // Icon resource 101, the game's own, for the title bar and the task switcher.
     if (const BuiltinResource* icon = FindBuiltinResource("IDI_ICON101")) SysSetWindowIcon(icon->data, icon->size);
-    clientWidth = 640;
-    clientHeight = 480;
+    clientWidth = startWidth;
+    clientHeight = startHeight;
     appActive = 1;
 
     // 6-9. The four services, in their order; each shows its own message on failure.

@@ -117,6 +117,15 @@ void DrawRect(int x1, int y1, int x2, int y2, uint32_t color) {
     device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(ScreenVertex));
 }
 
+void DrawAcross(int y1, int y2, uint32_t color) { DrawRect(pictureLeft, y1, pictureRight, y2, color); }
+
+void DrawSideCurtains(int closed, uint32_t color) {
+    if (closed <= 0) return;
+    const int edge = pictureLeft + closed * (320 - pictureLeft) / 320;
+    DrawRect(pictureLeft, 0, edge, 480, color);
+    DrawRect(640 - edge, 0, pictureRight, 480, color);
+}
+
 void DrawTexturedRect(int x1, int y1, int x2, int y2, uint32_t color) {
     if (!device) return;
     const float l = static_cast<float>(x1), t = static_cast<float>(y1);

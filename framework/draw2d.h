@@ -40,6 +40,12 @@ void DrawTriangleDown(int cx, int cy, int r, uint32_t color);
 void DrawTriangleLeft(int cx, int cy, int r, uint32_t color);
 // Rectangle from (x1, y1) to (x2, y2); with an alpha below 255 the game's fade and tint tool.
 void DrawRect(int x1, int y1, int x2, int y2, uint32_t color);
+// A band over the whole width of the picture, rows y1 to y2: what covers the screen (fades,
+// dimming, black frames) spans a wide picture's sides too (pictureLeft to pictureRight).
+void DrawAcross(int y1, int y2, uint32_t color);
+// Two curtains drawn in from the picture's sides, `closed` of the 640 x 480 layer's half width
+// (320 meets in the middle): a wide picture's curtains cross its wider halves in the same time.
+void DrawSideCurtains(int closed, uint32_t color);
 // As DrawRect, with the whole stage-0 texture stretched over it.
 void DrawTexturedRect(int x1, int y1, int x2, int y2, uint32_t color);
 

@@ -1,5 +1,6 @@
 #include "framework/graphics_device.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -57,7 +58,21 @@ const char* const kResolutionWords[] = {"1x", "2x", "window", nullptr};
 }  // namespace
 ConfigSetting displayResolution{"display.resolution", kResolutionWords, 0,
                                 "the size the picture is drawn at before it is shown: 1x is 640 x 480, 2x is "
-                                "1280 x 960, window is the window's own size (sharper, and costlier to draw)"};
+                                "1280 x 960, window is the window's own size (sharper, and costlier to draw); "
+                                "with display.aspect wide, 480 lines, 960 lines or the window's pixels"};
+namespace {
+const char* const kAspectWords[] = {"4:3", "wide", nullptr};
+}  // namespace
+ConfigSetting displayAspect{"display.aspect", kAspectWords, kAspect43,
+                            "the picture's shape: 4:3 is the game's own frame (black bars on a wider screen); "
+                            "wide draws the 3D at the window's shape, up to 21:9, more to see at the sides, the "
+                            "texts and the HUD as they are in the centre"};
+
+int pictureLeft = 0;
+int pictureRight = 640;
+float pictureWidth = 640.0f;
+
+bool WidePictures() { return displayAspect.value == kAspectWide; }
 
 RenderResolution ConfiguredRenderResolution() {
     switch (displayResolution.value) {
@@ -82,11 +97,58 @@ RenderSize RenderSizeFor(RenderResolution resolution, int windowWidth, int windo
     return {kFrameW, kFrameH};
 }
 
+RenderSize WideRenderSizeFor(RenderResolution resolution, int windowWidth, int windowHeight) {
+    float aspect = kNarrowestAspect;
+    if (windowWidth > 0 && windowHeight > 0) aspect = static_cast<float>(windowWidth) / static_cast<float>(windowHeight);
+    aspect = aspect < kNarrowestAspect ? kNarrowestAspect : (aspect > kWidestAspect ? kWidestAspect : aspect);
+    // An even width keeps the 640 x 480 layer on whole pixels in the middle.
+    const int width1x = 2 * static_cast<int>(std::lround(240.0f * aspect));
+    switch (resolution) {
+        case RenderResolution::k2x: return {2 * width1x, 2 * kFrameH};
+        case RenderResolution::kWindow: {
+            const FrameFit fit = FitFrame(width1x, kFrameH, windowWidth, windowHeight, FrameScaling::kSmooth);
+            if (fit.height <= kFrameH) return {width1x, kFrameH};
+            // A window of a shape within the range is drawn pixel for pixel.
+            const float shape = static_cast<float>(windowWidth) / static_cast<float>(windowHeight);
+            if (shape >= kNarrowestAspect && shape <= kWidestAspect) return {windowWidth, windowHeight};
+            return {fit.width, fit.height};
+        }
+        case RenderResolution::k1x: break;
+    }
+    return {width1x, kFrameH};
+}
+
+// The projection and the viewport matrix for the picture the device draws now: a 4:3 picture
+// keeps the game's own (aspect 640 / 480), a wide one widens both and keeps the vertical field of
+// view, so the 640 x 480 centre shows what the 4:3 picture shows.
+static void SetPictureShape() {
+    pictureWidth = 640.0f;
+    if (device && device->WideFrame()) {
+        pictureWidth = WidePictureWidth(static_cast<int>(device->FrameWidth()), static_cast<int>(device->FrameHeight()));
+    }
+    pictureLeft = static_cast<int>(std::floor((640.0f - pictureWidth) * 0.5f));
+    pictureRight = 640 - pictureLeft;
+    D3DXMatrixPerspectiveFovLH(&projectionMatrix, D3DX_PI / 4.0f, pictureWidth / static_cast<float>(screenHeight),
+                               0.1f, 2000.0f);
+    D3DXMatrixIdentity(&viewportMatrix);
+    viewportMatrix._11 = pictureWidth / 2.0f;
+    viewportMatrix._22 = -screenHeight / 2.0f;
+    viewportMatrix._41 = screenWidth / 2.0f;
+    viewportMatrix._42 = screenHeight / 2.0f;
+    if (device) device->SetTransform(D3DTS_PROJECTION, &projectionMatrix);
+}
+
 bool ApplyRenderResolution() {
     if (!device) return false;
     int w = 0, h = 0;
     device->GetWindowPixelSize(&w, &h);
-    const RenderSize size = RenderSizeFor(ConfiguredRenderResolution(), w, h);
+    const bool wide = WidePictures();
+    if (device->WideFrame() != wide) {
+        device->SetWideFrame(wide);
+        SetPictureShape();
+    }
+    const RenderSize size = wide ? WideRenderSizeFor(ConfiguredRenderResolution(), w, h)
+                                 : RenderSizeFor(ConfiguredRenderResolution(), w, h);
     if (static_cast<int>(device->FrameWidth()) == size.width && static_cast<int>(device->FrameHeight()) == size.height) {
         return true;
     }
@@ -100,6 +162,7 @@ bool ApplyRenderResolution() {
         }
         return false;
     }
+    SetPictureShape();
     Log("internal resolution %d x %d\n", size.width, size.height);
     return true;
 }
@@ -278,14 +341,7 @@ static void SetDefaultTransforms() {
     device->SetTransform(D3DTS_WORLD, &worldMatrix);
     SetCameraLookAt(D3DXVECTOR3(0.0f, 0.0f, -1.0f), D3DXVECTOR3(0.0f, 0.0f, 0.0f), D3DXVECTOR3(0.0f, 1.0f, 0.0f));
     device->SetTransform(D3DTS_VIEW, &viewMatrix);
-    D3DXMatrixPerspectiveFovLH(&projectionMatrix, D3DX_PI / 4.0f,
-                               static_cast<float>(screenWidth) / static_cast<float>(screenHeight), 0.1f, 2000.0f);
-    device->SetTransform(D3DTS_PROJECTION, &projectionMatrix);
-    D3DXMatrixIdentity(&viewportMatrix);
-    viewportMatrix._11 = screenWidth / 2.0f;
-    viewportMatrix._22 = -screenHeight / 2.0f;
-    viewportMatrix._41 = screenWidth / 2.0f;
-    viewportMatrix._42 = screenHeight / 2.0f;
+    SetPictureShape();
     D3DXMatrixInverse(&cameraMatrix, nullptr, &viewMatrix);
     screenMatrix = viewMatrix * projectionMatrix * viewportMatrix;
     D3DXMatrixInverse(&inverseScreenMatrix, nullptr, &screenMatrix);
@@ -367,7 +423,7 @@ bool BeginFrame(D3DCOLOR clearColor) {
         Log("3Dデバイスのリセットが必要です.\n");
         return false;
     }
-    if (ConfiguredRenderResolution() != RenderResolution::k1x) ApplyRenderResolution();
+    if (ConfiguredRenderResolution() != RenderResolution::k1x || WidePictures()) ApplyRenderResolution();
     HRESULT begun = device->BeginScene();
     if (begun == D3DERR_INVALIDCALL) {
         // A scene that returned without ending its frame would otherwise shut every later frame out.
@@ -456,7 +512,8 @@ D3DXVECTOR3 ProjectToScreen(D3DXVECTOR3 point) { return ProjectThrough(screenMat
 
 bool ProjectsOnScreen(const D3DXVECTOR3& point, float margin) {
     const D3DXVECTOR3 s = ProjectToScreen(point);
-    return s.z >= 0.0f && s.x >= -margin && s.x <= 640.0f + margin && s.y >= -margin && s.y <= 480.0f + margin;
+    return s.z >= 0.0f && s.x >= static_cast<float>(pictureLeft) - margin &&
+           s.x <= static_cast<float>(pictureRight) + margin && s.y >= -margin && s.y <= 480.0f + margin;
 }
 
 void SetDirectionalLight(float x, float y, float z, float r, float g, float b, float a) {

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 
+#include "framework/config_file.h"
 #include "platform/gfx.h"
 #include "platform/math.h"
 
@@ -76,9 +77,9 @@ void DrawUnseen(void (*draw)(int t), int t);
 void SetCameraLookAt(D3DXVECTOR3 eye, D3DXVECTOR3 target, D3DXVECTOR3 up);
 // Pixel coordinates of a world point through screenMatrix; z is 0 in front of the camera, -1 behind.
 D3DXVECTOR3 ProjectToScreen(D3DXVECTOR3 point);
-// A world point projects in front of the camera onto the 640 x 480 screen widened by `margin`
-// pixels on each side (x from -margin to 640 + margin, y from -margin to 480 + margin, both ends
-// in): the one test of what a drawing leaves out.
+// A world point projects in front of the camera onto the picture widened by `margin` pixels on
+// each side (x from pictureLeft - margin to pictureRight + margin, y from -margin to 480 + margin,
+// both ends in; 0 to 640 for a 4:3 picture): the one test of what a drawing leaves out.
 bool ProjectsOnScreen(const D3DXVECTOR3& point, float margin = 0.0f);
 // The same through any screen and view matrix.
 D3DXVECTOR3 ProjectThrough(const D3DXMATRIX& screen, const D3DXMATRIX& view, D3DXVECTOR3 point);
@@ -98,6 +99,26 @@ struct DisplayModeChoice {
 };
 DisplayModeChoice ChooseDisplayMode(const D3DDISPLAYMODE* modes, int count, D3DFORMAT desktopFormat);
 
+// The picture's shape, from korvan.cfg's display.aspect: kAspect43 (the default) draws the game's
+// 640 x 480 frame; kAspectWide draws the 3D at the window's own shape (from 4:3 to 21:9, the
+// vertical field of view kept, so a wider window shows more to the sides), the 640 x 480 layer
+// of text and pictures whole in its centre.
+enum { kAspect43 = 0, kAspectWide = 1 };
+extern ConfigSetting displayAspect;
+bool WidePictures();
+// The picture's edges in the 640 x 480 layer's pixels: 0 and 640 for a 4:3 picture; a wide one
+// reaches beyond them (-107 and 747 at 16:9). Full-screen covers (fades, curtains, the pause's
+// dimming) span these; the on-screen tests of the 3D use them.
+extern int pictureLeft;
+extern int pictureRight;
+// The picture's width in the layer's pixels (640.0 at 4:3; 853.33 at 16:9).
+extern float pictureWidth;
+
+// The largest picture shape a wide window is drawn at, and the narrowest (the 640 x 480 layer
+// always fits whole): 21:9 and 4:3. A window outside them shows the nearest with black bars.
+constexpr float kWidestAspect = 21.0f / 9.0f;
+constexpr float kNarrowestAspect = 4.0f / 3.0f;
+
 // The internal resolution: the size the frame is drawn at, from korvan.cfg's display.resolution
 // (1x: 640 x 480; 2x: 1280 x 960; window: the largest 4:3 picture the window holds, never below
 // 640 x 480). The 3D is drawn at that size with the same view and the 640 x 480 layer of text and
@@ -107,11 +128,16 @@ struct RenderSize {
     int width, height;
 };
 RenderSize RenderSizeFor(RenderResolution resolution, int windowWidth, int windowHeight);
+// The same for a wide picture: the window's shape (within kNarrowestAspect..kWidestAspect) at 480
+// lines (1x, an even width: 854 x 480 at 16:9), 960 lines (2x), or the window's own pixels
+// (window; the largest picture of that shape the window holds, never below 480 lines).
+RenderSize WideRenderSizeFor(RenderResolution resolution, int windowWidth, int windowHeight);
 // The setting's current choice.
 RenderResolution ConfiguredRenderResolution();
-// Makes the device draw at the configured size (for the window's size now); false, logged, when the
-// device refuses it (the frame then keeps its size). Called at start-up and by every BeginFrame,
-// which follows a window that changes size.
+// Makes the device draw at the configured size and shape (for the window's size now), with the
+// projection, viewport matrix and picture edges that shape needs; false, logged, when the device
+// refuses it (the frame then keeps its size). Called at start-up and by every BeginFrame, which
+// follows a window that changes size.
 bool ApplyRenderResolution();
 
 // Direct3D's enumerator name of a surface format, "D3DFMT_UNKNOWN" for any other value.

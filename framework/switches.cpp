@@ -69,6 +69,18 @@ bool ParseProgramOptions(int argc, char** argv, ProgramOptions& out, std::string
         } else if (!std::strcmp(a, "--stats")) {
             if (!needText("--stats")) return false;
             out.statsFile = next;
+        } else if (!std::strcmp(a, "--window")) {
+            // WIDTHxHEIGHT, each side from 160 to 8192 pixels.
+            const char* x = next ? std::strchr(next, 'x') : nullptr;
+            long h = 0;
+            if (!x || !ParseNumber(std::string(next, x - next).c_str(), 160, 8192, n) ||
+                !ParseNumber(x + 1, 120, 8192, h)) {
+                error = "--window needs WIDTHxHEIGHT (160x120 to 8192x8192)";
+                return false;
+            }
+            out.windowWidth = static_cast<int>(n);
+            out.windowHeight = static_cast<int>(h);
+            ++i;
         } else if (!std::strcmp(a, "--shot")) {
             const char* colon = next ? std::strchr(next, ':') : nullptr;
             std::string frame = colon ? std::string(next, colon - next) : std::string();

@@ -19,6 +19,8 @@ struct ProgramOptions {
     bool exitAfterRace = false;     // --exit-after-race: quit once the race is over
     bool skipIntro = false;         // --skip-intro: a course starts at its countdown, not its intro
     bool timeAttack = false;        // --time-attack: the --course is raced as a Time Attack
+    int windowWidth = 0;            // --window WxH: the window's size (off-screen too; 0 = 640 x 480)
+    int windowHeight = 0;
 };
 
 extern ProgramOptions programOptions;

@@ -32,6 +32,11 @@ FrameFit FitFrame(int frameWidth, int frameHeight, int windowWidth, int windowHe
     return fit;
 }
 
+float WidePictureWidth(int targetWidth, int targetHeight) {
+    if (targetWidth <= 0 || targetHeight <= 0) return 640.0f;
+    return 480.0f * static_cast<float>(targetWidth) / static_cast<float>(targetHeight);
+}
+
 void SetFrameScaling(FrameScaling scaling) { frameScaling.store(scaling); }
 
 FrameScaling CurrentFrameScaling() { return frameScaling.load(); }

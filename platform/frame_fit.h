@@ -19,3 +19,8 @@ FrameFit FitFrame(int frameWidth, int frameHeight, int windowWidth, int windowHe
 // How the graphics device presents its frame; the framework sets it from the player's settings.
 void SetFrameScaling(FrameScaling scaling);
 FrameScaling CurrentFrameScaling();
+
+// A wide picture: the game's 480 lines at the shape of the target it is drawn into, so that the
+// 640 x 480 layer of text and pictures stands whole in its centre and the 3D shows more to the
+// sides. Its width in the layer's pixels (640 for a 4:3 target, 853.33 for 16:9).
+float WidePictureWidth(int targetWidth, int targetHeight);

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "platform/frame_fit.h"
 #include "platform/gfx_gl.h"
 
 bool gfxContextAlive = false;
@@ -177,6 +178,30 @@ HRESULT GfxDevice::SetRenderSize(UINT width, UINT height) {
     glClearDepth(1.0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     s.depthAtFar = true;
-    s.dirty |= kDirtyRaster;
+    // A wide frame's shape follows the target's: the programs hear of it with the transforms.
+    s.dirty |= kDirtyRaster | kDirtyTransform;
     return D3D_OK;
 }
+
+HRESULT GfxDevice::SetWideFrame(bool wide) {
+    GfxState& s = *state_;
+    if (s.inScene) return D3DERR_INVALIDCALL;
+    if (wide == s.wide) return D3D_OK;
+    s.wide = wide;
+    // Every variant is built for one kind of frame: the built ones go, the next draws build their
+    // own again (a start-up choice, made before the scenes draw).
+    for (uint32_t i = 0; i < s.builtCount; ++i) {
+        glDeleteProgram(s.built[i]->program);
+        delete s.built[i];
+    }
+    std::memset(s.programs, 0, sizeof(s.programs));
+    std::memset(s.built, 0, sizeof(s.built));
+    s.builtCount = 0;
+    s.current = nullptr;
+    s.pipelines.clear();
+    glUseProgram(0);
+    s.dirty = kDirtyAll;
+    return D3D_OK;
+}
+
+bool GfxDevice::WideFrame() const { return state_->wide; }

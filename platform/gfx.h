@@ -513,6 +513,13 @@ public:
     // into the window. The target is cleared. Outside a scene only; each side from 1 to 4096.
     // D3DERR_OUTOFVIDEOMEMORY (and the earlier size kept) when the driver refuses the size.
     HRESULT SetRenderSize(UINT width, UINT height);
+    // A wide frame: the picture takes the render target's own shape (480 lines of the 640 x 480
+    // frame's height, as wide as the target's shape makes them), the 3D through the projection
+    // the game gives for that shape, and the screen-space vertices' 640 x 480 coordinates centred
+    // in it (x below 0 and above 640 reach the sides). Off (the default): the target shows the
+    // 640 x 480 frame whatever its shape. Outside a scene only.
+    HRESULT SetWideFrame(bool wide);
+    bool WideFrame() const;
     // The window's size in pixels (its drawable size, which a high-density display makes larger
     // than its size in screen units).
     void GetWindowPixelSize(int* width, int* height) const;

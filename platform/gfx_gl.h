@@ -22,7 +22,7 @@ struct GfxUniforms {
     GLint worldView, proj, normalMat, numLights, lightPos, lightDir, lightDiffuse,
         lightAmbient, lightSpecular, lightAtten, lightSpot, matDiffuse, matAmbient, matSpecular,
         matEmissive, matPower, globalAmbient, colorSource, specularOn, normalize, fogVertexMode,
-        fogParams, rangeFog, texGen, texTransform, texMatrix, localViewer;
+        fogParams, rangeFog, texGen, texTransform, texMatrix, localViewer, frame;
     GLint tex, colorOp, alphaOp, tfactor, alphaFunc, alphaRef, fogPixel, fogParamsF, fogColor;
 };
 
@@ -42,8 +42,9 @@ enum GfxProgramKey : uint32_t {
     kProgramKeyCount = 1u << 11,
 };
 
-// Compiles and links the variant of the pipeline program; 0 (and the reason in error) on failure.
-GLuint GfxBuildProgram(uint32_t key, GfxUniforms& u, char* error, int errorSize);
+// Compiles and links the variant of the pipeline program (for a wide frame when `wide`); 0 (and
+// the reason in error) on failure.
+GLuint GfxBuildProgram(uint32_t key, bool wide, GfxUniforms& u, char* error, int errorSize);
 
 // One built variant and the uniform groups it has not been sent since they changed.
 struct GfxProgram {
@@ -90,6 +91,9 @@ struct GfxState {
     GLuint fbo = 0, colorTex = 0, depthRb = 0;
     // The render target's size: the 640 x 480 frame, or that frame drawn at a higher resolution.
     int targetWidth = kFrameWidth, targetHeight = kFrameHeight;
+    // A wide frame (SetWideFrame): the picture takes the target's shape, the 640 x 480 coordinates
+    // of screen-space vertices centred in it; the programs are built with WIDE and read uFrame.
+    bool wide = false;
     GLuint vao = 0, sampler = 0;
     GfxProgram* programs[kProgramKeyCount] = {};
     GfxProgram* built[kProgramKeyCount] = {};  // the first builtCount entries are the built ones

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/frame_fit.h"
 #include "platform/gfx_gl.h"
 #include "platform/log_sink.h"
 
@@ -59,7 +60,7 @@ GfxProgram* GfxGetProgram(GfxState& s, uint32_t key, char* error, int errorSize)
     GfxProgram* p = s.programs[key];
     if (p) return p;
     p = new GfxProgram();
-    p->program = GfxBuildProgram(key, p->u, error, errorSize);
+    p->program = GfxBuildProgram(key, s.wide, p->u, error, errorSize);
     if (!p->program) {
         delete p;
         return nullptr;
@@ -90,6 +91,11 @@ static void UploadTransforms(GfxState& s, const GfxUniforms& u) {
             for (int c = 0; c < 3; ++c) nm[r * 3 + c] = wv.m[r][c];
     }
     glUniformMatrix3fv(u.normalMat, 1, GL_FALSE, nm);
+    if (u.frame >= 0) {
+        const float width = WidePictureWidth(s.targetWidth, s.targetHeight);
+        glUniform4f(u.frame, (kFrameWidth - width) * 0.5f, 2.0f / width, 1.0f / static_cast<float>(s.targetWidth),
+                    1.0f / static_cast<float>(s.targetHeight));
+    }
 }
 
 static void UploadLights(GfxState& s, const GfxUniforms& u) {

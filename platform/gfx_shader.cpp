@@ -49,6 +49,9 @@ uniform int uRangeFog;
 uniform int uTexGen;             // 0 coordinate set 0, 1 set 1, 2 camera normal, 3 camera position, 4 reflection
 uniform int uTexTransform;       // 0 off, else the D3DTTFF count
 uniform mat4 uTexMatrix;
+#if WIDE
+uniform vec4 uFrame;             // the wide picture: left edge, 2 / width (layer pixels), 1 / target size
+#endif
 
 out vec4 vColor;
 flat out vec4 vColorFlat;
@@ -67,7 +70,14 @@ void main() {
 #if RHW
     // Screen pixels: keep w = 1/rhw so that interpolation stays perspective-correct.
     float w = (aPos.w != 0.0) ? 1.0 / aPos.w : 1.0;
+#if WIDE
+    // The 640 x 480 layer centred in the wider picture (uFrame.x its left edge in the layer's
+    // pixels, uFrame.y 2 / its width), moved by half a pixel of the target (uFrame.zw): at any
+    // size drawn, a shape from 0 to 480 covers every row, the first included.
+    vec2 ndc = vec2((aPos.x - uFrame.x) * uFrame.y + uFrame.z - 1.0, aPos.y / 240.0 + uFrame.w - 1.0);
+#else
     vec2 ndc = vec2((aPos.x + 0.5) / 320.0 - 1.0, (aPos.y + 0.5) / 240.0 - 1.0);
+#endif
     gl_Position = vec4(ndc * w, (2.0 * aPos.z - 1.0) * w, w);
     vColor = diffuseIn;
     vColorFlat = diffuseIn;
@@ -78,7 +88,12 @@ void main() {
 #else
     vec4 eye = uWorldView * vec4(aPos.xyz, 1.0);
     vec4 clip = uProj * eye;
+#if WIDE
+    // Half a pixel of the target, as D3D's pixel centres, whatever size the picture is drawn at.
+    gl_Position = vec4(clip.x + clip.w * uFrame.z, -clip.y + clip.w * uFrame.w, 2.0 * clip.z - clip.w, clip.w);
+#else
     gl_Position = vec4(clip.x + clip.w / 640.0, -clip.y + clip.w / 480.0, 2.0 * clip.z - clip.w, clip.w);
+#endif
     vEyeZ = eye.z;
 
     vec3 n = uNormalMat * aNormal;
@@ -276,13 +291,14 @@ GLuint Compile(GLenum type, const char* defines, const char* src, char* error, i
 
 }  // namespace
 
-GLuint GfxBuildProgram(uint32_t key, GfxUniforms& u, char* error, int errorSize) {
+GLuint GfxBuildProgram(uint32_t key, bool wide, GfxUniforms& u, char* error, int errorSize) {
     if (errorSize > 0) error[0] = '\0';
     char defines[256];
     std::snprintf(defines, sizeof(defines),
-                  "#define RHW %d\n#define LIGHTING %d\n#define FOG %d\n#define TEXTURE %d\n#define STAGE_GENERIC %d\n"
-                  "#define ALPHATEST %d\n#define FLAT %d\n#define SPECULAR %d\n#define TEXCOORD_GENERIC %d\n",
-                  (key & kKeyRhw) ? 1 : 0, (key & kKeyLighting) ? 1 : 0,
+                  "#define WIDE %d\n#define RHW %d\n#define LIGHTING %d\n#define FOG %d\n#define TEXTURE %d\n"
+                  "#define STAGE_GENERIC %d\n#define ALPHATEST %d\n#define FLAT %d\n#define SPECULAR %d\n"
+                  "#define TEXCOORD_GENERIC %d\n",
+                  wide ? 1 : 0, (key & kKeyRhw) ? 1 : 0, (key & kKeyLighting) ? 1 : 0,
                   (key & kKeyFogVertex) ? 1 : ((key & kKeyFogTable) ? 2 : ((key & kKeyFogTableLinear) ? 3 : 0)),
                   (key & kKeyTexture) ? 1 : 0,
                   (key & kKeyStageGeneric) ? 1 : 0, (key & kKeyAlphaTest) ? 1 : 0, (key & kKeyFlat) ? 1 : 0,
@@ -310,6 +326,7 @@ GLuint GfxBuildProgram(uint32_t key, GfxUniforms& u, char* error, int errorSize)
     auto loc = [p](const char* name) { return glGetUniformLocation(p, name); };
     u.worldView = loc("uWorldView");
     u.proj = loc("uProj");
+    u.frame = loc("uFrame");
     u.normalMat = loc("uNormalMat");
     u.numLights = loc("uNumLights");
     u.lightPos = loc("uLightPos");

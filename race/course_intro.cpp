@@ -47,7 +47,7 @@ void DrawIntroBackground() {
 void DrawBlackOver(int alpha) {
     if (alpha <= 0) return;
     device->SetTexture(0, nullptr);
-    DrawRect(0, 0, 640, 480, static_cast<uint32_t>(alpha > 255 ? 255 : alpha) << 24);
+    DrawAcross(0, 480, static_cast<uint32_t>(alpha > 255 ? 255 : alpha) << 24);
 }
 
 
@@ -64,7 +64,7 @@ static void DrawIntro(int t) {
     if (t < 40) {
         DrawRect(0, 292, 16 * t, 356, static_cast<uint32_t>(3 * t) << 24);
     } else {
-        DrawRect(0, 292, 640, 356, 0x80000000u);
+        DrawAcross(292, 356, 0x80000000u);
     }
     BeginText();
     const int laps = CourseLaps(currentCourse);

@@ -40,9 +40,11 @@ void DrawResultsBackdrop(int t, int bottom) {
     DrawIntroBackground();
     device->SetTexture(0, nullptr);
     if (t >= 50 && t < 90) {
-        DrawRect(16 * (90 - t), 32, 640, bottom, static_cast<uint32_t>((3 * t + 106) % 256) << 24);
+        // From the picture's right edge to its left in 40 frames (16 pixels a frame at 4:3).
+        const int left = pictureLeft + 16 * (90 - t) * (pictureRight - pictureLeft) / 640;
+        DrawRect(left, 32, pictureRight, bottom, static_cast<uint32_t>((3 * t + 106) % 256) << 24);
     } else if (t >= 90) {
-        DrawRect(0, 32, 640, bottom, 0x80000000u);
+        DrawAcross(32, bottom, 0x80000000u);
     }
 }
 

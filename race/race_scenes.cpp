@@ -41,7 +41,7 @@ namespace {
 constexpr int kCountdownFrames = 240;
 constexpr int kFailureFrames = 480;
 constexpr int kReplayLeadOut = 40;
-constexpr int kWholeScreenW = 640, kWholeScreenH = 480;
+constexpr int kWholeScreenH = 480;
 constexpr uint32_t kBlack = 0xff000000u;
 constexpr uint32_t kFinishColour = 0xff4080ffu, kFinishShadow = 0xff010101u;
 constexpr int kMusicFadeOnFailure = 8;
@@ -122,8 +122,7 @@ void ShowFinishText(FinishText which, int laps) {
 void DrawCurtains(int closed) {
     if (closed <= 0) return;
     BeginOverlay();
-    DrawRect(0, 0, closed, kWholeScreenH, kBlack);
-    DrawRect(kWholeScreenW - closed, 0, kWholeScreenW, kWholeScreenH, kBlack);
+    DrawSideCurtains(closed, kBlack);
 }
 
 // The two endings of a failed race differ only in their text.
@@ -136,14 +135,13 @@ void FailureFrame(Texture texts[2]) {
         DrawRaceWorld(world);
         BeginOverlay();
         if (frameCount < 320) {
-            DrawRect(0, 0, frameCount, kWholeScreenH, kBlack);
-            DrawRect(kWholeScreenW - frameCount, 0, kWholeScreenW, kWholeScreenH, kBlack);
+            DrawSideCurtains(frameCount, kBlack);
         } else {
-            DrawRect(0, 0, kWholeScreenW, kWholeScreenH, kBlack);
+            DrawAcross(0, kWholeScreenH, kBlack);
         }
         DrawPair(texts, 180, 104, 176, 100);
         if (frameCount >= 431)
-            DrawRect(0, 0, kWholeScreenW, kWholeScreenH, static_cast<uint32_t>((5 * frameCount - 102) % 256) << 24);
+            DrawAcross(0, kWholeScreenH, static_cast<uint32_t>((5 * frameCount - 102) % 256) << 24);
         EndFrame();
     }
 
@@ -185,7 +183,7 @@ void DrawEverythingOfTheRace() {
     DrawSparksOf(&spark, 1);
     BeginOverlay();
     DrawEachScreenKind(countdownTexts[0][0]);
-    DrawRect(0, 0, kWholeScreenW, kWholeScreenH, 0x80000000u);
+    DrawAcross(0, kWholeScreenH, 0x80000000u);
     DrawPair(countdownTexts[0], 260, 180, 256, 176);
     DrawMiniMap();
     DrawHud();
@@ -222,7 +220,7 @@ void DrawRaceFrame() {
     const RaceState& r = raceState;
     if (r.phase == RacePhase::kFinishOver) {
         BeginOverlay();
-        DrawRect(0, 0, kWholeScreenW, kWholeScreenH, kBlack);
+        DrawAcross(0, kWholeScreenH, kBlack);
         return;
     }
     DrawRaceWorld(world);
@@ -294,7 +292,7 @@ void CountdownFrame() {
         DrawRaceWorld(world);
         BeginOverlay();
         if (frameCount < 128)
-            DrawRect(0, 0, kWholeScreenW, kWholeScreenH, static_cast<uint32_t>((256 - 2 * frameCount) % 256) << 24);
+            DrawAcross(0, kWholeScreenH, static_cast<uint32_t>((256 - 2 * frameCount) % 256) << 24);
         if (frameCount >= 61 && frameCount <= 120) DrawPair(countdownTexts[2], 260, 180, 256, 176);
         if (frameCount >= 121 && frameCount <= 180) DrawPair(countdownTexts[1], 260, 180, 256, 176);
         if (frameCount >= 181 && frameCount <= 240) DrawPair(countdownTexts[0], 260, 180, 256, 176);
@@ -437,7 +435,7 @@ void PauseFrame() {
     if (BeginFrame(RaceClearColour())) {
         DrawRaceWorld(world);
         BeginOverlay();
-        DrawRect(0, 0, kWholeScreenW, kWholeScreenH, 0x80000000u);
+        DrawAcross(0, kWholeScreenH, 0x80000000u);
         DrawRect(204, 228 + 32 * r.pauseCursor, 460, 252 + 32 * r.pauseCursor, 0x800000ffu);
         DrawPair(pauseTexts, 244, 104, 240, 100);
         DrawPair(quitQuestionTexts, 181, 201, 180, 200);

@@ -83,14 +83,8 @@ void ChooseShot() {
 
 void DrawCurtains(int t, int end) {
     device->SetTexture(0, nullptr);
-    if (t < kCurtainFrames) {
-        DrawRect(0, 0, 4 * (kCurtainFrames - t), 480, 0xff000000u);
-        DrawRect(4 * t + 320, 0, 640, 480, 0xff000000u);
-    }
-    if (t > end - kCurtainFrames) {
-        DrawRect(0, 0, 4 * (t - end) + 320, 480, 0xff000000u);
-        DrawRect(4 * (end - t) + 320, 0, 640, 480, 0xff000000u);
-    }
+    if (t < kCurtainFrames) DrawSideCurtains(4 * (kCurtainFrames - t), 0xff000000u);
+    if (t > end - kCurtainFrames) DrawSideCurtains(320 - 4 * (end - t), 0xff000000u);
 }
 }  // namespace
 

@@ -52,7 +52,7 @@ void DemonstrationFrame() {
         DrawPair(skipTexts, 282, 422, 280, 420);
         device->SetTexture(0, nullptr);
         const uint32_t alpha = DemoOverlayAlpha(t);
-        if (alpha > 0) DrawRect(0, 0, 640, 480, alpha << 24);
+        if (alpha > 0) DrawAcross(0, 480, alpha << 24);
         EndFrame();
     }
 

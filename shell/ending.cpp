@@ -298,9 +298,9 @@ void DrawOverlay(const EndingOverlay& o) {
     device->SetRenderState(D3DRS_FOGENABLE, 0);
     device->SetRenderState(D3DRS_LIGHTING, 0);
     device->SetTexture(0, nullptr);
-    if (o.bandTop < 480 && o.bandAlpha > 0) DrawRect(0, o.bandTop, 640, 480, static_cast<uint32_t>(o.bandAlpha) << 24);
+    if (o.bandTop < 480 && o.bandAlpha > 0) DrawAcross(o.bandTop, 480, static_cast<uint32_t>(o.bandAlpha) << 24);
     if (o.line >= 0) DrawMaskedLine(kEndingLines[o.line].x, kEndingLineY, kEndingLines[o.line].text, o.mask, kLineHalf);
-    if (o.fadeAlpha > 0) DrawRect(0, 0, 640, 480, static_cast<uint32_t>(o.fadeAlpha) << 24);
+    if (o.fadeAlpha > 0) DrawAcross(0, 480, static_cast<uint32_t>(o.fadeAlpha) << 24);
 }
 
 void DrawEnding(const EndingView& v) {

@@ -67,7 +67,7 @@ void DrawLogo(const LogoLayout& l) {
         if (l.madeInJapan) DrawText(480, 288, "Made In Japan. ");
         if (l.autoLoadLine) DrawText(400, 400, "Auto Load Success");
         EndText();
-        if (l.overlayAlpha > 0) DrawRect(0, 0, 640, 480, static_cast<uint32_t>(l.overlayAlpha) << 24);
+        if (l.overlayAlpha > 0) DrawAcross(0, 480, static_cast<uint32_t>(l.overlayAlpha) << 24);
         device->SetRenderState(D3DRS_ZENABLE, 1);
     }
 }

@@ -92,7 +92,7 @@ void DrawStory(const StoryView& v) {
     if (look.line >= 0) {
         DrawMaskedLine(kStoryLines[look.line].x, kStoryLineY, kStoryLines[look.line].text, look.mask, kLineHalf);
     }
-    if (look.overlayAlpha > 0) DrawRect(0, 0, 640, 480, static_cast<uint32_t>(look.overlayAlpha) << 24);
+    if (look.overlayAlpha > 0) DrawAcross(0, 480, static_cast<uint32_t>(look.overlayAlpha) << 24);
 }
 }  // namespace
 

@@ -62,7 +62,7 @@ void TitleFrame() {
         DrawMenuBar(menuCursor, 280);
         DrawMenuTexts(nullptr, kTitleRows, kRows);
         DrawMenuHelp(true, false);
-        if (t < kFadeInFrames) DrawRect(0, 240, 640, 480, static_cast<uint32_t>(240 - 8 * t) << 24);
+        if (t < kFadeInFrames) DrawAcross(240, 480, static_cast<uint32_t>(240 - 8 * t) << 24);
         EndMenuFrame();
     }
 

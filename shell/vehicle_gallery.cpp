@@ -140,7 +140,7 @@ void DrawGallery(const GalleryView& v) {
         EndText();
         device->SetTexture(0, nullptr);
     }
-    if (v.fadeAlpha > 0) DrawRect(0, 0, 640, 480, static_cast<uint32_t>(v.fadeAlpha) << 24);
+    if (v.fadeAlpha > 0) DrawAcross(0, 480, static_cast<uint32_t>(v.fadeAlpha) << 24);
 }
 }  // namespace
 

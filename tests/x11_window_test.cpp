@@ -162,6 +162,7 @@ struct Geometry {
 class X11Window : public ::testing::Test {
 protected:
     std::string display, dir, shots;
+    std::string screen = "1280x1024x24";  // the X screen's size and depth
     pid_t xvfb = -1, wm = -1, game = -1, other = -1;
     int displayPipe = -1;
     std::string window;
@@ -186,7 +187,7 @@ protected:
             const std::string fd = std::to_string(fds[1]);
             // -noreset: the server stays as it is when its last client goes (a reset would write the
             // display number again and restart the screen under the test).
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-noreset", "-screen", "0", "1280x1024x24", "-nolisten",
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-noreset", "-screen", "0", screen.c_str(), "-nolisten",
                    "tcp", static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -248,7 +249,54 @@ protected:
     }
 };
 
+// A 16:9 desktop, as most players have.
+class X11WideScreen : public X11Window {
+protected:
+    X11WideScreen() { screen = "1920x1080x24"; }
+};
+
 }  // namespace
+
+TEST_F(X11WideScreen, AWidePictureFillsTheWholeFullScreenDisplay) {
+    const std::string config = dir + "/config";
+    mkdir(config.c_str(), 0700);
+    mkdir((config + "/korvan").c_str(), 0700);
+    std::ofstream(config + "/korvan/korvan.cfg")
+        << "display.mode = fullscreen\ndisplay.aspect = wide\ndisplay.resolution = window\n";
+    const std::string run = MakeRunDir(true);
+    game = Spawn({"./korvan", "-dbf", "--course", "1", "--skip-intro", "--autopilot", "--seed", "3"},
+                 {"SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy", "XDG_CONFIG_HOME=" + config,
+                  "XDG_STATE_HOME=" + dir + "/state", "XDG_RUNTIME_DIR=" + dir},
+                 run, dir + "/game.out");
+    window = Shell("xdotool search --sync --limit 1 --name 'KORVAN -Outer Bounds-' 2>/dev/null");
+    window = window.substr(0, window.find('\n'));
+    ASSERT_FALSE(window.empty()) << ReadFile(dir + "/game.out");
+    // Boot, then the countdown's fade from black: a slow machine takes longer to get there.
+    Screen racing;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        Pause(attempt == 0 ? 5000 : 1500);
+        racing = Shot("7_wide_full_screen_race");
+        if (racing.width == 1920 && MeanBrightness(racing, Box{0, 0, 1920, 1080}) > 40.0) break;
+    }
+    const Geometry g = ClientGeometry();
+    EXPECT_EQ(g.width, 1920);
+    EXPECT_EQ(g.height, 1080);
+    ASSERT_EQ(racing.width, 1920);
+    // The race from edge to edge: no bars at the sides, the 3D in the outermost columns too.
+    const Box picture = PictureBox(racing, 0, 0, racing.width, racing.height);
+    EXPECT_EQ(picture.x0, 0);
+    EXPECT_EQ(picture.x1, 1920);
+    EXPECT_GT(MeanBrightness(racing, Box{0, 0, 40, 1080}), 20.0);
+    EXPECT_GT(MeanBrightness(racing, Box{1880, 0, 1920, 1080}), 20.0);
+
+    Xdotool("keydown Escape");
+    Pause(400);
+    Xdotool("keyup Escape");
+    EXPECT_EQ(WaitExit(game, 20), 0);
+    game = -1;
+    const std::string log = ReadFile(run + "/debug.txt");
+    EXPECT_NE(log.find("internal resolution 1920 x 1080"), std::string::npos) << log;
+}
 
 TEST_F(X11Window, KeysFullScreenScalingAndFocusOnARealDisplay) {
     // The player's settings: a window, the picture scaled smoothly to whatever size it gets.

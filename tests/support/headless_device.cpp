@@ -17,10 +17,10 @@ namespace {
 std::string logPath;
 }  // namespace
 
-bool StartHeadlessDevice(const std::string& path) {
+bool StartHeadlessDevice(const std::string& path, int width, int height) {
     logPath = path.empty() ? MakeTempDir() + "/debug.txt" : path;
     SetLogFilePath(logPath.c_str());
-    return SysInit(true) && SysCreateWindow("headless device test", 640, 480) && InitDirect3D();
+    return SysInit(true) && SysCreateWindow("headless device test", width, height) && InitDirect3D();
 }
 
 void StopHeadlessDevice() {

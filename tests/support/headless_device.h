@@ -7,7 +7,8 @@
 // Points the debug log at logPath (debug.txt in a fresh temporary directory when empty), then
 // starts SDL off-screen, makes the window and the device. False when any step fails; what did
 // start is still stopped by StopHeadlessDevice.
-bool StartHeadlessDevice(const std::string& logPath = "");
+// The window is width x height (a wide picture's tests ask for a wider one).
+bool StartHeadlessDevice(const std::string& logPath = "", int width = 640, int height = 480);
 // Frees the device, the fonts the text drawing opened, the window and SDL, and sends the log back
 // to stderr. Safe after a failed start and safe twice.
 void StopHeadlessDevice();
