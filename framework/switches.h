@@ -19,6 +19,7 @@ struct ProgramOptions {
     bool exitAfterRace = false;     // --exit-after-race: quit once the race is over
     bool skipIntro = false;         // --skip-intro: a course starts at its countdown, not its intro
     bool timeAttack = false;        // --time-attack: the --course is raced as a Time Attack
+    int refreshHz = 0;              // --refresh HZ: off-screen, the pictures a display of HZ would get
 };
 
 extern ProgramOptions programOptions;
