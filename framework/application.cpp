@@ -272,7 +272,7 @@ void RunPictureTurn(int refreshHz) {
     if (pictureProc) {
         const uint32_t presented = PresentCount();
         pictureBetweenSteps = true;
-        pictureProc();
+        DrawPictureBetween(p, frameNumber, pictureProc);
         pictureBetweenSteps = false;
         shown = PresentCount() != presented;
         if (DeviceNeedsReset()) CloseMainWindow();

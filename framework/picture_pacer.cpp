@@ -40,6 +40,8 @@ void StartPictures(PicturePacer& p, uint32_t nextStep, int refreshHz, bool simul
     p.lineStart = now;
     p.refreshStart = now;
     p.refreshIndex = 0;
+    // Until a picture has been timed, one is drawn between two steps only with half a step to spare.
+    p.pictureCost = kNsPerSecond / kStepsPerSecond / 2;
 }
 
 int64_t StepTime(const PicturePacer& p, uint32_t step) {
@@ -79,6 +81,21 @@ PictureTurn NextPictureTurn(PicturePacer& p, uint32_t nextStep) {
 bool StepEndedLate(const PicturePacer& p, uint32_t step) {
     if (p.simulated) return false;
     return Now(p) > StepTime(p, step + 1);
+}
+
+bool PictureFits(const PicturePacer& p, uint32_t nextStep) {
+    return p.simulated || Now(p) + p.pictureCost <= StepTime(p, nextStep);
+}
+
+bool DrawPictureBetween(PicturePacer& p, uint32_t nextStep, void (*draw)()) {
+    if (!PictureFits(p, nextStep)) {
+        p.dropped += 1;
+        return false;
+    }
+    const int64_t start = Now(p);
+    draw();
+    p.pictureCost = Now(p) - start;
+    return true;
 }
 
 void RefreshPassed(PicturePacer& p, bool shown) {

@@ -44,6 +44,8 @@ struct PicturePacer {
     // Counts for --stats.
     long pictures = 0;  // pictures shown, the steps' own among them
     long dropped = 0;   // refreshes that showed the picture before theirs again
+    // How long the last picture between two steps took, its wait for the display included.
+    int64_t pictureCost = 0;
     int64_t (*clock)() = nullptr;             // nanoseconds, monotonic
     void (*sleep)(int64_t ns) = nullptr;
 };
@@ -68,6 +70,12 @@ struct PictureTurn {
 PictureTurn NextPictureTurn(PicturePacer& p, uint32_t nextStep);
 // A step's work has ended: whether it ended after the end of its slot on the line (a late step).
 bool StepEndedLate(const PicturePacer& p, uint32_t step);
+// Whether a picture between the steps can be drawn now and still leave step `nextStep` its time
+// (always, on the simulated clock): the drawing never holds back a step.
+bool PictureFits(const PicturePacer& p, uint32_t nextStep);
+// Draws a picture between the steps when it fits, measuring its cost; else the refresh shows the
+// picture before again. True when it was drawn.
+bool DrawPictureBetween(PicturePacer& p, uint32_t nextStep, void (*draw)());
 // The refresh has passed: `shown` when a picture was presented for it. Waits for the refresh time
 // when the present did not, and counts the refreshes a late picture missed.
 void RefreshPassed(PicturePacer& p, bool shown);
