@@ -261,6 +261,7 @@ void RunPictureTurn(int refreshHz) {
         const uint32_t step = frameNumber;
         const uint32_t presented = PresentCount();
         RunStep();
+        if (!p.simulated) MeasureRate(framePacer, SysTimeMs());
         if (StepEndedLate(p, step)) StatsCountLate();
         WatchPresentation(turn.restarted);
         RefreshPassed(p, PresentCount() != presented);
