@@ -106,9 +106,12 @@ void RefreshPassed(PicturePacer& p, bool shown) {
         return;
     }
     int64_t now = Now(p);
-    if (now < refresh) {
-        // The present did not wait (off-screen, or a driver that shows at once): the picture is
-        // shown at its refresh.
+    const int64_t period = kNsPerSecond / p.refreshHz;
+    // The present did not wait (off-screen, or a driver that shows at once): the picture is shown
+    // at its refresh. Behind the display's own wait, a present that ends a little before the
+    // refresh foreseen is that refresh (the display runs a little faster than it says): sleeping
+    // there would miss the next one.
+    if (now < refresh && (p.fixedRefresh || now < refresh - period / 2)) {
         if (p.sleep) {
             p.sleep(refresh - now);
         } else {
@@ -116,7 +119,6 @@ void RefreshPassed(PicturePacer& p, bool shown) {
         }
         now = refresh;
     }
-    const int64_t period = kNsPerSecond / p.refreshHz;
     if (p.fixedRefresh) {
         // The display's refreshes come on their own: a picture ready after its refresh is shown at
         // the first one after it, and the ones between showed the picture before.
