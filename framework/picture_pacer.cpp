@@ -121,15 +121,16 @@ void RefreshPassed(PicturePacer& p, bool shown) {
     }
     if (p.fixedRefresh) {
         // The display's refreshes come on their own: a picture ready after its refresh is shown at
-        // the first one after it, and the ones between showed the picture before.
-        int64_t index = p.refreshIndex + 1;
-        while (p.refreshStart + index * kNsPerSecond / p.refreshHz <= now) ++index;
-        if (shown) p.dropped += index - p.refreshIndex - 1;
-        p.refreshIndex = index;
+        // the first one after it, and the refreshes until then showed the picture before.
+        int64_t index = p.refreshIndex;
+        while (p.refreshStart + index * kNsPerSecond / p.refreshHz < now) ++index;
+        if (shown) p.dropped += index - p.refreshIndex;
+        p.refreshIndex = index + 1;
         return;
     }
-    // The display's wait ended at its refresh: the next one follows a period later.
-    const int64_t missed = (now - refresh) / period;
+    // The display's wait ended at the refresh the picture was shown at; the next one follows a
+    // period later.
+    const int64_t missed = (now - refresh + period / 2) / period;
     if (shown && missed > 0) p.dropped += missed;
     p.refreshStart = now;
     p.refreshIndex = 1;

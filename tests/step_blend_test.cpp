@@ -181,6 +181,9 @@ TEST(PicturePacer, SlowPicturesAreDroppedWhileTheStepsKeepTheirTime) {
     EXPECT_EQ(slow.late, 0);
     EXPECT_FALSE(slow.restarted);
     EXPECT_GE(slow.dropped, 50);
+    // Every refresh of the second either showed a new picture or the one before again.
+    EXPECT_NEAR(slow.shown + slow.dropped, 120, 2);
+    EXPECT_NEAR(quick.shown + quick.dropped, 120, 2);
 }
 
 // A display whose wait ends a little before the refresh the pacer foresaw (it runs at 146 Hz and
