@@ -16,6 +16,10 @@
 //   race_frames_bench --benchmark_filter='cores:2/res:1/paced:0/wide:0'           every course unpaced, 2 cores, 1x
 //   race_frames_bench --benchmark_filter='course:1/cores:1/res:1/paced:1/wide:0'  course 1 paced on one core
 //   race_frames_bench --benchmark_filter='course:(1|5|14)/cores:2/res:0/paced:1/wide:1'  wide, 1280 x 720
+// BM_RaceAtRefresh runs a paced race at 1x for a display of 120 or 144 Hz (--refresh), a picture
+// at each refresh: besides the late steps it counts the pictures shown and dropped (refreshes
+// that showed the picture before again), per second of the race:
+//   race_frames_bench --benchmark_filter='RaceAtRefresh/course:1/cores:2/hz:120'
 #include <benchmark/benchmark.h>
 
 #include <sched.h>
@@ -62,9 +66,10 @@ double SceneNumber(const std::string& text, const std::string& scene, const std:
 struct RaceRun {
     bool ok = false;
     double frames = 0, late = 0, median = 0, p99 = 0, wallSec = 0, cpuSec = 0, raceMax = 0, countdownMax = 0;
+    double pictures = 0, dropped = 0;
 };
 
-RaceRun RunRace(int course, int cores, int scale, bool paced, bool wide) {
+RaceRun RunRace(int course, int cores, int scale, bool paced, bool wide, int refreshHz = 0) {
     RaceRun r;
     char dirName[] = "/tmp/korvan_raceXXXXXX";
     if (!mkdtemp(dirName)) return r;
@@ -75,7 +80,7 @@ RaceRun RunRace(int course, int cores, int scale, bool paced, bool wide) {
                         "\\ndisplay.aspect = " + (wide ? "wide" : "4:3") + "\\n' > " + dir +
                         "/config/korvan/korvan.cfg && ln -s '" + data + "' " + dir + "/data";
     if (std::system(setup.c_str()) != 0) return r;
-    const std::string stats = dir + "/stats.json", course_ = std::to_string(course);
+    const std::string stats = dir + "/stats.json", course_ = std::to_string(course), hz = std::to_string(refreshHz);
     const auto start = std::chrono::steady_clock::now();
     const pid_t child = fork();
     if (child == 0) {
@@ -94,6 +99,10 @@ RaceRun RunRace(int course, int cores, int scale, bool paced, bool wide) {
         if (wide) {
             args.push_back("--window");
             args.push_back("1280x720");
+        }
+        if (refreshHz > 0) {
+            args.push_back("--refresh");
+            args.push_back(hz.c_str());
         }
         args.push_back(nullptr);
         execv(game.c_str(), const_cast<char* const*>(args.data()));
@@ -116,6 +125,12 @@ RaceRun RunRace(int course, int cores, int scale, bool paced, bool wide) {
     r.p99 = JsonNumber(s, "p99");
     r.raceMax = SceneNumber(s, "race", "max");
     r.countdownMax = SceneNumber(s, "countdown", "max");
+    if (refreshHz > 0) {
+        const size_t at = s.find("\"pictures\": {");
+        const std::string pictures = at == std::string::npos ? std::string() : s.substr(at, s.find('}', at) - at);
+        r.pictures = JsonNumber(pictures, "shown");
+        r.dropped = JsonNumber(pictures, "dropped");
+    }
     r.ok = r.frames > 0;
     std::system(("rm -rf " + dir).c_str());
     return r;
@@ -147,3 +162,26 @@ BENCHMARK(BM_Race)
     ->Unit(benchmark::kSecond);
 
 }  // namespace
+
+void BM_RaceAtRefresh(benchmark::State& state) {
+    const int course = static_cast<int>(state.range(0)), cores = static_cast<int>(state.range(1)),
+              hz = static_cast<int>(state.range(2));
+    RaceRun r;
+    for (auto _ : state) r = RunRace(course, cores, 1, true, false, hz);
+    if (!r.ok) {
+        state.SkipWithError("the race did not run to its end");
+        return;
+    }
+    const double seconds = r.frames / 60.0;
+    state.counters["late"] = r.late;
+    state.counters["median"] = r.median;
+    state.counters["pictures/s"] = r.pictures / seconds;
+    state.counters["dropped/s"] = r.dropped / seconds;
+    state.counters["dropped"] = r.dropped;
+    state.counters["frames"] = r.frames;
+}
+BENCHMARK(BM_RaceAtRefresh)
+    ->ArgsProduct({benchmark::CreateDenseRange(1, 15, 1), {1, 2}, {120, 144}})
+    ->ArgNames({"course", "cores", "hz"})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);

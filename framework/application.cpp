@@ -9,8 +9,10 @@
 #include "framework/graphics_device.h"
 #include "framework/input.h"
 #include "framework/music.h"
+#include "framework/picture_pacer.h"
 #include "framework/presentation.h"
 #include "framework/sound.h"
+#include "framework/step_blend.h"
 #include "framework/switches.h"
 #include "platform/audio.h"
 #include "platform/builtin_resources.h"
@@ -214,7 +216,11 @@ void NameScene(FrameProc scene, const char* name) {
     }
 }
 
-void RunFrame() {
+namespace {
+FrameProc lastStepScene = nullptr;
+
+// One step: input, the scene (its logic, then its own picture), the frame counted.
+void RunStep() {
     StatsSetScene(SceneName(frameProc));
     StatsBeginFrame();
     // 1. Input first; a held quit key posts a close request, and the frame still completes. A
@@ -222,20 +228,82 @@ void RunFrame() {
     UpdateInput();
     if (QuitKeyDown()) CloseMainWindow();
     AudioCheckDevice();
-    // 2. The scene. A scene that replaces frameProc takes effect on the next frame.
+    // 2. The scene. A scene that replaces frameProc takes effect on the next frame. A new scene's
+    // first picture is a cut: nothing of the scene before blends into it.
     FrameProc scene = frameProc;
+    pictureStep = frameNumber;
+    pictureProc = nullptr;
+    if (scene != lastStepScene) MarkPictureCut();
+    lastStepScene = scene;
     if (scene) scene();
     // A device that needs a reset is not reset: the program ends through the normal quit path.
     if (DeviceNeedsReset()) CloseMainWindow();
     ++frameNumber;
     StatsEndWork();
+}
+
+void CloseAfterLastFrame() {
+    if (programOptions.frames > 0 && frameNumber == static_cast<uint32_t>(programOptions.frames)) {
+        CloseMainWindow();
+    }
+}
+
+// A turn of the loop while a picture is drawn for every refresh: the step the next refresh's
+// picture needs, with its own picture, or else a picture between the steps.
+void RunPictureTurn(int refreshHz) {
+    PicturePacer& p = picturePacer;
+    if (!p.active || p.refreshHz != refreshHz) {
+        const bool offScreen = SysHeadless();
+        StartPictures(p, frameNumber, refreshHz, offScreen && programOptions.unpaced, offScreen);
+        Log("display: a picture for every refresh at %d Hz%s\n", refreshHz,
+            p.simulated ? ", the display and its clock simulated" : "");
+    }
+    const PictureTurn turn = NextPictureTurn(p, frameNumber);
+    pictureFraction = turn.fraction;
+    if (turn.step) {
+        const uint32_t step = frameNumber;
+        const uint32_t presented = PresentCount();
+        RunStep();
+        if (!p.simulated) MeasureRate(framePacer, SysTimeMs());
+        if (StepEndedLate(p, step)) StatsCountLate();
+        WatchPresentation(turn.restarted);
+        RefreshPassed(p, PresentCount() != presented);
+        StatsSetPictures(p.refreshHz, p.pictures, p.dropped);
+        CloseAfterLastFrame();
+        return;
+    }
+    bool shown = false;
+    if (pictureProc) {
+        const uint32_t presented = PresentCount();
+        pictureBetweenSteps = true;
+        DrawPictureBetween(p, frameNumber, pictureProc);
+        pictureBetweenSteps = false;
+        shown = PresentCount() != presented;
+        if (DeviceNeedsReset()) CloseMainWindow();
+    }
+    RefreshPassed(p, shown);
+    StatsSetPictures(p.refreshHz, p.pictures, p.dropped);
+}
+}  // namespace
+
+void RunFrame() {
+    const int refreshHz = programOptions.unpaced && !SysHeadless() ? 0 : SmoothRefreshHz();
+    if (refreshHz > 0) {
+        RunPictureTurn(refreshHz);
+        return;
+    }
+    if (picturePacer.active) {
+        // Back to one picture a step: the pacer's schedule starts from now.
+        picturePacer.active = false;
+        RestartSchedule(framePacer);
+    }
+    pictureFraction = 1.0f;
+    RunStep();
     // 3-6. Rate measurement and sleep to the schedule.
     PaceResult pace = PaceFrame(framePacer);
     if (!programOptions.unpaced && !pace.onTime) StatsCountLate();
     WatchPresentation(pace.restarted);
-    if (programOptions.frames > 0 && frameNumber == static_cast<uint32_t>(programOptions.frames)) {
-        CloseMainWindow();
-    }
+    CloseAfterLastFrame();
 }
 
 void CloseMainWindow() { SysPostClose(); }

@@ -36,7 +36,10 @@ extern int appExitCode;
 void FreeApplication();
 // Removes every queued event; false once the close request has been taken.
 bool PumpMessages();
-// One paced frame: input, the scene, then sleep to the schedule.
+// One turn of the frame loop. Once a step: input, the scene (its step and its picture), then sleep
+// to the schedule. While a picture is drawn for every display refresh (display.smooth, --refresh):
+// the step the next refresh's picture needs, or else that picture between two steps; frameNumber
+// counts the steps either way.
 void RunFrame();
 // Asks the loop to end through the normal quit path.
 void CloseMainWindow();

@@ -18,10 +18,7 @@ void RestartSchedule(FramePacer& pacer) {
     pacer.fpsCount = 0;
 }
 
-PaceResult PaceFrame(FramePacer& pacer) {
-    uint32_t now = pacer.clock();
-    uint32_t late = now - pacer.frameStartTime;  // unsigned: survives the tick counter wrapping
-
+void MeasureRate(FramePacer& pacer, uint32_t now) {
     if (++pacer.fpsCount == 30) {
         uint32_t span = now - pacer.fpsStartTime;
         // A span of 0 cannot happen at 60 frames per second; keep the last rate rather than divide by it.
@@ -29,6 +26,13 @@ PaceResult PaceFrame(FramePacer& pacer) {
         pacer.fpsStartTime = now;
         pacer.fpsCount = 0;
     }
+}
+
+PaceResult PaceFrame(FramePacer& pacer) {
+    uint32_t now = pacer.clock();
+    uint32_t late = now - pacer.frameStartTime;  // unsigned: survives the tick counter wrapping
+
+    MeasureRate(pacer, now);
 
     uint32_t period = pacer.basePeriod;
     if (++pacer.cycleCount == 6) {

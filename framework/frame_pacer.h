@@ -34,5 +34,8 @@ void InitFramePacer(FramePacer& pacer, uint32_t (*clock)(), void (*sleep)(uint32
 // Starts the schedule and the rate measurement from now, keeping the periods and the cycle.
 // Called when the boot has loaded the game, so the loading does not count against the first frame.
 void RestartSchedule(FramePacer& pacer);
+// The rate measurement alone, once a frame at `now` (the frame loop's steps when a picture is drawn
+// for every refresh, which keep their own time).
+void MeasureRate(FramePacer& pacer, uint32_t now);
 // Called once at the end of each frame's work: measures the rate and sleeps to the schedule.
 PaceResult PaceFrame(FramePacer& pacer);

@@ -20,6 +20,8 @@ std::vector<uint8_t> frameScene;
 size_t currentScene = 0;
 std::map<size_t, long> sceneLate;
 std::map<size_t, long> scenePipelines;  // pipelines first drawn in the scene's frames
+int pictureHz = 0;  // 0: one picture a step
+long picturesShown = 0, picturesDropped = 0;
 
 float Percentile(std::vector<float> v, double p) {
     if (v.empty()) return 0.0f;
@@ -61,6 +63,12 @@ void StatsCountPipelines(unsigned count) {
     if (!sceneNames.empty()) scenePipelines[currentScene] += count;
 }
 
+void StatsSetPictures(int refreshHz, long shown, long dropped) {
+    pictureHz = refreshHz;
+    picturesShown = shown;
+    picturesDropped = dropped;
+}
+
 void StatsSetField(const char* key, const std::string& jsonValue) { extraFields[key] = jsonValue; }
 
 void ResetStats() {
@@ -73,6 +81,8 @@ void ResetStats() {
     sceneLate.clear();
     scenePipelines.clear();
     currentScene = 0;
+    pictureHz = 0;
+    picturesShown = picturesDropped = 0;
 }
 
 std::string StatsJson() {
@@ -98,6 +108,11 @@ std::string StatsJson() {
     out += "],\n  \"late_at\": [";
     for (size_t i = 0; i < lateFrameIndex.size(); ++i) out += (i ? ", " : "") + std::to_string(lateFrameIndex[i]);
     out += "]";
+    if (pictureHz > 0) {
+        std::snprintf(buf, sizeof(buf), ",\n  \"pictures\": {\"refresh_hz\": %d, \"shown\": %ld, \"dropped\": %ld}",
+                      pictureHz, picturesShown, picturesDropped);
+        out += buf;
+    }
     // Each scene's frames on their own: a menu's cost is not hidden among the race's frames.
     if (!sceneNames.empty()) {
         out += ",\n  \"scenes\": {";

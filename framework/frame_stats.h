@@ -13,6 +13,9 @@ void StatsEndWork();
 void StatsCountLate();
 // This shown frame drew pipelines that had not drawn before (each made it wait for a compile).
 void StatsCountPipelines(unsigned count);
+// The pictures drawn for a display's refreshes so far (when a picture is drawn for every refresh):
+// shown, and the refreshes that showed the picture before theirs again.
+void StatsSetPictures(int refreshHz, long shown, long dropped);
 // Adds a field to the JSON object written at exit ("race" from the race, for example).
 void StatsSetField(const char* key, const std::string& jsonValue);
 // Summary of the frames so far as a JSON object.

@@ -8,6 +8,7 @@
 #include "framework/config_file.h"
 #include "framework/debug_log.h"
 #include "framework/frame_stats.h"
+#include "framework/picture_pacer.h"
 #include "framework/presentation.h"
 #include "framework/screenshot.h"
 #include "framework/text_draw.h"
@@ -406,6 +407,7 @@ void FreeDirect3D() {
 namespace {
 UINT pipelinesAtBegin = 0;  // the device's pipeline count when the current frame began
 bool frameBegun = false;    // between BeginFrame and EndFrame
+uint32_t presentCount = 0;  // frames presented so far
 bool deviceNeedsReset = false;
 }  // namespace
 
@@ -451,9 +453,13 @@ void EndFrame() {
         Log("graphics device: %u pipeline(s) first drawn in shown frame %u\n", built, frameNumber);
     }
     device->EndScene();
-    WriteShotsForFrame(frameNumber);
+    // --shot N takes the first picture of step N; the pictures between two steps are not shots.
+    if (!pictureBetweenSteps) WriteShotsForFrame(frameNumber);
     device->Present(nullptr, nullptr, nullptr, nullptr);
+    ++presentCount;
 }
+
+uint32_t PresentCount() { return presentCount; }
 
 namespace {
 bool BeginUnseenFrame() {

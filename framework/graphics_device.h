@@ -66,6 +66,8 @@ bool DeviceNeedsReset();
 // first drawn between the frame's begin and end made this shown frame wait for its compile: the
 // frame statistics count it for the scene, and the debug log says so.
 void EndFrame();
+// Frames presented by EndFrame so far (the loop tells from it whether a scene showed a picture).
+uint32_t PresentCount();
 // Draws `draw` once into a frame that is never shown: a loading step draws the scene it leads to,
 // so the renderer builds every pipeline that drawing needs there and not in the scene's first
 // shown frames. Outside a frame only; the next frame begins with a clear as usual.

@@ -6,6 +6,7 @@
 #include "framework/application.h"
 #include "framework/debug_log.h"
 #include "framework/graphics_device.h"
+#include "framework/picture_pacer.h"
 #include "framework/switches.h"
 #include "platform/system.h"
 
@@ -26,9 +27,11 @@ constexpr PresentChoice kEveryKthRefresh[] = {
 
 HoldBackWatch holdBackWatch;
 bool heldBack = false;
+int smoothRefreshHz = 0;  // the choice ApplyPresentation made last
 
 PresentSituation CurrentSituation(int refreshHz) {
-    return PresentSituation{displayVsync.value == kVsyncOn, SysHeadless(), programOptions.unpaced, heldBack, refreshHz};
+    return PresentSituation{displayVsync.value == kVsyncOn, SysHeadless(), programOptions.unpaced, heldBack, refreshHz,
+                            displaySmooth.value == kSmoothOn};
 }
 }  // namespace
 
@@ -49,6 +52,11 @@ PresentChoice ChoosePresentation(const PresentSituation& s) {
                 true};
     }
     if (s.refreshHz <= 0) return {D3DPRESENT_INTERVAL_ONE, "vsync, each frame on the next refresh", false};
+    if (s.smooth && s.refreshHz > kGameRate + kRateTolerance) {
+        return {D3DPRESENT_INTERVAL_ONE,
+                "vsync, a picture every refresh, the moving world placed between the game's 60 steps a second", false,
+                true};
+    }
     const int k = (s.refreshHz + kGameRate / 2) / kGameRate;
     if (k >= 1 && k <= 4 && std::abs(s.refreshHz - k * kGameRate) <= kRateTolerance) return kEveryKthRefresh[k - 1];
     if (s.refreshHz > kGameRate) {
@@ -95,6 +103,7 @@ void ApplyPresentation() {
     const PresentSituation situation = CurrentSituation(static_cast<int>(device->DisplayRefreshRate()));
     const PresentChoice choice = ChoosePresentation(situation);
     const bool refused = device->SetPresentationInterval(choice.interval) == D3DERR_NOTAVAILABLE;
+    smoothRefreshHz = choice.smooth && !refused ? situation.refreshHz : 0;
     const std::string line = DescribePresentation(situation, choice, windowed == 0, refused);
     if (choice.warn) {
         LogWarning("%s", line.c_str());
@@ -112,3 +121,12 @@ void WatchPresentation(bool scheduleRestarted) {
 }
 
 DWORD StartPresentationInterval(int refreshHz) { return ChoosePresentation(CurrentSituation(refreshHz)).interval; }
+
+int SmoothRefreshHz() {
+    // Off-screen, --refresh stands in for a display of that rate.
+    if (SysHeadless()) {
+        const int hz = programOptions.refreshHz;
+        return displaySmooth.value == kSmoothOn && hz >= kGameRate ? hz : 0;
+    }
+    return smoothRefreshHz;
+}

@@ -20,12 +20,14 @@ struct PresentSituation {
     bool unpaced;      // --unpaced: frames back to back, as fast as they go
     bool heldBack;     // the display's wait was seen holding the game below 60 frames a second
     int refreshHz;     // the display's refresh rate; 0 when the system does not say
+    bool smooth = false;  // display.smooth: a picture for every refresh of a display faster than 60 Hz
 };
 
 struct PresentChoice {
     DWORD interval;    // D3DPRESENT_INTERVAL_: ONE to FOUR wait for the display, IMMEDIATE does not
     const char* why;   // for the log
     bool warn;         // vsync was wanted and cannot be had: the line goes to the terminal too
+    bool smooth = false;  // a picture every refresh, the moving world placed between the steps
 };
 
 // The rules. A display at 60 Hz, or at a multiple of it (within 1 Hz: 59.94 Hz is reported as 59
@@ -35,7 +37,9 @@ struct PresentChoice {
 // display slower than 60 Hz (50 Hz) cannot show 60 frames a second: waiting for it would slow the
 // game to its rate, so frames are shown at once (they may tear). An unknown rate waits for the
 // next refresh, as most displays run at 60 Hz or faster (the watch below catches one that does
-// not). Off-screen, unpaced, display.vsync off or held back: at once.
+// not). Off-screen, unpaced, display.vsync off or held back: at once. With display.smooth on, a
+// display faster than 60 Hz (120 Hz as well as 144) waits for every refresh and gets a picture for
+// each, the moving world placed between the steps.
 PresentChoice ChoosePresentation(const PresentSituation& situation);
 
 // The debug log's line for a choice: the rate, window or full screen, and what was chosen; when
@@ -68,3 +72,7 @@ void ApplyPresentation();
 // for the display counts toward the watch; once it fires, frames are shown at once for the rest of
 // the run, with a warning on the terminal.
 void WatchPresentation(bool scheduleRestarted);
+// The rate of the display the pictures are drawn for, one for every refresh, while vsync waits for
+// them (display.smooth on, a display faster than 60 Hz), or of the display --refresh stands in for
+// off-screen; 0 when a picture is drawn once a step.
+int SmoothRefreshHz();

@@ -63,6 +63,9 @@ bool ParseProgramOptions(int argc, char** argv, ProgramOptions& out, std::string
         } else if (!std::strcmp(a, "--course")) {
             if (!needNumber("--course", 1, 15)) return false;
             out.course = static_cast<int>(n);
+        } else if (!std::strcmp(a, "--refresh")) {
+            if (!needNumber("--refresh", 24, 1000)) return false;
+            out.refreshHz = static_cast<int>(n);
         } else if (!std::strcmp(a, "--input")) {
             if (!needText("--input")) return false;
             out.inputFile = next;

@@ -21,6 +21,7 @@ struct ProgramOptions {
     bool timeAttack = false;        // --time-attack: the --course is raced as a Time Attack
     int windowWidth = 0;            // --window WxH: the window's size (off-screen too; 0 = 640 x 480)
     int windowHeight = 0;
+    int refreshHz = 0;              // --refresh HZ: off-screen, the pictures a display of HZ would get
 };
 
 extern ProgramOptions programOptions;

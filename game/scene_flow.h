@@ -13,5 +13,11 @@ extern int autoSaveResult;  // 0 no message, 1 success, 2 failure
 // count, the pause menu the race's frame).
 void SetScene(FrameProc scene, int firstFrame = 0);
 
+// Draws the scene's picture of this step (`draw` makes a whole frame, BeginFrame to EndFrame, from
+// what the step left) and names it as the picture of every display refresh until the next step,
+// where it is drawn again with frameCount and menuCursor as this step drew them and the moving world placed between
+// this step and the one before (see framework/picture_pacer.h).
+void ShowStepPicture(void (*draw)());
+
 // A scene that keeps the screen black.
 void BlackFrame();

@@ -5,6 +5,7 @@
 #include "framework/graphics_device.h"
 #include "framework/mesh.h"
 #include "framework/placement.h"
+#include "framework/step_blend.h"
 #include "game/sound_effects.h"
 #include "race/opponents.h"
 #include "courses/course_setup.h"
@@ -49,10 +50,17 @@ void Place(const int* sections, int count, Model* models) {
     }
 }
 
-void DrawShining(Model& crystal) {
+void DrawShining(Model& crystal, StepPair<D3DXMATRIX>& held) {
+    held.Hold(crystal.GetWorldMatrix());
     if (!crystal.mesh) return;
-    crystal.mesh->DrawWithTexture(crystal.GetWorldMatrix(), envTexture);
+    // Between two steps the crystal stands turned part of its step's turn.
+    const bool blend = held.Blends() && !PlacementJumped(held.before, held.now);
+    crystal.mesh->DrawWithTexture(blend ? BlendPlacement(held.before, held.now, pictureFraction) : held.now,
+                                  envTexture);
 }
+
+// Each crystal's placement over the last two steps, for the pictures between them.
+StepPair<D3DXMATRIX> heldSupply[SupplyCrystalSlots], heldBoost[BoostCrystalSlots];
 }  // namespace
 
 void PickUpCrystals() {
@@ -109,10 +117,10 @@ void DrawCrystals(int section, int range) {
     const CourseGeometry& g = courseGeometry;
     for (int i = 0; i < SupplyCount(); ++i)
         if (supplyCrystalPresent[i] && WithinSections(g.supplyCrystalSection[i], section, range))
-            DrawShining(supplyCrystals[i]);
+            DrawShining(supplyCrystals[i], heldSupply[i]);
     for (int i = 0; i < BoostCount(); ++i)
         if (boostCrystalPresent[i] && WithinSections(g.boostCrystalSection[i], section, range))
-            DrawShining(boostCrystals[i]);
+            DrawShining(boostCrystals[i], heldBoost[i]);
 
     device->SetTexture(0, nullptr);
     device->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);

@@ -7,6 +7,7 @@
 #include "framework/graphics_device.h"
 #include "framework/mesh.h"
 #include "framework/placement.h"
+#include "framework/step_blend.h"
 #include "game/asset_tables.h"
 #include "game/records.h"
 #include "platform/math.h"
@@ -163,7 +164,11 @@ int LapFrameOf(const GhostRun& run, int lap) {
 }
 
 void DrawGhostCar() {
-    if (ghostView.shown) DrawGhostCarAt(ghostView.pose);
+    static StepPair<GhostView> held;
+    held.Hold(ghostView);
+    if (!ghostView.shown) return;
+    const bool blend = held.Blends() && held.before.shown && !PlacementJumped(held.before.pose.body, ghostView.pose.body);
+    DrawGhostCarAt(blend ? BlendPose(held.before.pose, ghostView.pose, pictureFraction) : ghostView.pose);
 }
 
 void DrawGhostCarAt(const VehiclePose& pose) {

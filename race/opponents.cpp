@@ -8,6 +8,7 @@
 #include "courses/track_queries.h"
 #include "framework/graphics_device.h"
 #include "framework/placement.h"
+#include "framework/step_blend.h"
 #include "race/player_vehicle.h"
 #include "race/race_state.h"
 #include "game/asset_tables.h"
@@ -131,11 +132,18 @@ bool OpponentInView(int i) {
 void DrawOpponents() {
     if (!device) return;
     device->SetRenderState(D3DRS_LIGHTING, 1);
+    // Every car's pose is held for the pictures between the steps, in view or not, so a car that
+    // comes into view is blended from its first picture.
+    static StepPair<VehiclePose> held[MaxOpponents];
     for (int i = 0; i < Count(); ++i) {
+        StepPair<VehiclePose>& pair = held[i];
+        pair.Hold(OpponentPose(i));
         if (!OpponentInView(i)) continue;
         VehicleEffects effects;
         effects.boostFlames = opponents[i].boostTimer > 0;
-        DrawVehicle(OpponentVehicleParts(i), OpponentPose(i), effects);
+        const bool blend = pair.Blends() && !PlacementJumped(pair.before.body, pair.now.body);
+        DrawVehicle(OpponentVehicleParts(i), blend ? BlendPose(pair.before, pair.now, pictureFraction) : pair.now,
+                    effects);
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include "courses/course_geometry.h"
 #include "framework/placement.h"
+#include "framework/step_blend.h"
 #include "race/player_vehicle.h"
 #include "race/race_state.h"
 #include "game/asset_tables.h"
@@ -62,6 +63,12 @@ void ResetRaceCamera() {
 
 void UpdateRaceCamera(const D3DXMATRIX& pose, float lift, int view) {
     const RaceState& r = raceState;
+    // The look from the course centre after the finish, and a change of view, start a new shot:
+    // the pictures between this step and the one before show this step's camera.
+    static int lastShot = -1;
+    const int shot = r.finished ? 2 : view;
+    if (shot != lastShot) MarkPictureCut();
+    lastShot = shot;
     D3DXVECTOR3& cameraEye = raceCamera.eye;
     D3DXVECTOR3& cameraTarget = raceCamera.target;
     if (r.finished) {

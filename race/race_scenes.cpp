@@ -125,12 +125,11 @@ void DrawCurtains(int closed) {
     DrawSideCurtains(closed, kBlack);
 }
 
-// The two endings of a failed race differ only in their text.
-void FailureFrame(Texture texts[2]) {
-    ReadControls();
-    FailureCamera(raceState.placement, frameCount);
-    StandingWorld(PlayerPose(0.0f), true, true);
+// The failure endings' picture, with the texts of the one running.
+Texture* failureTexts = nullptr;
 
+void DrawFailurePicture() {
+    Texture* texts = failureTexts;
     if (BeginFrame(RaceClearColour())) {
         DrawRaceWorld(world);
         BeginOverlay();
@@ -144,6 +143,16 @@ void FailureFrame(Texture texts[2]) {
             DrawAcross(0, kWholeScreenH, static_cast<uint32_t>((5 * frameCount - 102) % 256) << 24);
         EndFrame();
     }
+}
+
+// The two endings of a failed race differ only in their text.
+void FailureFrame(Texture texts[2]) {
+    ReadControls();
+    FailureCamera(raceState.placement, frameCount);
+    StandingWorld(PlayerPose(0.0f), true, true);
+
+    failureTexts = texts;
+    ShowStepPicture(DrawFailurePicture);
 
     frameCount += 1;
     if (frameCount >= kFailureFrames) {
@@ -216,6 +225,15 @@ void ResumeRace() {
 
 // The race frame's drawing (step 16): the world, then mini map, HUD, skip line, place numbers and
 // curtains; black once the curtains have closed.
+void DrawRaceFrame();
+
+void DrawRacePicture() {
+    if (BeginFrame(RaceClearColour())) {
+        DrawRaceFrame();
+        EndFrame();
+    }
+}
+
 void DrawRaceFrame() {
     const RaceState& r = raceState;
     if (r.phase == RacePhase::kFinishOver) {
@@ -254,6 +272,39 @@ FinishLook FinishLookAt(int t) {
 
 uint32_t RaceClearColour() { return courseClearColour ? courseClearColour : kBlack; }
 
+namespace {
+void DrawCountdownPicture() {
+    if (BeginFrame(RaceClearColour())) {
+        DrawRaceWorld(world);
+        BeginOverlay();
+        if (frameCount < 128)
+            DrawAcross(0, kWholeScreenH, static_cast<uint32_t>((256 - 2 * frameCount) % 256) << 24);
+        if (frameCount >= 61 && frameCount <= 120) DrawPair(countdownTexts[2], 260, 180, 256, 176);
+        if (frameCount >= 121 && frameCount <= 180) DrawPair(countdownTexts[1], 260, 180, 256, 176);
+        if (frameCount >= 181 && frameCount <= 240) DrawPair(countdownTexts[0], 260, 180, 256, 176);
+        EndFrame();
+    }
+}
+
+// The pause menu's cursor as the step drew it (the keys move it after the picture).
+int pausePictureCursor = 0;
+
+void DrawPausePicture() {
+    const int cursor = pausePictureCursor;
+    if (BeginFrame(RaceClearColour())) {
+        DrawRaceWorld(world);
+        BeginOverlay();
+        DrawAcross(0, kWholeScreenH, 0x80000000u);
+        DrawRect(204, 228 + 32 * cursor, 460, 252 + 32 * cursor, 0x800000ffu);
+        DrawPair(pauseTexts, 244, 104, 240, 100);
+        DrawPair(quitQuestionTexts, 181, 201, 180, 200);
+        DrawPair(shortBreakTexts, 229, 233, 228, 232);
+        DrawPair(quitNowTexts, 213, 265, 212, 264);
+        EndFrame();
+    }
+}
+}  // namespace
+
 void CountdownFrame() {
     RaceState& r = raceState;
     ReadControls();
@@ -288,16 +339,7 @@ void CountdownFrame() {
     StandingWorld(pose, true, true);
     if (frameCount == 60 || frameCount == 120 || frameCount == 180) PlaySound(kSoundSignal1);
 
-    if (BeginFrame(RaceClearColour())) {
-        DrawRaceWorld(world);
-        BeginOverlay();
-        if (frameCount < 128)
-            DrawAcross(0, kWholeScreenH, static_cast<uint32_t>((256 - 2 * frameCount) % 256) << 24);
-        if (frameCount >= 61 && frameCount <= 120) DrawPair(countdownTexts[2], 260, 180, 256, 176);
-        if (frameCount >= 121 && frameCount <= 180) DrawPair(countdownTexts[1], 260, 180, 256, 176);
-        if (frameCount >= 181 && frameCount <= 240) DrawPair(countdownTexts[0], 260, 180, 256, 176);
-        EndFrame();
-    }
+    ShowStepPicture(DrawCountdownPicture);
 
     frameCount += 1;
     if (frameCount > kCountdownFrames) {
@@ -397,10 +439,7 @@ void RaceFrame() {
     RaceStep();
 
     // 16.
-    if (BeginFrame(RaceClearColour())) {
-        DrawRaceFrame();
-        EndFrame();
-    }
+    ShowStepPicture(DrawRacePicture);
 
     if (r.phase == RacePhase::kFinishOver) {
         EndFinishSequence();
@@ -432,17 +471,8 @@ void PauseFrame() {
     ReadControls();
     StandingWorld(PlayerPose(0.0f), viewType == 0, false);
 
-    if (BeginFrame(RaceClearColour())) {
-        DrawRaceWorld(world);
-        BeginOverlay();
-        DrawAcross(0, kWholeScreenH, 0x80000000u);
-        DrawRect(204, 228 + 32 * r.pauseCursor, 460, 252 + 32 * r.pauseCursor, 0x800000ffu);
-        DrawPair(pauseTexts, 244, 104, 240, 100);
-        DrawPair(quitQuestionTexts, 181, 201, 180, 200);
-        DrawPair(shortBreakTexts, 229, 233, 228, 232);
-        DrawPair(quitNowTexts, 213, 265, 212, 264);
-        EndFrame();
-    }
+    pausePictureCursor = r.pauseCursor;
+    ShowStepPicture(DrawPausePicture);
 
     if (controls.up.pressed || controls.down.pressed) {
         PlaySound(kSoundSlide);

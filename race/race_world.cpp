@@ -3,6 +3,7 @@
 #include "courses/course_geometry.h"
 
 #include "framework/graphics_device.h"
+#include "framework/step_blend.h"
 #include "framework/texture.h"
 #include "game/settings.h"
 #include "race/crystals.h"
@@ -62,7 +63,27 @@ void DrawPlayerCar(const VehiclePose& pose, const VehicleEffects& effects) {
     DrawVehicle(PlayerVehicleParts(), pose, effects);
 }
 
-void DrawRaceWorld(const RaceWorldView& w) {
+namespace {
+// The world as a picture shows it: as the step left it, or between two steps the camera and the
+// player's car placed part of the way from the step before.
+RaceWorldView PictureWorld(const RaceWorldView& w) {
+    // A loading step's drawing of everything is no picture of a step.
+    if (w.everything) return w;
+    static StepPair<SceneView> camera;
+    static StepPair<VehiclePose> car;
+    camera.Hold(w.course.scene);
+    car.Hold(w.playerPose);
+    RaceWorldView drawn = w;
+    if (camera.Blends() && !PlacementJumped(camera.before.camera, camera.now.camera))
+        drawn.course.scene = BlendSceneView(camera.before, camera.now, pictureFraction);
+    if (car.Blends() && !PlacementJumped(car.before.body, car.now.body))
+        drawn.playerPose = BlendPose(car.before, car.now, pictureFraction);
+    return drawn;
+}
+}  // namespace
+
+void DrawRaceWorld(const RaceWorldView& step) {
+    const RaceWorldView w = PictureWorld(step);
     SetSceneView(w.course.scene);
     if (courseFrameProc) courseFrameProc(w.course);
     // The scenery may leave its own world transform behind.

@@ -10,6 +10,7 @@
 #include "framework/draw2d.h"
 #include "framework/graphics_device.h"
 #include "framework/placement.h"
+#include "framework/step_blend.h"
 #include "game/asset_tables.h"
 #include "game/controls.h"
 #include "game/scene_flow.h"
@@ -68,6 +69,8 @@ bool PassedShotSection() {
 
 void ChooseShot() {
     RaceState& r = raceState;
+    // A new shot: the pictures until the next step show its camera, never a blend from the last.
+    MarkPictureCut();
     const int pick = std::rand() % 12;
     if (pick <= 5) {
         r.shotMode = pick;
@@ -79,6 +82,24 @@ void ChooseShot() {
     r.shotLap = r.lapsDone;
     const int n = courseGeometry.sectionCount > 0 ? courseGeometry.sectionCount : 1;
     r.shotSection = (r.section + r.crystalRange / (renderLevel + 1)) % n;
+}
+
+void DrawCurtains(int t, int end);
+
+// The replay's picture of frame t (frameCount) as its step left the world.
+void DrawReplayPicture() {
+    const RaceState& r = raceState;
+    const int t = frameCount;
+    if (BeginFrame(RaceClearColour())) {
+        DrawRaceWorld(raceWorld);
+        BeginOverlay();
+        if (miniMap != 0) DrawMiniMap();
+        device->SetTexture(0, nullptr);
+        if (t % 61 < 30) DrawPair(replayTexts, 42, 22, 40, 20);
+        if (t % 71 < 35) DrawPair(skipTexts, 282, 422, 280, 420);
+        DrawCurtains(t, r.replayEnd);
+        EndFrame();
+    }
 }
 
 void DrawCurtains(int t, int end) {
@@ -137,6 +158,10 @@ void PlaceReplayCamera() {
     RaceState& r = raceState;
     r.shotTimer -= 1;
     if (r.shotTimer < 1) ChooseShot();
+    // The closing shot, put in place by the replay's step before, is a new shot too.
+    static int lastMode = -1;
+    if (r.shotMode != lastMode) MarkPictureCut();
+    lastMode = r.shotMode;
     const Axes a = AxesOf(r.pose.body);
     const D3DXVECTOR3 toCentre = Unit(courseGeometry.courseCentre - a.position);
     switch (r.shotMode) {
@@ -202,16 +227,7 @@ void ReplayFrame() {
         r.shotMode = kShotClosing;
     }
 
-    if (BeginFrame(RaceClearColour())) {
-        DrawRaceWorld(world);
-        BeginOverlay();
-        if (miniMap != 0) DrawMiniMap();
-        device->SetTexture(0, nullptr);
-        if (t % 61 < 30) DrawPair(replayTexts, 42, 22, 40, 20);
-        if (t % 71 < 35) DrawPair(skipTexts, 282, 422, 280, 420);
-        DrawCurtains(t, r.replayEnd);
-        EndFrame();
-    }
+    ShowStepPicture(DrawReplayPicture);
 
     if (controls.pause.pressed && std::abs(t - r.replayEnd) > kCurtainFrames) r.replayEnd = t + kCurtainFrames;
     frameCount += 1;

@@ -6,6 +6,7 @@
 #include "framework/draw2d.h"
 #include "framework/graphics_device.h"
 #include "framework/placement.h"
+#include "framework/step_blend.h"
 #include "game/asset_tables.h"
 #include "game/sound_effects.h"
 #include "race/player_vehicle.h"
@@ -55,7 +56,27 @@ void AdvanceSparks() {
     }
 }
 
-void DrawSparks() { DrawSparksOf(sparks, kSparkSlots); }
+void DrawSparks() {
+    // Between two steps each spark that flew on stands part of its step's flight along.
+    struct Slots {
+        Spark s[kSparkSlots];
+    };
+    static StepPair<Slots> held;
+    Slots now;
+    for (int i = 0; i < kSparkSlots; ++i) now.s[i] = sparks[i];
+    held.Hold(now);
+    if (!held.Blends()) {
+        DrawSparksOf(sparks, kSparkSlots);
+        return;
+    }
+    Slots drawn = held.now;
+    for (int i = 0; i < kSparkSlots; ++i) {
+        const Spark& before = held.before.s[i];
+        Spark& s = drawn.s[i];
+        if (s.life > 0 && before.life == s.life + 1) s.position = BlendPoint(before.position, s.position, pictureFraction);
+    }
+    DrawSparksOf(drawn.s, kSparkSlots);
+}
 
 void DrawSparksOf(const Spark* list, int count) {
     bool any = false;

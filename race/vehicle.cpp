@@ -2,6 +2,7 @@
 
 #include "framework/graphics_device.h"
 #include "framework/mesh.h"
+#include "framework/step_blend.h"
 #include "game/asset_tables.h"
 #include "race/sparks.h"
 
@@ -91,4 +92,12 @@ void DrawVehicle(const VehicleParts& parts, const VehiclePose& pose, const Vehic
         for (int f = 0; f < 6; ++f) DrawPart(parts.boostFlames[f], parts.boostFlames[f].localMatrix, pose.body, true);
     if (glow) DrawPart(*parts.glow, parts.glow->localMatrix, pose.body, true);
     device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CCW);
+}
+
+VehiclePose BlendPose(const VehiclePose& before, const VehiclePose& now, float f) {
+    if (f >= 1.0f) return now;
+    VehiclePose pose;
+    pose.body = BlendPlacement(before.body, now.body, f);
+    for (int t = 0; t < 4; ++t) pose.tires[t] = BlendPlacement(before.tires[t], now.tires[t], f);
+    return pose;
 }

@@ -45,5 +45,8 @@ int OpponentType(int slot);
 // A pose with the tyres at their rest placements and the body at `body`.
 VehiclePose RestPose(const VehicleParts& parts, const D3DXMATRIX& body);
 
+// A pose between two steps' (see framework/step_blend.h): the body and each tyre blended as
+// placements; at fraction 1 exactly `now`.
+VehiclePose BlendPose(const VehiclePose& before, const VehiclePose& now, float fraction);
 // Draws the vehicle with the device's current lighting and fog.
 void DrawVehicle(const VehicleParts& parts, const VehiclePose& pose, const VehicleEffects& effects);

@@ -28,6 +28,18 @@ uint32_t DemoOverlayAlpha(int t) {
     if (t <= kFadeOutTo) return static_cast<uint32_t>(t - kFadeOutFrom + 1);
     return 255;
 }
+
+void DrawDemonstrationPicture() {
+    if (BeginFrame(0xff000000u)) {
+        DrawRaceWorld(raceWorld);
+        BeginOverlay();
+        DrawPair(skipTexts, 282, 422, 280, 420);
+        device->SetTexture(0, nullptr);
+        const uint32_t alpha = DemoOverlayAlpha(frameCount);
+        if (alpha > 0) DrawAcross(0, 480, alpha << 24);
+        EndFrame();
+    }
+}
 }  // namespace
 
 void DemonstrationSetUp() {
@@ -46,15 +58,7 @@ void DemonstrationFrame() {
     const int t = frameCount;
     if (t == kTuneFade) FadeOutTune(5);
 
-    if (BeginFrame(0xff000000u)) {
-        DrawRaceWorld(raceWorld);
-        BeginOverlay();
-        DrawPair(skipTexts, 282, 422, 280, 420);
-        device->SetTexture(0, nullptr);
-        const uint32_t alpha = DemoOverlayAlpha(t);
-        if (alpha > 0) DrawAcross(0, 480, alpha << 24);
-        EndFrame();
-    }
+    ShowStepPicture(DrawDemonstrationPicture);
 
     if (t < kTuneFade && SkipPressed()) {
         frameCount = kTuneFade;

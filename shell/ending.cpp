@@ -8,6 +8,7 @@
 #include "framework/graphics_device.h"
 #include "framework/placement.h"
 #include "framework/scene_view.h"
+#include "framework/step_blend.h"
 #include "framework/text_draw.h"
 #include "game/asset_tables.h"
 #include "game/controls.h"
@@ -444,6 +445,45 @@ void DrawEndingAt(int t) {
     SetEndingViewAt(v, t);
     DrawEnding(v);
 }
+
+// The ending as a picture shows it: between two frames of the drive the camera, the car, the sun
+// and every ember that lives on placed part of the way from the frame before (not across the skip
+// to the fade-out).
+struct HeldEnding {
+    int t;
+    EndingView view;
+};
+StepPair<HeldEnding> heldEnding;
+
+void DrawEndingPicture() {
+    heldEnding.Hold(HeldEnding{frameCount, endingView});
+    const HeldEnding& before = heldEnding.before;
+    const HeldEnding& now = heldEnding.now;
+    if (!BeginFrame(0xff000000u)) return;
+    if (!heldEnding.Blends() || before.t + 1 != now.t) {
+        DrawEnding(endingView);
+        EndFrame();
+        return;
+    }
+    const float f = pictureFraction;
+    static EndingView v;
+    v = now.view;
+    v.scene = BlendSceneView(before.view.scene, now.view.scene, f);
+    v.car = BlendPose(before.view.car, now.view.car, f);
+    v.sun = BlendPoint(before.view.sun, now.view.sun, f);
+    // The two newest embers were born this frame; the others lived on from the frame before,
+    // which held `gone` older ones at its front.
+    const int gone = before.view.emberCount - (now.view.emberCount - 2);
+    if (gone >= 0) {
+        for (int i = 0; i + 2 < now.view.emberCount; ++i) {
+            const int j = i + gone;
+            if (j < before.view.emberCount)
+                v.embers[i].position = BlendPoint(before.view.embers[j].position, now.view.embers[i].position, f);
+        }
+    }
+    DrawEnding(v);
+    EndFrame();
+}
 }  // namespace
 
 void EndingFrame() {
@@ -454,10 +494,7 @@ void EndingFrame() {
     EndingView& v = endingView;
     SetEndingViewAt(v, t);
 
-    if (BeginFrame(0xff000000u)) {
-        DrawEnding(v);
-        EndFrame();
-    }
+    ShowStepPicture(DrawEndingPicture);
 
     // Once the game has been finished before, a key jumps to the fade-out.
     if (coursesOpen >= kAllCoursesOpen && t > kEndingFadeInFrames && t < kEndingFadeOut && SkipPressed()) {

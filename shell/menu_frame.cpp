@@ -20,6 +20,10 @@ constexpr int kIdleHold = 540;
 
 bool BeginMenuFrame() {
     StepTitleBackground();
+    return BeginMenuPicture();
+}
+
+bool BeginMenuPicture() {
     if (!BeginFrame(0xff000000u)) return false;
     DrawTitleBackground(frameCount);
     return true;

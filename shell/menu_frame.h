@@ -8,6 +8,8 @@
 // world drawn (fog, light and lighting off afterwards). False when the device cannot draw this
 // frame (the step still ran).
 bool BeginMenuFrame();
+// The same frame without the title world's step: a menu's picture drawn again between two steps.
+bool BeginMenuPicture();
 // The selection bar over row `row` (y 16 x (row + 15) to 16 x (row + 16)), from x 120 to `right`.
 void DrawMenuBar(int row, int right);
 // The caption at (40, 224) and the rows at x 120 from y 240, 16 apart (null rows are skipped).

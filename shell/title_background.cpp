@@ -5,8 +5,10 @@
 #include "courses/course_setup.h"
 #include "framework/application.h"
 #include "framework/graphics_device.h"
+#include "framework/picture_pacer.h"
 #include "framework/placement.h"
 #include "framework/scene_view.h"
+#include "framework/step_blend.h"
 #include "framework/text_draw.h"
 #include "game/asset_tables.h"
 #include "game/data_dir.h"
@@ -29,7 +31,12 @@ constexpr float kFogStart = 1200.0f, kFogEnd = 2400.0f;
 SceneView TitleView() { return SceneViewLookingAt(kEye, kLookAt); }
 }  // namespace
 
-uint32_t MenuClockMs() { return static_cast<uint32_t>(static_cast<uint64_t>(frameNumber) * 1000u / 60u); }
+namespace {
+uint32_t ClockMsAt(uint32_t step) { return static_cast<uint32_t>(static_cast<uint64_t>(step) * 1000u / 60u); }
+}  // namespace
+
+// Between two steps the frame counter has moved on; the picture shows the step it was drawn for.
+uint32_t MenuClockMs() { return ClockMsAt(pictureBetweenSteps ? pictureStep : frameNumber); }
 
 float LetterTurn(int letter, uint32_t ms) {
     const uint32_t stagger = 300u * static_cast<uint32_t>(letter);
@@ -97,15 +104,33 @@ void DrawTitleBackground(int t) {
     SetAlphaBlend(true, D3DBLEND_SRCALPHA, D3DBLEND_INVSRCALPHA);
     EnableLight(true);
     device->SetTexture(0, nullptr);
-    backgroundModel.Draw();
+    // Between two steps the background stands part of its step's turn along, and the letters
+    // part of theirs.
+    static StepPair<D3DXMATRIX> heldBackground;
+    heldBackground.Hold(backgroundModel.GetWorldMatrix());
+    const bool blend = heldBackground.Blends();
+    if (backgroundModel.mesh && backgroundModel.visible) {
+        backgroundModel.mesh->Draw(blend ? BlendPlacement(heldBackground.before, heldBackground.now, pictureFraction)
+                                         : heldBackground.now);
+    }
 
     // The letters stand still through the intro, then turn one after another.
     const uint32_t ms = MenuClockMs();
+    const uint32_t msBefore = ClockMsAt((pictureBetweenSteps ? pictureStep : frameNumber) - 1);
     for (int i = 0; i < kLetterCount; ++i) {
         Model& letter = letterModels[i];
         if (!letter.mesh) continue;
         D3DXMATRIX world = MakePlacement(kLetterX[i], kLetterY, kLetterZ, 1.0f);
-        if (t > 540) RotateY(world, LetterTurn(i, ms));
+        if (t > 540) {
+            D3DXMATRIX turned = world;
+            RotateY(turned, LetterTurn(i, ms));
+            if (blend) {
+                D3DXMATRIX before = world;
+                RotateY(before, LetterTurn(i, msBefore));
+                turned = BlendPlacement(before, turned, pictureFraction);
+            }
+            world = turned;
+        }
         letter.mesh->Draw(world);
     }
     device->SetTransform(D3DTS_WORLD, &identityMatrix);

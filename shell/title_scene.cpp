@@ -55,16 +55,24 @@ void AcceptRow() {
 }
 }  // namespace
 
-void TitleFrame() {
-    ReadControls();
+namespace {
+void DrawTitlePicture() {
     const int t = frameCount;
-    if (BeginMenuFrame()) {
+    if (BeginMenuPicture()) {
         DrawMenuBar(menuCursor, 280);
         DrawMenuTexts(nullptr, kTitleRows, kRows);
         DrawMenuHelp(true, false);
         if (t < kFadeInFrames) DrawAcross(240, 480, static_cast<uint32_t>(240 - 8 * t) << 24);
         EndMenuFrame();
     }
+}
+}  // namespace
+
+void TitleFrame() {
+    ReadControls();
+    const int t = frameCount;
+    StepTitleBackground();
+    ShowStepPicture(DrawTitlePicture);
 
     if (t < kKeysUntil) {
         if (MoveMenuCursorByKeys(kRows)) {

@@ -97,6 +97,29 @@ TEST(Presentation, EachDisplayRateKeepsTheGameAtSixtyAndWaitsWhereItCan) {
     EXPECT_LT(RunOnDisplay(50.0, D3DPRESENT_INTERVAL_ONE, 3.0).logicRate, 50.1);
 }
 
+// display.smooth: a faster display than 60 Hz, a multiple of it included, waits for every refresh
+// and gets a picture at each; 60 Hz, a slower display, and vsync off choose as before.
+TEST(Presentation, SmoothPicturesWaitForEveryRefreshOfAFasterDisplay) {
+    for (int hz : {75, 120, 144, 165, 240}) {
+        PresentSituation s = Wanted(hz);
+        s.smooth = true;
+        const PresentChoice choice = ChoosePresentation(s);
+        EXPECT_EQ(choice.interval, D3DPRESENT_INTERVAL_ONE) << hz;
+        EXPECT_TRUE(choice.smooth) << hz;
+    }
+    for (int hz : {60, 61, 59, 50, 0}) {
+        PresentSituation s = Wanted(hz);
+        s.smooth = true;
+        const PresentChoice choice = ChoosePresentation(s);
+        EXPECT_FALSE(choice.smooth) << hz;
+        EXPECT_EQ(choice.interval, ChoosePresentation(Wanted(hz)).interval) << hz;
+    }
+    PresentSituation off = Wanted(144);
+    off.smooth = true;
+    off.vsyncWanted = false;
+    EXPECT_FALSE(ChoosePresentation(off).smooth);
+}
+
 TEST(Presentation, OffScreenUnpacedOffOrHeldBackNeverWaitAndAnUnknownRateDoes) {
     PresentSituation s = Wanted(60);
     s.offScreen = true;
