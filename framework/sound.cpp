@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include "framework/config_file.h"

@@ -1,5 +1,6 @@
 #include "platform/wav_file.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
