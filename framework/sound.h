@@ -1,5 +1,6 @@
-// Sound effects: the sound service (the game's audio stream) and the `Sound` resource, a PCM WAV
-// file loaded whole and played from its start on demand, once or looping.
+// Sound effects: the sound service (the game's audio stream) and the `Sound` resource, a WAV
+// file (integer PCM or float, platform/wav_file) loaded whole and played from its start on demand,
+// once or looping.
 #pragma once
 #include <string>
 

@@ -1,6 +1,9 @@
-// Bitmap loading for textures: Windows BMP files (palettised, 16, 24 and 32 bits, any width)
-// decoded to 32-bit ARGB, top row first, with an optional colour key made transparent black.
-// Plain types only; SDL stays inside image.cpp.
+// Bitmap loading for textures: Windows and OS/2 BMP files as image programs write them, decoded
+// by a reader of our own to 32-bit ARGB, top row first, with an optional colour key made
+// transparent black. Taken: 1, 4 and 8 bits with a colour table (8 and 4 bits also run-length
+// coded), 24 bits, 16 and 32 bits plain or through bitfield masks of any width and position, with
+// or without alpha, stored bottom-up or top-down. Refused with a reason: OS/2 Huffman and RLE24,
+// embedded JPEG and PNG, CMYK, and anything damaged.
 #pragma once
 #include <cstddef>
 #include <cstdint>

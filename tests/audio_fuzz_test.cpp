@@ -178,14 +178,31 @@ Bytes WavChunk(const char* id, const Bytes& body) {
     return c;
 }
 
-Bytes Wav(int channels, int rate, int bits, const Bytes& data, const std::vector<Bytes>& before = {}) {
+// The format chunk: a plain tag, or WAVE_FORMAT_EXTENSIBLE (0xFFFE) with `subTag` as its coding.
+// A slot wider than bits / 8 pads each sample (block align = channels x slot).
+Bytes Fmt(int tag, int channels, int rate, int bits, int slot = 0, int subTag = 1) {
+    if (slot == 0) slot = bits / 8;
     Bytes fmt;
-    Le(fmt, 1, 2);
+    Le(fmt, tag, 2);
     Le(fmt, channels, 2);
     Le(fmt, rate, 4);
-    Le(fmt, rate * channels * bits / 8, 4);
-    Le(fmt, channels * bits / 8, 2);
+    Le(fmt, rate * channels * slot, 4);
+    Le(fmt, channels * slot, 2);
     Le(fmt, bits, 2);
+    if (tag == 0xFFFE) {
+        const uint8_t tail[14] = {0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+        Le(fmt, 22, 2);
+        Le(fmt, bits, 2);           // valid bits
+        Le(fmt, 0, 4);              // channel mask
+        Le(fmt, subTag, 2);
+        fmt.insert(fmt.end(), tail, tail + 14);
+    }
+    return fmt;
+}
+
+Bytes Wav(int channels, int rate, int bits, const Bytes& data, const std::vector<Bytes>& before = {},
+          const Bytes& format = {}) {
+    const Bytes fmt = format.empty() ? Fmt(1, channels, rate, bits) : format;
     Bytes body = {'W', 'A', 'V', 'E'};
     for (const Bytes& c : before) body.insert(body.end(), c.begin(), c.end());
     for (const Bytes& c : {WavChunk("fmt ", fmt), WavChunk("data", data)}) body.insert(body.end(), c.begin(), c.end());
@@ -229,6 +246,13 @@ TEST_F(AudioFuzz, DamagedWavFilesAreRefusedAndTheHeldSoundStays) {
         Wav(1, 11025, 32, Pattern(99, 1, 32)),
         Wav(2, 44100, 16, Pattern(64, 2, 16),
             {WavChunk("LIST", {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 3, 0, 0, 0, 'a', 'b', 'c'})}),
+        // The forms sound editors write: 24 bits in four-byte slots, extensible PCM and float,
+        // plain float of 32 and 64 bits (the pattern's bytes make some values huge or not numbers).
+        Wav(2, 44100, 24, Pattern(90, 2, 32), {}, Fmt(1, 2, 44100, 24, 4)),
+        Wav(3, 48000, 24, Pattern(80, 3, 24), {}, Fmt(0xFFFE, 3, 48000, 24)),
+        Wav(2, 44100, 32, Pattern(70, 2, 32), {}, Fmt(0xFFFE, 2, 44100, 32, 4, 3)),
+        Wav(1, 22050, 32, Pattern(100, 1, 32), {}, Fmt(3, 1, 22050, 32)),
+        Wav(2, 44100, 64, Pattern(50, 2, 64), {}, Fmt(3, 2, 44100, 64)),
     };
     const ChunkFormat riff = {{"RIFF", "fmt ", "data", "LIST"}, false};
     std::mt19937 rng(20240611);

@@ -126,6 +126,55 @@ Bytes BmpSeed(int w, int h, int bits) {
     return b;
 }
 
+// The other forms of the reader: run-length coded rows with every escape, bitfields of 16 and 32
+// bits after a 40-byte header (three masks, or four with the alpha code) and inside a 124-byte one.
+Bytes BmpWith(Bytes b, uint32_t infoSize, uint32_t compression, const std::vector<uint32_t>& masksOrStream) {
+    auto put = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) b[at + i] = (v >> (8 * i)) & 0xFF;
+    };
+    const size_t offset = b[10] | (b[11] << 8);
+    Bytes pixels(b.begin() + offset, b.end());
+    Bytes tail(b.begin() + 54, b.begin() + offset);  // the colour table
+    b.resize(54);
+    put(14, infoSize);
+    put(30, compression);
+    if (compression == 1 || compression == 2) {
+        pixels.clear();
+        for (uint32_t v : masksOrStream) pixels.push_back(static_cast<uint8_t>(v));
+    } else {
+        b.resize(14 + infoSize, 0);
+        for (size_t i = 0; i < masksOrStream.size(); ++i) {
+            if (infoSize == 40) b.resize(b.size() + 4);
+            put(54 + 4 * i, masksOrStream[i]);
+        }
+    }
+    b.insert(b.end(), tail.begin(), tail.end());
+    put(10, static_cast<uint32_t>(b.size()));
+    b.insert(b.end(), pixels.begin(), pixels.end());
+    put(2, static_cast<uint32_t>(b.size()));
+    return b;
+}
+
+std::vector<Bytes> BitmapSeeds() {
+    const std::vector<uint32_t> rle8 = {9, 1, 0, 0, 0, 3, 2, 3, 4, 0, 0, 0, 2, 5, 0, 2, 1, 1, 1, 7, 0, 1};
+    const std::vector<uint32_t> rle4 = {7, 0x12, 0, 0, 0, 5, 0x34, 0x56, 0x70, 0, 0, 2, 1, 0, 1, 0x99, 0, 1};
+    std::vector<Bytes> seeds = {
+        BmpSeed(5, 3, 24), BmpSeed(7, 4, 8), BmpSeed(3, 3, 4), BmpSeed(9, 2, 1), BmpSeed(4, 4, 32), BmpSeed(6, 2, 16),
+        BmpWith(BmpSeed(5, 4, 8), 40, 1, rle8),
+        BmpWith(BmpSeed(7, 3, 4), 40, 2, rle4),
+        BmpWith(BmpSeed(6, 3, 16), 40, 3, {0xF800, 0x07E0, 0x001F}),
+        BmpWith(BmpSeed(5, 3, 16), 40, 6, {0x0F00, 0x00F0, 0x000F, 0xF000}),
+        BmpWith(BmpSeed(4, 3, 32), 40, 6, {0x0000FF00, 0x00FF0000, 0xFF000000, 0x000000FF}),
+        BmpWith(BmpSeed(3, 5, 32), 124, 3, {0x3FF00000, 0x000FFC00, 0x000003FF, 0xC0000000}),
+    };
+    // And the files image programs wrote.
+    for (const char* name : {"rle8.bmp", "rgb565.bmp", "argb1555.bmp", "argb32.bmp", "bgra32.bmp", "os2.bmp"}) {
+        std::ifstream in(std::string(KORVAN_SOURCE_DIR) + "/tests/data/" + name, std::ios::binary);
+        seeds.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    return seeds;
+}
+
 // Byte-level and structure-aware damage.
 Bytes Mutate(const Bytes& seed, std::mt19937& rng) {
     Bytes b = seed;
@@ -204,8 +253,12 @@ TEST(ResourceFuzz, MutatedModelFilesAndBitmapsNeverCrash) {
         Bytes b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         if (b.size() < 12 * 1024) models.push_back(std::move(b));
     }
-    std::vector<Bytes> bitmaps = {BmpSeed(5, 3, 24), BmpSeed(7, 4, 8), BmpSeed(3, 3, 4), BmpSeed(9, 2, 1),
-                                  BmpSeed(4, 4, 32), BmpSeed(6, 2, 16)};
+    const std::vector<Bytes> bitmaps = BitmapSeeds();
+    for (const Bytes& seed : bitmaps) {
+        Image img;
+        std::string error;
+        ASSERT_TRUE(ImageLoadBmpMemory(seed.data(), seed.size(), 0, img, &error)) << error;
+    }
 
     for (const Bytes& seed : models) {
         XMesh m;

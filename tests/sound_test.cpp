@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -200,6 +201,31 @@ TEST_F(SoundTest, AnyRateAndChannelCountIsConverted) {
     EXPECT_NEAR(Render(1000).left, 16384, 2);
 }
 
+TEST_F(SoundTest, FloatBeyondFullScaleIsClampedIntoTheMix) {
+    // 44.1 kHz mono float: the mixer passes each value through its limiter unchanged in length.
+    const float values[] = {0.25f, 1.5f, -3.0f, std::nanf(""), 1.0f, -0.5f};
+    Bytes d;
+    for (float v : values) {
+        uint32_t bits;
+        std::memcpy(&bits, &v, 4);
+        Le(d, bits, 4);
+    }
+    WriteFile(Path("float.wav"), Riff({Chunk("fmt ", Fmt(3, 1, 44100, 32)), Chunk("data", d)}));
+    Sound s;
+    ASSERT_TRUE(s.Load(Path("float.wav").c_str()));
+    s.Play(false);
+    std::vector<int16_t> mix;
+    Render(6, &mix);
+    // Full scale bent by the mixer's limiter above its knee of 0.8, as any loud sample is (1.5 left
+    // as it was would come out near 32708).
+    const int full = static_cast<int>(std::lrint(32768 * (0.8 + 0.2 * std::tanh(1.0))));
+    const int want[] = {8192, full, -full, 0, full, -16384};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_NEAR(mix[2 * i], want[i], 1) << i;
+        EXPECT_EQ(mix[2 * i + 1], mix[2 * i]) << i;
+    }
+}
+
 TEST_F(SoundTest, BadFilesAreRefusedWithTheirLogLine) {
     struct Case {
         const char* file;
@@ -215,7 +241,9 @@ TEST_F(SoundTest, BadFilesAreRefusedWithTheirLogLine) {
         {"notriff.wav", Bytes{'J', 'U', 'N', 'K', 0, 0, 0, 0, 'W', 'A', 'V', 'E'}, "RIFF is not found.\n"},
         {"avi.wav", Riff({}), "fmt is not found.\n"},
         {"nofmt.wav", Riff({data}), "fmt is not found.\n"},
-        {"float.wav", Riff({Chunk("fmt ", Fmt(3, 1, 44100, 32)), data}), "is not PCM format.\n"},
+        {"avi.avi", Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'A', 'V', 'I', ' '}, "not a WAVE file.\n"},
+        {"adpcm.wav", Riff({Chunk("fmt ", Fmt(2, 1, 44100, 4)), data}), "ADPCM is not supported.\n"},
+        {"float16.wav", Riff({Chunk("fmt ", Fmt(3, 1, 44100, 16)), data}), "is not PCM format.\n"},
         {"bits12.wav", Riff({Chunk("fmt ", Fmt(1, 1, 44100, 12)), data}), "is not PCM format.\n"},
         {"cutfmt.wav", cutFmt, "ascend error.\n"},
         {"nodata.wav", Riff({Chunk("fmt ", Fmt(1, 1, 44100, 16))}), "chunk is not found.\n"},
