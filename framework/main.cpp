@@ -1,5 +1,6 @@
 // Program entry: the shell starts the services, boots the game, runs the paced frame loop until a
 // close request, then lets the game quit and tears everything down.
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -8,6 +9,31 @@
 #include "framework/frame_pacer.h"
 #include "framework/frame_stats.h"
 #include "framework/switches.h"
+#include "platform/frame_loop.h"
+
+namespace {
+// The next frame's slot has begun (or frames run back to back, --unpaced).
+bool FrameDue() {
+    return programOptions.unpaced || static_cast<int32_t>(framePacer.clock() - framePacer.frameStartTime) >= 0;
+}
+
+// One turn of the loop: the window's messages, then a frame while the game is in front; false
+// once the close request has been taken.
+bool MainFrame() {
+    if (!PumpMessages()) return false;
+    if (appActive) RunFrame();
+    else if (SysFrameLoopBlocks()) WaitForMessage();
+    return true;
+}
+
+void MainEnd() {
+    GameQuit();
+    if (!programOptions.statsFile.empty() && !WriteStatsFile(programOptions.statsFile.c_str())) {
+        Log("stats: cannot write %s\n", programOptions.statsFile.c_str());
+    }
+    FreeApplication();
+}
+}  // namespace
 
 int main(int argc, char** argv) {
     SetCommandLine(argc, argv);
@@ -23,14 +49,8 @@ int main(int argc, char** argv) {
     GameBoot();
     // The frames are paced from here: the seconds the boot spent loading are not a late frame.
     RestartSchedule(framePacer);
-    while (PumpMessages()) {
-        if (appActive) RunFrame();
-        else WaitForMessage();
-    }
-    GameQuit();
-    if (!programOptions.statsFile.empty() && !WriteStatsFile(programOptions.statsFile.c_str())) {
-        Log("stats: cannot write %s\n", programOptions.statsFile.c_str());
-    }
-    FreeApplication();
+    // Where the caller of the frames decides when they run (the browser), a frame never sleeps.
+    if (!SysFrameLoopBlocks()) framePacer.sleeping = false;
+    SysRunFrameLoop(FrameDue, MainFrame, MainEnd);
     return 0;
 }

@@ -7,11 +7,13 @@
 ProgramOptions programOptions;
 
 namespace {
-bool ParseNumber(const char* text, long lo, long hi, long& out) {
+// Numbers are read as 64-bit on every system: --seed's bound, 4294967295, does not fit where a
+// long has 32 bits (the browser build's WebAssembly among them).
+bool ParseNumber(const char* text, long long lo, long long hi, long long& out) {
     if (!text || !*text) return false;
     errno = 0;
     char* end = nullptr;
-    long v = std::strtol(text, &end, 10);
+    long long v = std::strtoll(text, &end, 10);
     if (errno != 0 || *end != '\0' || v < lo || v > hi) return false;
     out = v;
     return true;
@@ -23,8 +25,8 @@ bool ParseProgramOptions(int argc, char** argv, ProgramOptions& out, std::string
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
         const char* next = (i + 1 < argc) ? argv[i + 1] : nullptr;
-        long n = 0;
-        auto needNumber = [&](const char* name, long lo, long hi) -> bool {
+        long long n = 0;
+        auto needNumber = [&](const char* name, long long lo, long long hi) -> bool {
             if (!ParseNumber(next, lo, hi, n)) {
                 error = std::string(name) + " needs a number from " + std::to_string(lo) + " to " +
                         std::to_string(hi);
@@ -57,7 +59,7 @@ bool ParseProgramOptions(int argc, char** argv, ProgramOptions& out, std::string
             if (!needNumber("--frames", 1, 100000000)) return false;
             out.frames = static_cast<int>(n);
         } else if (!std::strcmp(a, "--seed")) {
-            if (!needNumber("--seed", 0, 4294967295L)) return false;
+            if (!needNumber("--seed", 0, 4294967295LL)) return false;
             out.seedGiven = true;
             out.seed = static_cast<unsigned>(n);
         } else if (!std::strcmp(a, "--course")) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/log_sink.h"
+#include "platform/persist.h"
 
 bool atomicWriteFailsBeforeRename = false;
 
@@ -66,6 +67,7 @@ bool ReplaceFile(const char* path, Fill fill) {
         return false;
     }
     FlushFolderOf(path);
+    SysPersistUserFiles();
     return true;
 }
 

@@ -68,11 +68,14 @@ bool GfxInitState(GfxState& s, char* error, int errorSize) {
     glBindVertexArray(s.vao);
     s.vertexRing.size = 4u << 20;
     s.indexRing.size = 1u << 20;
+    // Each ring is bound as what it holds from the start (WebGL fixes a buffer's kind at its
+    // first binding).
     for (GfxStreamRing* ring : {&s.vertexRing, &s.indexRing}) {
+        const GLenum target = ring == &s.indexRing ? GL_ELEMENT_ARRAY_BUFFER : GL_ARRAY_BUFFER;
         glGenBuffers(2, ring->names);
         for (GLuint name : ring->names) {
-            glBindBuffer(GL_COPY_WRITE_BUFFER, name);
-            glBufferData(GL_COPY_WRITE_BUFFER, ring->size, nullptr, GL_STREAM_DRAW);
+            glBindBuffer(target, name);
+            glBufferData(target, ring->size, nullptr, GL_STREAM_DRAW);
         }
     }
     glBindBuffer(GL_ARRAY_BUFFER, s.vertexRing.name());

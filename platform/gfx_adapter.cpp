@@ -286,7 +286,12 @@ HRESULT GfxDirect3D::CreateDevice(UINT adapter, D3DDEVTYPE type, void* window, D
     bool software = probeSoftware_;
     if (!ctx) {
         ctx = SDL_GL_CreateContext(win);
-        if (!ctx) return D3DERR_NOTAVAILABLE;
+        if (!ctx) {
+            char line[256];
+            std::snprintf(line, sizeof line, "graphics device: no OpenGL context: %s\n", SDL_GetError());
+            SysDebugOutput(line);
+            return D3DERR_NOTAVAILABLE;
+        }
         SDL_GL_MakeCurrent(win, ctx);
         if (epoxy_gl_version() < 33) {
             SDL_GL_DeleteContext(ctx);

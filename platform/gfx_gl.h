@@ -5,6 +5,12 @@
 #pragma once
 #include <epoxy/gl.h>
 
+// What every shader of the device starts with: desktop GLSL 3.30, unless the GL header in use (the
+// browser build's platform/webgl/epoxy/gl.h) names its own.
+#ifndef GFX_GLSL_PROLOGUE
+#define GFX_GLSL_PROLOGUE "#version 330 core\n"
+#endif
+
 #include <cstdint>
 #include <unordered_set>
 

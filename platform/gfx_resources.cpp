@@ -127,14 +127,16 @@ static HRESULT LockBufferRange(uint8_t* bytes, UINT length, UINT offset, UINT si
     return D3D_OK;
 }
 
-// Uploads the locked range through the copy target, so that the device's own bindings (the
-// vertex array's index buffer among them) stay as they are.
-static HRESULT UnlockBufferRange(unsigned name, const uint8_t* bytes, bool& locked, UINT lockOffset, UINT lockSize) {
+// Uploads the locked range through the given target: vertices through the copy target, so that
+// the vertex buffer drawn from stays bound; indices as indices, the only kind WebGL lets a buffer
+// once bound as one be (every indexed draw binds its own index buffer again).
+static HRESULT UnlockBufferRange(GLenum target, unsigned name, const uint8_t* bytes, bool& locked, UINT lockOffset,
+                                 UINT lockSize) {
     if (!locked) return D3DERR_INVALIDCALL;
     locked = false;
     if (lockSize > 0) {
-        glBindBuffer(GL_COPY_WRITE_BUFFER, name);
-        glBufferSubData(GL_COPY_WRITE_BUFFER, lockOffset, lockSize, bytes + lockOffset);
+        glBindBuffer(target, name);
+        glBufferSubData(target, lockOffset, lockSize, bytes + lockOffset);
     }
     return D3D_OK;
 }
@@ -148,7 +150,7 @@ HRESULT GfxVertexBuffer::Unlock() {
         scannedFvf_ = 0xFFFFFFFFu;  // the colours may have changed
         boundsStride_ = 0;          // and the positions
     }
-    return UnlockBufferRange(name_, data_, locked_, lockOffset_, lockSize_);
+    return UnlockBufferRange(GL_COPY_WRITE_BUFFER, name_, data_, locked_, lockOffset_, lockSize_);
 }
 
 uint8_t GfxDiffuseMinAlpha(const uint8_t* v, UINT count, UINT stride, DWORD fvf) {
@@ -216,7 +218,7 @@ HRESULT GfxIndexBuffer::Lock(UINT offset, UINT size, uint8_t** data, DWORD flags
 }
 
 HRESULT GfxIndexBuffer::Unlock() {
-    return UnlockBufferRange(name_, data_, locked_, lockOffset_, lockSize_);
+    return UnlockBufferRange(GL_ELEMENT_ARRAY_BUFFER, name_, data_, locked_, lockOffset_, lockSize_);
 }
 
 void GfxDevice::FailTextureLocksForTest(bool fail) { failTextureLocks = fail; }
@@ -284,8 +286,8 @@ HRESULT GfxDevice::CreateIndexBuffer(UINT length, DWORD usage, D3DFORMAT format,
     b->format_ = format;
     b->data_ = new uint8_t[length]();
     glGenBuffers(1, &b->name_);
-    glBindBuffer(GL_COPY_WRITE_BUFFER, b->name_);
-    glBufferData(GL_COPY_WRITE_BUFFER, length, b->data_, (usage & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, b->name_);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, length, b->data_, (usage & D3DUSAGE_DYNAMIC) ? GL_DYNAMIC_DRAW : GL_STATIC_DRAW);
     *buffer = b;
     return D3D_OK;
 }

@@ -17,8 +17,16 @@ namespace {
 
 const char* kVertexShader = R"(layout(location = 0) in vec4 aPos;
 layout(location = 1) in vec3 aNormal;
+#ifdef BGRA_ATTRIBUTES
+// The colours' bytes arrive as they are stored, B, G, R, A: red and blue change places here.
+layout(location = 2) in vec4 aDiffuseBgra;
+layout(location = 3) in vec4 aSpecularBgra;
+#define aDiffuse aDiffuseBgra.bgra
+#define aSpecular aSpecularBgra.bgra
+#else
 layout(location = 2) in vec4 aDiffuse;
 layout(location = 3) in vec4 aSpecular;
+#endif
 layout(location = 4) in vec2 aTex0;
 layout(location = 5) in vec2 aTex1;
 
@@ -276,7 +284,7 @@ void main() {
 
 GLuint Compile(GLenum type, const char* defines, const char* src, char* error, int errorSize) {
     GLuint sh = glCreateShader(type);
-    const char* parts[3] = {"#version 330 core\n", defines, src};
+    const char* parts[3] = {GFX_GLSL_PROLOGUE, defines, src};
     glShaderSource(sh, 3, parts, nullptr);
     glCompileShader(sh);
     GLint ok = 0;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/gfx.h"
+#include "platform/gl_context.h"
 #include "platform/log_sink.h"
 
 namespace {
@@ -76,12 +77,8 @@ void SysShutdown() {
 bool SysHeadless() { return headless; }
 
 bool SysCreateWindow(const char* title, int width, int height) {
-    // The graphics device needs an OpenGL 3.3 core context on this window.
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    // The graphics device needs its OpenGL context on this window.
+    SysRequestGlContext();
     window = SDL_CreateWindow(title, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
                               SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
     return window != nullptr;

@@ -2,7 +2,6 @@
 
 #include <SDL.h>
 #include <SDL_ttf.h>
-#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -12,21 +11,11 @@
 #include <string>
 #include <tuple>
 
+#include "platform/font_find.h"
 #include "platform/log_sink.h"
 
 namespace {
 
-// IPA Gothic stands in for every face the game names ("ＭＳ ゴシック"): a gothic face with Japanese
-// glyphs and half-width Latin ones. Fontconfig finds it wherever the system keeps it; failing
-// that, the face it offers for Japanese text, fixed-pitch first.
-const char* const kFontPatterns[] = {
-    "IPAGothic:lang=ja",
-    ":lang=ja:spacing=dual",
-    ":lang=ja:spacing=mono",
-    ":lang=ja",
-};
-// A face that draws this (katakana "a") has Japanese glyphs, whatever fontconfig matched.
-constexpr FcChar32 kJapaneseProbe = 0x30A2;
 
 // Tab stops every eight half-width columns, as the game's text layout expects.
 constexpr int kTabColumns = 8;
@@ -39,60 +28,22 @@ std::string fontPath;
 // One opened font per (pixel height, bold, italic): changing a font's style flushes its glyph cache.
 std::map<std::tuple<int, bool, bool>, TTF_Font*> fonts;
 
-bool Readable(const char* path) {
-    if (FILE* f = std::fopen(path, "rb")) {
-        std::fclose(f);
-        return true;
-    }
-    return false;
-}
 
-// The file of the best face fontconfig has for `pattern`, when it draws Japanese ("" otherwise).
-std::string MatchFont(const char* text) {
-    std::string found;
-    FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(text));
-    if (!pattern) return found;
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
-    FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
-    if (match) {
-        FcChar8* file = nullptr;
-        FcCharSet* chars = nullptr;
-        if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch &&
-            FcPatternGetCharSet(match, FC_CHARSET, 0, &chars) == FcResultMatch &&
-            FcCharSetHasChar(chars, kJapaneseProbe) && Readable(reinterpret_cast<const char*>(file))) {
-            found = reinterpret_cast<const char*>(file);
-        }
-        FcPatternDestroy(match);
-    }
-    FcPatternDestroy(pattern);
-    return found;
-}
 
 bool FindFontFile() {
     // KORVAN_FONT names another gothic face file, for a machine that keeps its fonts elsewhere.
     if (const char* forced = std::getenv("KORVAN_FONT")) {
-        if (*forced && Readable(forced)) {
+        if (*forced && SysFileReadable(forced)) {
             fontPath = forced;
             return true;
         }
-        if (*forced) PlatformWarning("text: KORVAN_FONT %s cannot be read; asking fontconfig\n", forced);
+        if (*forced) PlatformWarning("text: KORVAN_FONT %s cannot be read; looking for the system's own\n", forced);
     }
-    if (!FcInit()) {
-        PlatformWarning("text: fontconfig cannot start\n");
-        return false;
+    fontPath = SysFindGothicFont();
+    if (!fontPath.empty()) {
+        PlatformLog("text: face %s\n", fontPath.c_str());
+        return true;
     }
-    // Only the file name is kept, so fontconfig's tables are let go as soon as the face is chosen.
-    for (const char* pattern : kFontPatterns) {
-        fontPath = MatchFont(pattern);
-        if (!fontPath.empty()) {
-            FcFini();
-            PlatformLog("text: face %s\n", fontPath.c_str());
-            return true;
-        }
-    }
-    FcFini();
     PlatformWarning("text: no Japanese gothic font found, so no text is drawn (install fonts-ipafont-gothic, "
                     "or name a font file with KORVAN_FONT)\n");
     return false;

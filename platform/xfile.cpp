@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
 
 #include "platform/asset_path.h"
+#include "platform/decimal.h"
 
 namespace {
 
@@ -149,9 +149,8 @@ private:
         if (i != n) return false;
         // Locale-independent, so a decimal comma in the user's locale cannot change the model.
         const char* first = s.data() + (s[0] == '+' ? 1 : 0);
-        auto result = std::from_chars(first, s.data() + n, value);
-        if (result.ec == std::errc::result_out_of_range) value = HUGE_VAL;  // refused by the caller
-        return result.ec == std::errc() || result.ec == std::errc::result_out_of_range;
+        bool outOfRange = false;  // read as HUGE_VAL, refused by the caller
+        return ReadDecimal(first, s.data() + n, value, outOfRange);
     }
 
     bool Read16(uint16_t& v) {

@@ -183,3 +183,18 @@ TEST(ProgramOptions, MalformedValuesAreRefused) {
     char* a4[] = {p, f};
     EXPECT_FALSE(ParseProgramOptions(2, a4, o, err));
 }
+
+// The whole range of an unsigned seed is taken, and one past it refused, wherever a long is 32 bits.
+TEST(ProgramOptions, SeedTakesEveryUnsignedValue) {
+    ProgramOptions o;
+    std::string err;
+    char p[] = "korvan", s[] = "--seed", top[] = "4294967295", over[] = "4294967296", negative[] = "-1";
+    char* a1[] = {p, s, top};
+    ASSERT_TRUE(ParseProgramOptions(3, a1, o, err)) << err;
+    EXPECT_EQ(o.seed, 4294967295u);
+    char* a2[] = {p, s, over};
+    EXPECT_FALSE(ParseProgramOptions(3, a2, o, err));
+    EXPECT_NE(err.find("4294967295"), std::string::npos) << err;
+    char* a3[] = {p, s, negative};
+    EXPECT_FALSE(ParseProgramOptions(3, a3, o, err));
+}

@@ -1,0 +1,3 @@
+#include "platform/persist.h"
+
+void SysPersistUserFiles() {}
