@@ -27,9 +27,14 @@ ConfigSetting padDeadZone{"pad.dead_zone", kPadAxisThreshold, 50, 950,
                           "how far the pad's stick must be pushed to count as a direction, in thousandths of its "
                           "travel"};
 
+const char* const kRumbleWords[] = {"on", "off", nullptr};
+ConfigSetting padRumble{"input.rumble", kRumbleWords, kRumbleOn,
+                        "the pad rumbles on wall hits, collisions and boosts in a race"};
+
 namespace {
 
 bool devicesOpen = false;
+bool quitKeyHeldBack = false;
 bool joysticksAvailable = false;
 bool padLost[kMaxPads];
 
@@ -182,11 +187,14 @@ void FreeInput() {
 void UpdateInput() {
     AdvanceInputScript(frameNumber);
     UpdateKeyboard();
+    if (quitKeyHeldBack && !(keys[quitKey & 0xFF] & 0x80)) quitKeyHeldBack = false;
     UpdateMouse();
     if (padsEnabled) UpdatePads();
 }
 
-bool QuitKeyDown() { return (keys[quitKey & 0xFF] & 0x80) != 0; }
+bool QuitKeyDown() { return !quitKeyHeldBack && (keys[quitKey & 0xFF] & 0x80) != 0; }
+
+void HoldBackQuitKey() { quitKeyHeldBack = true; }
 
 void ClearInput() {
     std::memset(keys, 0, sizeof(keys));
