@@ -61,6 +61,13 @@ void HoldBackQuitKey();
 // Every key, pad input and mouse button reads as up until the next poll.
 void ClearInput();
 
+// A pulse of the first pad's motors, each 0..1 of its strength, for `ms` milliseconds (a new
+// pulse replaces a running one). Nothing while input.rumble is off or there is no pad; a pad
+// without rumble gets nothing and is logged once.
+void RumblePad(float low, float high, int ms);
+// Stops the first pad's motors at once.
+void StopPadRumble();
+
 int KeyState(int code);
 int PadState(int pad, int index);
 void SetPadsEnabled(bool enabled);
