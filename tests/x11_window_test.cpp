@@ -391,7 +391,7 @@ TEST_F(X11Window, KeysReboundInTheGameDriveTheRaceAndKeepTheFile) {
     // loaded machine (the menus act on the press, not on how long it is held).
     auto press = [&](const std::string& key) {
         Xdotool("keydown " + key);
-        Pause(400);
+        Pause(600);
         Xdotool("keyup " + key);
         Pause(300);
     };
@@ -414,8 +414,8 @@ TEST_F(X11Window, KeysReboundInTheGameDriveTheRaceAndKeepTheFile) {
     // Title: Option; Option: Up twice from "Exit " wraps to "Key Config ".
     for (const char* key : {"Down", "Down", "z", "Up", "Up", "z"}) press(key);
     Shot("7_key_config");
-    // The view line: Enter waits, W is given to it.
-    for (int i = 0; i < 7; ++i) press("Down");
+    // The view line (Up from "Exit " wraps to it): Enter waits, W is given to it.
+    press("Up");
     press("Return");
     Shot("8_key_config_waiting");
     press("w");
@@ -427,19 +427,22 @@ TEST_F(X11Window, KeysReboundInTheGameDriveTheRaceAndKeepTheFile) {
     ASSERT_TRUE(waitFor("keys.view = Q\n")) << ReadFile(cfg);
     Shot("9_key_config_swapped");
     // Escape on a waiting line keeps it and leaves the game running.
-    press("Down");
     press("Return");
     press("Escape");
     Pause(500);
     ASSERT_EQ(WaitExit(game, 0), -1) << "Escape on a waiting line quit the game";
     EXPECT_NE(ReadFile(cfg).find("keys.view = Q\n"), std::string::npos);
 
-    // Back to the title and into course 1's race (straight to its countdown).
-    for (const char* key : {"x", "x", "z"}) press(key);
+    // Back to the title (X once more does nothing there) and into course 1's race, straight to its
+    // countdown: Z until the course is loaded (a Z more is the gas at the start).
+    for (const char* key : {"x", "x", "x"}) press(key);
     bool ready = false;
-    for (int i = 0; i < 100 && !ready; ++i) {
-        Pause(200);
-        ready = ReadFile(run + "/debug.txt").find("race: course 1 ready") != std::string::npos;
+    for (int i = 0; i < 40 && !ready; ++i) {
+        press("z");
+        for (int k = 0; k < 10 && !ready; ++k) {
+            Pause(200);
+            ready = ReadFile(run + "/debug.txt").find("race: course 1 ready") != std::string::npos;
+        }
     }
     ASSERT_TRUE(ready) << ReadFile(run + "/debug.txt");
     Pause(4000);  // the countdown
