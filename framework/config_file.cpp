@@ -27,6 +27,17 @@ std::vector<ConfigSetting*>& Registry() {
 // Lines of the last file read whose key this version does not know, written back as they were.
 std::vector<std::string> keptLines;
 
+// The file as last read or written, and each setting's value as it stood then (by the registry's
+// order): a write changes only the lines of the settings changed since.
+std::string fileText;
+bool haveFileText = false;
+std::vector<std::string> fileValues;
+
+void RememberFileValues() {
+    fileValues.clear();
+    for (const ConfigSetting* s : Registry()) fileValues.push_back(ConfigValueText(*s));
+}
+
 void Register(ConfigSetting* setting) { Registry().push_back(setting); }
 
 std::string Trim(const std::string& text) {
@@ -36,10 +47,6 @@ std::string Trim(const std::string& text) {
     const size_t last = text.find_last_not_of(blanks);
     return text.substr(first, last - first + 1);
 }
-
-// Keys the framework keeps for itself: Escape quits and F11 switches full screen, whatever else
-// they are given to.
-bool ReservedKey(int code) { return code == DIK_ESCAPE || code == DIK_F11; }
 
 // A value parsed apart from its setting, so a bad value leaves the setting untouched.
 struct ParsedValue {
@@ -87,7 +94,7 @@ bool ParseValue(const ConfigSetting& setting, const std::string& text, std::stri
                     why = ": \"" + name + "\" is not a key name (DirectInput names: Z, UP, LSHIFT, NUMPAD8...)";
                     return false;
                 }
-                if (ReservedKey(code)) {
+                if (ConfigReservedKey(code)) {
                     why = ": " + name + " is kept for the game itself (Escape quits, F11 switches full screen)";
                     return false;
                 }
@@ -116,6 +123,8 @@ void CopyValue(const ParsedValue& from, ConfigSetting& to) {
 }
 
 }  // namespace
+
+bool ConfigReservedKey(int code) { return code == DIK_ESCAPE || code == DIK_F11; }
 
 ConfigSetting::ConfigSetting(const char* name, int defaultValue, int lo, int hi, const char* help)
     : name(name), help(help), kind(ConfigKind::kNumber), value(defaultValue), defaultValue(defaultValue), lo(lo),
@@ -157,6 +166,9 @@ void ResetConfig() {
         s->keyCount = s->defaultKeyCount;
     }
     keptLines.clear();
+    fileText.clear();
+    haveFileText = false;
+    RememberFileValues();
 }
 
 std::string ConfigValueText(const ConfigSetting& s) {
@@ -247,6 +259,99 @@ std::string ConfigText() {
     return text;
 }
 
+namespace {
+
+// The setting a line of the file sets, when it is a good "key = value" line; else nullptr.
+ConfigSetting* SettingOfLine(const std::string& raw) {
+    std::string line = raw;
+    const size_t hash = line.find('#');
+    if (hash != std::string::npos) line.resize(hash);
+    const size_t equals = line.find('=');
+    if (equals == std::string::npos) return nullptr;
+    ConfigSetting* setting = FindConfigSetting(Trim(line.substr(0, equals)).c_str());
+    if (!setting) return nullptr;
+    ParsedValue parsed;
+    std::string why;
+    return ParseValue(*setting, Trim(line.substr(equals + 1)), why, parsed) ? setting : nullptr;
+}
+
+// The line with its value replaced, its key, spacing and trailing comment as they were.
+std::string WithValue(const std::string& raw, const std::string& value) {
+    const size_t equals = raw.find('=');
+    size_t end = raw.find('#', equals);
+    if (end == std::string::npos) end = raw.size();
+    const std::string blanks = " \t\r\f\v";
+    size_t from = raw.find_first_not_of(blanks, equals + 1);
+    if (from == std::string::npos || from > end) from = end;
+    size_t to = end;
+    while (to > from && blanks.find(raw[to - 1]) != std::string::npos) --to;
+    return raw.substr(0, from) + value + raw.substr(to);
+}
+
+// `base` with the settings changed since the file was read or written put in: the last good line
+// of each (the one a read applies) gets the new value, and a setting the file has no line for is
+// added at its end with its description. Every other line stays byte for byte.
+std::string MergeConfigText(const std::string& base) {
+    std::vector<std::string> lines;
+    for (size_t at = 0; at < base.size();) {
+        size_t end = base.find('\n', at);
+        if (end == std::string::npos) end = base.size();
+        lines.push_back(base.substr(at, end - at));
+        at = end + 1;
+    }
+    const bool endsWithNewline = base.empty() || base.back() == '\n';
+    const std::vector<ConfigSetting*>& settings = Registry();
+    std::vector<long> lastGood(settings.size(), -1);
+    for (size_t n = 0; n < lines.size(); ++n) {
+        ConfigSetting* s = SettingOfLine(lines[n]);
+        if (!s) continue;
+        const size_t index = std::find(settings.begin(), settings.end(), s) - settings.begin();
+        lastGood[index] = static_cast<long>(n);
+    }
+    std::vector<ConfigSetting*> added;
+    for (size_t i = 0; i < settings.size(); ++i) {
+        const std::string value = ConfigValueText(*settings[i]);
+        if (i < fileValues.size() && fileValues[i] == value) continue;
+        if (lastGood[i] >= 0) lines[lastGood[i]] = WithValue(lines[lastGood[i]], value);
+        else added.push_back(settings[i]);
+    }
+    std::string text;
+    for (size_t n = 0; n < lines.size(); ++n) {
+        text += lines[n];
+        if (n + 1 < lines.size() || endsWithNewline) text += "\n";
+    }
+    std::sort(added.begin(), added.end(),
+              [](const ConfigSetting* a, const ConfigSetting* b) { return strcasecmp(a->name, b->name) < 0; });
+    for (const ConfigSetting* s : added) {
+        if (!text.empty() && text.back() != '\n') text += "\n";
+        text += std::string("\n# ") + s->help + "\n" + s->name + " = " + ConfigValueText(*s) + "\n";
+    }
+    return text;
+}
+
+// The file's text as it is now on the disk, when it can be read as a settings file.
+bool ReadConfigText(const std::string& path, std::string& text, bool& missing) {
+    missing = false;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        missing = errno == ENOENT;
+        return false;
+    }
+    struct stat st;
+    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode) || static_cast<size_t>(st.st_size) > kMaxConfigFile) {
+        std::fclose(f);
+        errno = EINVAL;
+        return false;
+    }
+    text.assign(static_cast<size_t>(st.st_size), '\0');
+    const size_t got = text.empty() ? 0 : std::fread(&text[0], 1, text.size(), f);
+    std::fclose(f);
+    text.resize(got);
+    return true;
+}
+
+}  // namespace
+
 std::string ConfigFilePath() {
     const std::string folder = UserDirectory(UserDir::kConfig, "korvan");
     return folder.empty() ? std::string() : folder + "/korvan.cfg";
@@ -256,27 +361,22 @@ bool LoadConfigFile(bool writeWhenMissing) {
     ResetConfig();
     const std::string path = ConfigFilePath();
     if (path.empty()) return false;
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        if (errno == ENOENT) {
+    std::string text;
+    bool missing = false;
+    if (!ReadConfigText(path, text, missing)) {
+        if (missing) {
             Log("settings: %s not found; the defaults apply\n", path.c_str());
             if (writeWhenMissing) SaveConfigFile();
             return true;
         }
-        LogWarning("settings: %s cannot be read (%s); the defaults apply\n", path.c_str(), std::strerror(errno));
+        if (errno == EINVAL) LogWarning("settings: %s is not a settings file; the defaults apply\n", path.c_str());
+        else LogWarning("settings: %s cannot be read (%s); the defaults apply\n", path.c_str(), std::strerror(errno));
         return false;
     }
-    struct stat st;
-    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode) || static_cast<size_t>(st.st_size) > kMaxConfigFile) {
-        std::fclose(f);
-        LogWarning("settings: %s is not a settings file; the defaults apply\n", path.c_str());
-        return false;
-    }
-    std::string text(static_cast<size_t>(st.st_size), '\0');
-    const size_t got = text.empty() ? 0 : std::fread(&text[0], 1, text.size(), f);
-    std::fclose(f);
-    text.resize(got);
     const int ignored = ApplyConfigText(text, path.c_str());
+    fileText = text;
+    haveFileText = true;
+    RememberFileValues();
     Log("settings: %s read%s\n", path.c_str(), ignored ? " (some lines ignored)" : "");
     return true;
 }
@@ -287,11 +387,23 @@ bool SaveConfigFile() {
         LogWarning("settings: no folder for korvan.cfg; the settings are not kept\n");
         return false;
     }
-    const std::string text = ConfigText();
+    // The file as it stands now (the player may have edited it while the game ran), else as it
+    // was last read or written; with neither, the whole file with every description.
+    std::string base;
+    bool missing = false;
+    bool haveBase = ReadConfigText(path, base, missing);
+    if (!haveBase && haveFileText) {
+        base = fileText;
+        haveBase = true;
+    }
+    const std::string text = haveBase ? MergeConfigText(base) : ConfigText();
     if (!WriteFileAtomically(path.c_str(), text.data(), text.size())) {
         LogWarning("settings: %s cannot be written; the settings are not kept\n", path.c_str());
         return false;
     }
+    fileText = text;
+    haveFileText = true;
+    RememberFileValues();
     Log("settings: %s written\n", path.c_str());
     return true;
 }

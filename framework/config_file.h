@@ -41,6 +41,10 @@ struct ConfigSetting {
     int defaultKeyCount = 0;
 };
 
+// Keys the framework keeps for itself, never a race action's: Escape quits and F11 switches full
+// screen.
+bool ConfigReservedKey(int code);
+
 // Every declared setting, in no particular order.
 const std::vector<ConfigSetting*>& ConfigSettings();
 // The setting of that name (compared ignoring case), or nullptr.
@@ -63,5 +67,9 @@ std::string ConfigFilePath();
 // Reads the file. A missing file leaves the defaults and, when writeWhenMissing, is written with
 // them so the player finds every setting in it. False when the file exists but cannot be read.
 bool LoadConfigFile(bool writeWhenMissing);
-// Writes the file atomically (temporary file, flushed, renamed); false, logged, when it cannot.
+// Writes the file atomically (temporary file, flushed, renamed); false, logged, when it cannot
+// (the old file is then kept as it was). Only the lines of the settings changed since the file was
+// read or last written get their new value; every other line and comment stays as the player
+// left it, and a changed setting the file has no line for is added at its end. Without a file,
+// the whole file is written with every setting and its description.
 bool SaveConfigFile();

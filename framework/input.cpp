@@ -27,9 +27,16 @@ ConfigSetting padDeadZone{"pad.dead_zone", kPadAxisThreshold, 50, 950,
                           "how far the pad's stick must be pushed to count as a direction, in thousandths of its "
                           "travel"};
 
+const char* const kRumbleWords[] = {"on", "off", nullptr};
+ConfigSetting padRumble{"input.rumble", kRumbleWords, kRumbleOn,
+                        "the pad rumbles on wall hits, collisions and boosts in a race"};
+
 namespace {
 
 bool devicesOpen = false;
+// A pad without rumble is told of once, until another pad comes into its slot.
+bool rumbleRefusalLogged[kMaxPads];
+bool quitKeyHeldBack = false;
 bool joysticksAvailable = false;
 bool padLost[kMaxPads];
 
@@ -93,6 +100,7 @@ void UpdatePads() {
                 if (padLost[slot]) Log("ジョイスティック[%d]を再取得しました.\n", slot);
                 LogPad(slot, " plugged in");
                 padLost[slot] = false;
+                rumbleRefusalLogged[slot] = false;
                 PadBytesFromReading(reading, record);
                 break;
             case InputPadStatus::kRead:
@@ -142,6 +150,7 @@ bool InitDirectInput() {
     std::memset(pads, 0, sizeof(pads));
     std::memset(prevPads, 0, sizeof(prevPads));
     std::memset(padLost, 0, sizeof(padLost));
+    std::memset(rumbleRefusalLogged, 0, sizeof(rumbleRefusalLogged));
     mouse = MouseSnapshot{};
     prevMouse = MouseSnapshot{};
     padsEnabled = 0;
@@ -182,11 +191,14 @@ void FreeInput() {
 void UpdateInput() {
     AdvanceInputScript(frameNumber);
     UpdateKeyboard();
+    if (quitKeyHeldBack && !(keys[quitKey & 0xFF] & 0x80)) quitKeyHeldBack = false;
     UpdateMouse();
     if (padsEnabled) UpdatePads();
 }
 
-bool QuitKeyDown() { return (keys[quitKey & 0xFF] & 0x80) != 0; }
+bool QuitKeyDown() { return !quitKeyHeldBack && (keys[quitKey & 0xFF] & 0x80) != 0; }
+
+void HoldBackQuitKey() { quitKeyHeldBack = true; }
 
 void ClearInput() {
     std::memset(keys, 0, sizeof(keys));
@@ -195,6 +207,21 @@ void ClearInput() {
     std::memset(prevPads, 0, sizeof(prevPads));
     std::memset(mouse.buttons, 0, sizeof(mouse.buttons));
     std::memset(prevMouse.buttons, 0, sizeof(prevMouse.buttons));
+}
+
+void RumblePad(float low, float high, int ms) {
+    if (!devicesOpen || !joysticksAvailable || padRumble.value != kRumbleOn) return;
+    auto motor = [](float strength) { return static_cast<int>(std::clamp(strength, 0.0f, 1.0f) * 65535.0f + 0.5f); };
+    const InputRumbleResult result = InputRumblePad(0, motor(low), motor(high), ms);
+    if (result == InputRumbleResult::kNoRumble && !rumbleRefusalLogged[0]) {
+        Log("ジョイスティック[0] = %s: no rumble; the race's pulses are left out\n", InputPadName(0));
+        rumbleRefusalLogged[0] = true;
+    }
+}
+
+void StopPadRumble() {
+    if (!devicesOpen || !joysticksAvailable || padRumble.value != kRumbleOn) return;
+    InputRumblePad(0, 0, 0, 0);
 }
 
 int KeyState(int code) {

@@ -26,6 +26,10 @@ enum : int {
 constexpr int kPadAxisThreshold = 500;
 extern ConfigSetting padDeadZone;
 
+// The first pad's rumble, korvan.cfg "input.rumble": kRumbleOn (the default) or kRumbleOff.
+enum : int { kRumbleOn = 0, kRumbleOff = 1 };
+extern ConfigSetting padRumble;
+
 extern uint8_t keys[256];      // bit 7 while the key is down, by scan code
 extern uint8_t prevKeys[256];
 extern int quitKey;            // the key whose press closes the program (DIK_ESCAPE)
@@ -51,8 +55,18 @@ void FreeInput();
 void UpdateInput();
 // The quit key (Escape) is down in this frame's poll: the frame loop then closes the program.
 bool QuitKeyDown();
+// The quit key does not close the program until a poll sees it up: a screen that waits for any
+// key (Escape there means "keep what was") calls this every frame it waits.
+void HoldBackQuitKey();
 // Every key, pad input and mouse button reads as up until the next poll.
 void ClearInput();
+
+// A pulse of the first pad's motors, each 0..1 of its strength, for `ms` milliseconds (a new
+// pulse replaces a running one). Nothing while input.rumble is off or there is no pad; a pad
+// without rumble gets nothing and is logged once.
+void RumblePad(float low, float high, int ms);
+// Stops the first pad's motors at once.
+void StopPadRumble();
 
 int KeyState(int code);
 int PadState(int pad, int index);

@@ -40,7 +40,14 @@ int main(int argc, char** argv) {
     std::string error;
     if (!ParseProgramOptions(argc, argv, programOptions, error)) {
         std::fprintf(stderr, "korvan: %s\n", error.c_str());
-        return 2;
+        return kBadSwitchExit;
+    }
+    // Asked what the program is or takes: the answer, and nothing started (no window, no sound,
+    // no folder made).
+    if (programOptions.help || programOptions.version) {
+        const std::string text = programOptions.help ? ProgramHelpText() : ProgramVersionText() + "\n";
+        std::fputs(text.c_str(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
     }
     if (!InitApplication()) {
         FreeApplication();

@@ -1,5 +1,7 @@
 // The program's own switches for automation, benchmarking and testing (besides "-dbf", "-2nd",
-// "-win", "/3ds" and "/fx", which services look up with HasSwitch when they start).
+// "-win", "/3ds" and "/fx", which services look up with HasSwitch when they start), and the
+// command line's manners: --help, --version, and an unknown "--word" refused before anything
+// starts.
 #pragma once
 #include <string>
 #include <utility>
@@ -22,10 +24,21 @@ struct ProgramOptions {
     int windowWidth = 0;            // --window WxH: the window's size (off-screen too; 0 = 640 x 480)
     int windowHeight = 0;
     int refreshHz = 0;              // --refresh HZ: off-screen, the pictures a display of HZ would get
+    bool help = false;              // --help: print the switches and files, start nothing
+    bool version = false;           // --version: print the name and version, start nothing
 };
 
 extern ProgramOptions programOptions;
 
 // Reads the switches from the command line. A malformed value (a missing or non-numeric N, a shot
-// without ':') is reported in error and the result is false; unknown arguments are left alone.
+// without ':') or an unknown "--word" is reported in error (one line) and the result is false.
+// Other arguments that are no switch of the program ("-dbf" and its kind included) are left alone.
 bool ParseProgramOptions(int argc, char** argv, ProgramOptions& out, std::string& error);
+
+// The --help text: usage, every switch on one line, the files the game reads and writes.
+std::string ProgramHelpText();
+// The --version line: "KORVAN -Outer Bounds- 1.0".
+std::string ProgramVersionText();
+
+// Exit status of a command line the program refuses.
+constexpr int kBadSwitchExit = 2;

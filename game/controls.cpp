@@ -1,5 +1,6 @@
 #include "game/controls.h"
 
+#include <algorithm>
 #include <initializer_list>
 
 #include "framework/config_file.h"
@@ -19,6 +20,38 @@ ConfigSetting keysRight{"keys.right", {DIK_RIGHT, DIK_NUMPAD6},
 ConfigSetting keysBoost{"keys.boost", {DIK_LSHIFT, DIK_SPACE, DIK_NUMPAD0}, "keys for the boost"};
 ConfigSetting keysPause{"keys.pause", {DIK_Q}, "keys that pause the race and skip the replay"};
 ConfigSetting keysView{"keys.view", {DIK_V}, "keys that change the view"};
+
+ConfigSetting* const raceKeys[kRaceKeyActionCount] = {&keysGas, &keysBrake, &keysLeft, &keysRight,
+                                                      &keysBoost, &keysPause, &keysView};
+
+namespace {
+bool HasKey(const ConfigSetting& s, int code) { return std::find(s.keys, s.keys + s.keyCount, code) != s.keys + s.keyCount; }
+
+void RemoveKey(ConfigSetting& s, int code) {
+    int* end = std::remove(s.keys, s.keys + s.keyCount, code);
+    s.keyCount = static_cast<int>(end - s.keys);
+    std::fill(s.keys + s.keyCount, s.keys + kConfigMaxKeys, 0);
+}
+}  // namespace
+
+bool AssignRaceKey(int action, int code) {
+    if (action < 0 || action >= kRaceKeyActionCount || code <= 0 || code > 255) return false;
+    if (ConfigReservedKey(code) || !*InputScanCodeName(code)) return false;
+    ConfigSetting& target = *raceKeys[action];
+    if (HasKey(target, code)) return false;
+    const int lost = target.keyCount > 0 ? target.keys[0] : 0;
+    if (target.keyCount > 0) target.keys[0] = code;
+    else target.keys[target.keyCount++] = code;
+    for (ConfigSetting* other : raceKeys) {
+        if (other == &target || !HasKey(*other, code)) continue;
+        if (lost == 0 || HasKey(*other, lost)) {
+            RemoveKey(*other, code);
+        } else {
+            *std::find(other->keys, other->keys + other->keyCount, code) = lost;
+        }
+    }
+    return true;
+}
 
 namespace {
 // One group: keys by scan code and pad inputs of the first pad.

@@ -23,6 +23,18 @@ struct Controls {
 };
 extern Controls controls;
 
+// The race actions whose keyboard keys korvan.cfg holds ("keys.gas" ... "keys.view"), in this
+// order: gas, brake, left, right, boost, pause, view.
+struct ConfigSetting;
+constexpr int kRaceKeyActionCount = 7;
+extern ConfigSetting* const raceKeys[kRaceKeyActionCount];
+
+// Gives race action `action` the key `code` in place of its first key (its other keys stay). A key
+// another action had moves here, and that action takes the key this one lost, so no key drives
+// two actions; a key the action already has, a key with no name and Escape or F11 change nothing
+// (false).
+bool AssignRaceKey(int action, int code);
+
 // Decodes this frame's controls from the key and pad states (the first pad) and the pad table.
 void ReadControls();
 

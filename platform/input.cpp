@@ -442,3 +442,15 @@ InputPadStatus InputPollPad(int index, InputPadReading& out) {
     else ReadJoystick(slot.joystick, out);
     return slot.attachedThisPoll ? InputPadStatus::kAttached : InputPadStatus::kRead;
 }
+
+InputRumbleResult InputRumblePad(int index, int low, int high, int ms) {
+    if (!InputPadSlotOpened(index)) return InputRumbleResult::kNoPad;
+    SDL_Joystick* joystick = slots[index].joystick;
+    if (!SDL_JoystickGetAttached(joystick)) return InputRumbleResult::kNoPad;
+    if (!SDL_JoystickHasRumble(joystick)) return InputRumbleResult::kNoRumble;
+    const Uint16 lowMotor = static_cast<Uint16>(std::clamp(low, 0, 65535));
+    const Uint16 highMotor = static_cast<Uint16>(std::clamp(high, 0, 65535));
+    const Uint32 length = static_cast<Uint32>(std::max(ms, 0));
+    return SDL_JoystickRumble(joystick, lowMotor, highMotor, length) == 0 ? InputRumbleResult::kStarted
+                                                                          : InputRumbleResult::kNoRumble;
+}

@@ -106,5 +106,14 @@ enum class InputPadStatus {
 };
 InputPadStatus InputPollPad(int slot, InputPadReading& out);
 
+// Rumble on the pad in a slot: the low- and high-frequency motors at 0..65535 each for `ms`
+// milliseconds (the pad stops by itself then); 0, 0 stops it at once.
+enum class InputRumbleResult {
+    kStarted,   // the pad took it
+    kNoRumble,  // the pad has no rumble motors, or refused
+    kNoPad,     // no pad in the slot
+};
+InputRumbleResult InputRumblePad(int slot, int low, int high, int ms);
+
 // SDL's -32768..32767 axis value on the range -1000..1000.
 int InputScaleAxis(int raw);

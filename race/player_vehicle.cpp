@@ -12,6 +12,7 @@
 #include "game/controls.h"
 #include "game/sound_effects.h"
 #include "race/opponents.h"
+#include "race/race_rumble.h"
 #include "race/race_state.h"
 #include "game/scene_flow.h"
 #include "game/settings.h"
@@ -55,6 +56,7 @@ void BoostSoundCue(int timer) {
 // A bump against a wall while moving toward it: back to last frame's place, slower, no drift.
 void BounceOffWall(bool leftOn, bool rightOn, float turnWhenLeftOff) {
     RaceState& r = raceState;
+    const float speedBefore = r.speed;
     r.placement = r.previousPlacement;
     r.speed /= r.gripState == -1 ? 2.0f : 1.2f;
     r.driftAngle = 0.0f;
@@ -66,6 +68,7 @@ void BounceOffWall(bool leftOn, bool rightOn, float turnWhenLeftOff) {
     } else {
         r.heading -= turnWhenLeftOff;
     }
+    CueWallHit(speedBefore - r.speed);
     PlaySound(kSoundHit);
 }
 }  // namespace
@@ -197,6 +200,7 @@ void DriveByInput(uint8_t* gasHeld, uint8_t* brakeHeld) {
     if (c.boost.held && r.boostStock > 0 && r.boostTimer == 0) {
         r.boostTimer = kBoostFrames;
         r.boostStock -= 1;
+        CueBoostStart();
         PlaySound(kSoundBoost1);
     }
     if (r.boostTimer > 0) {
@@ -222,6 +226,7 @@ void DriveAuto(uint8_t* gasHeld, uint8_t* brakeHeld) {
     // 3-4. Boost on the course's boost sections.
     if ((r.section == g.boostSectionA || r.section == g.boostSectionB) && r.boostTimer == 0) {
         r.boostTimer = kBoostFrames;
+        CueBoostStart();
         PlaySound(kSoundBoost1);
     }
     if (r.boostTimer > 0) {
@@ -283,8 +288,10 @@ void CarContacts() {
         if (result == 0) continue;
         if (result == 1) r.heading += kContactTurn;
         if (result == 2) r.heading -= kContactTurn;
+        const float speedBefore = r.speed;
         std::swap(r.speed, opponents[i].speed);
         r.placement = r.previousPlacement;
+        CueCarHit(speedBefore - r.speed);
         PlaySound(kSoundEneHit);
     }
 }

@@ -26,6 +26,7 @@
 #include "race/player_vehicle.h"
 #include "race/race_camera.h"
 #include "race/race_hud.h"
+#include "race/race_rumble.h"
 #include "race/race_state.h"
 #include "race/race_world.h"
 #include "race/course_intro.h"
@@ -353,6 +354,7 @@ void CountdownFrame() {
 void RaceStep() {
     RaceState& r = raceState;
     const int laps = std::clamp(CourseLaps(currentCourse), 1, kMaxLaps);
+    ClearRumbleCues();
 
     // 2.
     UpdateOpponents();
@@ -437,6 +439,8 @@ void RaceFrame() {
     ReadControls();
     // 2-15.
     RaceStep();
+    // The pad feels the frame's hits and boost while the race runs, and stops once it is over.
+    SendRumbleCues(r.phase == RacePhase::kRunning && !r.finished && !r.demonstration);
 
     // 16.
     ShowStepPicture(DrawRacePicture);
@@ -453,6 +457,7 @@ void RaceFrame() {
             if (r.lapsDone >= 0) PauseTune();
             r.pauseCursor = 0;
             r.phase = RacePhase::kPaused;
+            StopRaceRumble();
             SetScene(PauseFrame, frameCount);
         } else if (r.phase == RacePhase::kFinishing && FinishLookAt(frameCount).skippable) {
             // Whatever text is up shows one last frame; the curtains start closing next frame.
@@ -500,6 +505,7 @@ void TimeUpFrame() { FailureFrame(timeUpTexts); }
 void OutOfRankFrame() { FailureFrame(outOfRankTexts); }
 
 void GoToTitle() {
+    StopRaceRumble();
     ResetRace();
     if (raceExits.titleSetUp) raceExits.titleSetUp();
     SetScene(raceExits.titleFrame ? raceExits.titleFrame : BlackFrame);

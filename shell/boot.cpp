@@ -22,6 +22,7 @@
 #include "game/asset_tables.h"
 #include "game/tunes.h"
 #include "game/data_dir.h"
+#include "shell/key_config_screen.h"
 #include "shell/logo_scene.h"
 #include "game/pad_config.h"
 #include "game/progress.h"
@@ -87,7 +88,8 @@ void NameScenes() {
         {StoryFrame, "story"},           {DemonstrationFrame, "demonstration"},
         {TitleFrame, "title"},           {CourseSelectFrame, "course_select"},
         {RecordsFrame, "records"},       {OptionFrame, "option"},
-        {PadConfigFrame, "pad_config"},  {SaveFrame, "save"},
+        {PadConfigFrame, "pad_config"},  {KeyConfigFrame, "key_config"},
+        {SaveFrame, "save"},
         {LoadFrame, "load"},             {PreRaceFrame, "intro"},
         {CountdownFrame, "countdown"},   {RaceFrame, "race"},
         {PauseFrame, "pause"},           {TimeUpFrame, "time_up"},

@@ -1,6 +1,8 @@
 #include "shell/option_screen.h"
 
 #include "framework/application.h"
+#include "framework/config_file.h"
+#include "framework/input.h"
 #include "framework/text_draw.h"
 #include "game/asset_tables.h"
 #include "game/controls.h"
@@ -8,15 +10,19 @@
 #include "game/settings.h"
 #include "game/sound_effects.h"
 #include "game/tunes.h"
+#include "shell/key_config_screen.h"
 #include "shell/menu_frame.h"
 #include "shell/pad_config_screen.h"
 #include "shell/title_background.h"
 
 namespace {
-// Row 0 "Exit ", rows 1..9 the settings in table order, row 10 "Pad Config ".
-constexpr int kRows = kSettingCount + 2;
+// Row 0 "Exit ", rows 1..9 the settings in table order, then "Pad Config ", "Key Config " and
+// the pad's rumble (korvan.cfg's input.rumble, written at once when it changes).
 constexpr int kRowExit = 0;
-constexpr int kRowPadConfig = kRows - 1;
+constexpr int kRowPadConfig = kSettingCount + 1;
+constexpr int kRowKeyConfig = kSettingCount + 2;
+constexpr int kRowRumble = kSettingCount + 3;
+constexpr int kRows = kSettingCount + 4;
 constexpr int kBarRight = 232;
 constexpr int kLabelX = 240;
 constexpr int kHintX = 500;
@@ -29,8 +35,11 @@ void DrawOptionScreen() {
     rows[kRowExit] = "Exit ";
     for (int i = 0; i < kSettingCount; ++i) rows[i + 1] = kSettings[i].caption;
     rows[kRowPadConfig] = "Pad Config ";
+    rows[kRowKeyConfig] = "Key Config ";
+    rows[kRowRumble] = "Rumble ";
     DrawMenuTexts("Option ", rows, kRows);
     BeginText();
+    DrawText(kLabelX, 240 + 16 * kRowRumble, padRumble.value == kRumbleOn ? "ON " : "OFF ");
     for (int i = 0; i < kSettingCount; ++i) {
         const SettingChoice* choice = CurrentChoice(kSettings[i]);
         if (!choice) continue;
@@ -59,6 +68,14 @@ void AcceptRow() {
         PlaySound(kSoundAccept);
         menuCursor = 0;
         SetScene(PadConfigFrame, frameCount);
+    } else if (menuCursor == kRowKeyConfig) {
+        PlaySound(kSoundAccept);
+        menuCursor = 0;
+        SetScene(KeyConfigFrame, frameCount);
+    } else if (menuCursor == kRowRumble) {
+        PlaySound(kSoundAccept);
+        padRumble.value = padRumble.value == kRumbleOn ? kRumbleOff : kRumbleOn;
+        SaveConfigFile();
     } else if (menuCursor == 1 + kSettingBgm) {
         StepBgmType();
     } else if (const SettingInfo* setting = SettingOfRow(menuCursor)) {

@@ -74,3 +74,33 @@ TEST(Application, MalformedSwitchValueStopsBeforeStarting) {
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.output.find("--frames"), std::string::npos);
 }
+
+// --help, --version and an unknown "--word" answer on the terminal and start nothing: no lock, no
+// debug log (even with -dbf), no user data folder, not a line of the start-up chain.
+TEST(Application, HelpVersionAndUnknownSwitchesStartNothing) {
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* shows;
+    };
+    const Case cases[] = {
+        {{"--help", "-dbf"}, 0, "  --headless "},
+        {{"-dbf", "--version"}, 0, "KORVAN -Outer Bounds- 1.0\n"},
+        {{"-dbf", "--headless", "--fullscreen"}, 2, "korvan: unknown switch \"--fullscreen\" (korvan --help lists the switches)\n"},
+        {{"--dbf"}, 2, "unknown switch \"--dbf\""},
+    };
+    for (const Case& c : cases) {
+        const std::string lock = MakeTempDir();
+        GameRun run = RunGame(c.args, lock);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.args[0] << "\n" << run.output;
+        EXPECT_NE(run.output.find(c.shows), std::string::npos) << run.output;
+        EXPECT_EQ(run.output.find("多重起動を禁止します."), std::string::npos) << run.output;
+        EXPECT_EQ(run.output.find("InitDebugStream"), std::string::npos);
+        EXPECT_NE(access((run.dir + "/debug.txt").c_str(), F_OK), 0);
+        EXPECT_NE(access((run.dir + "/" + kRunDataHome).c_str(), F_OK), 0);
+        EXPECT_NE(access((lock + "/ztk mutex.lock").c_str(), F_OK), 0);
+        if (c.exitCode == 2) {
+            EXPECT_EQ(CountOf(run.output, "\n"), 1) << run.output;
+        }
+    }
+}

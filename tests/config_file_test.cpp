@@ -286,3 +286,92 @@ TEST_F(ConfigFileTest, RaceKeysFromTheFileDriveTheCarAndTheMenusKeepTheirs) {
         keys[key] = 0;
     }
 }
+
+// A setting changed in play rewrites only its own line: the player's comments, spacing, order,
+// unknown and bad lines stay byte for byte; a changed setting without a line is added at the end;
+// an edit made to the file while the game ran survives; a full disk keeps the old file.
+TEST_F(ConfigFileTest, AWriteChangesOnlyTheLinesOfChangedSettings) {
+    mkdir((home + "/korvan").c_str(), 0700);
+    const std::string mine =
+        "# my settings\r\n"
+        "display.mode = window\r\n"
+        "keys.gas = Z\n"                        // overridden below: a read never applies it
+        "  KEYS.GAS\t=  W   A  # my gas keys\n"
+        "display.scaling = blurry\n"            // bad: ignored, kept
+        "future.setting = 7\n"                  // unknown: kept where it is
+        "\n"
+        "keys.pause = Q";                       // no newline at the end
+    WriteText(Path(), mine);
+    ASSERT_TRUE(LoadConfigFile(false));
+    ASSERT_EQ(ConfigValueText(keysGas), "W A");
+    ASSERT_TRUE(SaveConfigFile());
+    EXPECT_EQ(ReadFile(Path()), mine);  // nothing changed, nothing written differently
+
+    ASSERT_TRUE(AssignRaceKey(5, DIK_W));  // the pause takes W from the gas, the gas takes Q
+    EXPECT_EQ(ConfigValueText(keysGas), "Q A");
+    EXPECT_EQ(ConfigValueText(keysPause), "W");
+    padRumble.value = kRumbleOff;
+    ASSERT_TRUE(SaveConfigFile());
+    std::string wanted =
+        "# my settings\r\n"
+        "display.mode = window\r\n"
+        "keys.gas = Z\n"
+        "  KEYS.GAS\t=  Q A  # my gas keys\n"
+        "display.scaling = blurry\n"
+        "future.setting = 7\n"
+        "\n"
+        "keys.pause = W\n"
+        "\n# " + std::string(padRumble.help) + "\ninput.rumble = off\n";
+    EXPECT_EQ(ReadFile(Path()), wanted);
+
+    // The player edits the file while the game runs; the next change in play keeps that edit.
+    WriteText(Path(), "# edited\nsound.music_volume = 20\n" + wanted);
+    effectsVolume.value = 10;
+    ASSERT_TRUE(SaveConfigFile());
+    const std::string edited = ReadFile(Path());
+    EXPECT_EQ(edited.rfind("# edited\nsound.music_volume = 20\n" + wanted, 0), 0u) << edited;
+    EXPECT_NE(edited.find("\nsound.effects_volume = 10\n"), std::string::npos) << edited;
+
+    atomicWriteFailsBeforeRename = true;  // the disk is full
+    ASSERT_TRUE(AssignRaceKey(0, DIK_E));
+    EXPECT_FALSE(SaveConfigFile());
+    EXPECT_EQ(ReadFile(Path()), edited);
+    atomicWriteFailsBeforeRename = false;
+    ASSERT_TRUE(SaveConfigFile());
+    EXPECT_NE(ReadFile(Path()).find("  KEYS.GAS\t=  E A  # my gas keys\n"), std::string::npos) << ReadFile(Path());
+    ResetConfig();
+    ASSERT_TRUE(LoadConfigFile(false));
+    EXPECT_EQ(ConfigValueText(keysGas), "E A");
+    EXPECT_EQ(padRumble.value, kRumbleOff);
+}
+
+// Keys given in the game: a key in use swaps over, no key ever drives two actions, and the keys
+// the game keeps for itself, or the action's own, change nothing.
+TEST_F(ConfigFileTest, AKeyGivenInTheGameSwapsWithTheActionThatHadIt) {
+    EXPECT_FALSE(AssignRaceKey(0, DIK_A));        // already the gas's
+    EXPECT_FALSE(AssignRaceKey(0, DIK_ESCAPE));
+    EXPECT_FALSE(AssignRaceKey(6, DIK_F11));
+    EXPECT_FALSE(AssignRaceKey(7, DIK_W));        // no such action
+    ASSERT_TRUE(AssignRaceKey(6, DIK_SPACE));     // the view takes Space from the boost, which takes V
+    EXPECT_EQ(ConfigValueText(*raceKeys[6]), "SPACE");
+    EXPECT_EQ(ConfigValueText(*raceKeys[4]), "LSHIFT V NUMPAD0");
+    ASSERT_TRUE(AssignRaceKey(1, DIK_LSHIFT));    // the brake takes left Shift; the boost gets X back
+    EXPECT_EQ(ConfigValueText(*raceKeys[1]), "LSHIFT S DOWN NUMPAD5");
+    EXPECT_EQ(ConfigValueText(*raceKeys[4]), "X V NUMPAD0");
+    // An action that already has the key the other loses just drops the taken one.
+    ASSERT_EQ(ApplyConfigText("keys.view = G C\nkeys.pause = Q C\n"), 0);
+    ASSERT_TRUE(AssignRaceKey(6, DIK_Q));
+    EXPECT_EQ(ConfigValueText(*raceKeys[6]), "Q C");
+    EXPECT_EQ(ConfigValueText(*raceKeys[5]), "G C");
+    EXPECT_FALSE(AssignRaceKey(5, DIK_C));  // already the pause's
+    for (int a = 0; a < kRaceKeyActionCount; ++a) {
+        for (int b = a + 1; b < kRaceKeyActionCount; ++b) {
+            for (int i = 0; i < raceKeys[a]->keyCount; ++i) {
+                for (int j = 0; j < raceKeys[b]->keyCount; ++j) {
+                    if (raceKeys[a]->keys[i] == DIK_C) continue;  // the file gave C to both
+                    EXPECT_NE(raceKeys[a]->keys[i], raceKeys[b]->keys[j]) << a << " " << b;
+                }
+            }
+        }
+    }
+}

@@ -184,17 +184,56 @@ TEST(ProgramOptions, MalformedValuesAreRefused) {
     EXPECT_FALSE(ParseProgramOptions(2, a4, o, err));
 }
 
-// The whole range of an unsigned seed is taken, and one past it refused, wherever a long is 32 bits.
-TEST(ProgramOptions, SeedTakesEveryUnsignedValue) {
+// The command line as a Linux user types it: an unknown "--word" is refused by name, the game's
+// own one-dash and slash switches and anything else pass untouched, --help stops the reading, and
+// the seed takes the whole unsigned range wherever long is 32 bits wide.
+TEST(ProgramOptions, UnknownDoubleDashWordsAreRefusedAndTheRestPass) {
     ProgramOptions o;
     std::string err;
-    char p[] = "korvan", s[] = "--seed", top[] = "4294967295", over[] = "4294967296", negative[] = "-1";
-    char* a1[] = {p, s, top};
-    ASSERT_TRUE(ParseProgramOptions(3, a1, o, err)) << err;
+    auto parse = [&](std::vector<std::string> args) {
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(&a[0]);
+        return ParseProgramOptions(static_cast<int>(argv.size()), argv.data(), o, err);
+    };
+    EXPECT_TRUE(parse({"korvan", "-dbf", "-win", "-2nd", "/3ds", "/fx", "-DBF", "-x", "file", "--headless"})) << err;
+    EXPECT_TRUE(o.headless);
+    EXPECT_FALSE(parse({"korvan", "--headles"}));
+    EXPECT_EQ(err, "unknown switch \"--headles\" (korvan --help lists the switches)");
+    EXPECT_FALSE(parse({"korvan", "--"}));
+    // A file name that looks like a switch is still the value of the switch before it.
+    EXPECT_TRUE(parse({"korvan", "--input", "--odd-name.txt"})) << err;
+    EXPECT_EQ(o.inputFile, "--odd-name.txt");
+    EXPECT_TRUE(parse({"korvan", "--headless", "--help", "--bogus"}));
+    EXPECT_TRUE(o.help);
+    EXPECT_TRUE(parse({"korvan", "--version"}));
+    EXPECT_TRUE(o.version);
+
+    EXPECT_TRUE(parse({"korvan", "--seed", "4294967295"})) << err;
     EXPECT_EQ(o.seed, 4294967295u);
-    char* a2[] = {p, s, over};
-    EXPECT_FALSE(ParseProgramOptions(3, a2, o, err));
-    EXPECT_NE(err.find("4294967295"), std::string::npos) << err;
-    char* a3[] = {p, s, negative};
-    EXPECT_FALSE(ParseProgramOptions(3, a3, o, err));
+    EXPECT_FALSE(parse({"korvan", "--seed", "4294967296"}));
+    EXPECT_NE(err.find("from 0 to 4294967295"), std::string::npos) << err;
+    EXPECT_FALSE(parse({"korvan", "--seed", "-1"}));
+}
+
+// Every switch the README and the manual page list has its one line in --help, and the help names
+// the files the game reads and writes.
+TEST(ProgramOptions, HelpHasALineForEverySwitchAndNamesTheFiles) {
+    const std::string help = ProgramHelpText();
+    for (const char* name : {"-dbf", "-win", "-2nd", "/3ds", "/fx", "--headless", "--frames N", "--unpaced",
+                             "--seed N", "--input FILE", "--shot N:FILE.png", "--window WxH", "--refresh HZ",
+                             "--course N", "--time-attack", "--skip-intro", "--autopilot", "--exit-after-race",
+                             "--stats FILE", "--help", "--version"}) {
+        const std::string line = std::string("\n  ") + name + " ";
+        const size_t first = help.find(line);
+        EXPECT_NE(first, std::string::npos) << name << "\n" << help;
+        EXPECT_EQ(help.find(line, first + 1), std::string::npos) << name;
+    }
+    for (const char* file : {"korvan.cfg", "gamecontrollerdb.txt", "KORVAN -Outer Bounds-.dat", "courseNN.ghost",
+                             "debug.txt", "ztk mutex.lock", "share/korvan/data"}) {
+        EXPECT_NE(help.find(file), std::string::npos) << file;
+    }
+    for (size_t at = 0, end; at < help.size(); at = end + 1) {
+        end = help.find('\n', at);
+        EXPECT_LE(end - at, 110u) << help.substr(at, end - at);
+    }
 }

@@ -91,8 +91,9 @@ TEST(OptionScreens, NonDefaultValuesAndAPadSwap) {
                                PressAt(T + 26, "DOWN") + PressAt(T + 28, "DOWN") +  // the bar on "Mini Map "
                                PressAt(option + 10, "PAD0:0") + PressAt(option + 12, "PAD0:0") +
                                PressAt(option + 14, "PAD0:0") + PressAt(option + 16, "PAD0:0") +
-                               PressAt(option + 18, "PAD0:0") + PressAt(option + 20, "PAD0:0") +  // "Pad Config "
-                               PressAt(option + 22, "Z") +                                         // pad screen
+                               PressAt(option + 18, "PAD0:0") + PressAt(option + 20, "PAD0:0") +
+                               PressAt(option + 22, "PAD0:0") + PressAt(option + 24, "PAD0:0") +  // "Pad Config "
+                               PressAt(option + 26, "Z") +                                         // pad screen
                                PressAt(pad + 5, "PAD0:1") + PressAt(pad + 10, "PAD0:8");           // Gas: button 3
     const GameRun game = RunWithShots(run, script, swapped + 2,
                                       {{option, "option"}, {pad, "pad-config"}, {swapped, "pad-config-swapped"}});
@@ -101,8 +102,9 @@ TEST(OptionScreens, NonDefaultValuesAndAPadSwap) {
     Shot s;
     ASSERT_TRUE(s.Load(ScreensDir() + "/option.png"));
     EXPECT_GT(s.FontPixels(40, 224, 100, 240), 20);  // "Option "
-    for (int row = 0; row <= 10; ++row)
+    for (int row = 0; row <= 12; ++row)
         EXPECT_GT(s.FontPixels(120, 240 + 16 * row, 232, 256 + 16 * row), 15) << "caption of row " << row;
+    EXPECT_GT(s.FontPixels(240, 432, 290, 448), 10);  // "Rumble " is "ON "
     for (int row = 1; row <= 9; ++row) {
         EXPECT_GT(s.FontPixels(240, 240 + 16 * row, 490, 256 + 16 * row), 15) << "label of row " << row;
         // Auto Save alone has no speed hint.

@@ -11,6 +11,7 @@
 
 #include "framework/application.h"
 #include "framework/graphics_device.h"
+#include "framework/input.h"
 #include "framework/kbgm.h"
 #include "framework/music.h"
 #include "game/asset_tables.h"
@@ -20,6 +21,7 @@
 #include "game/settings.h"
 #include "game/sound_effects.h"
 #include "game/tunes.h"
+#include "shell/key_config_screen.h"
 #include "shell/option_screen.h"
 #include "shell/pad_config_screen.h"
 #include "shell/title_scene.h"
@@ -34,9 +36,11 @@ constexpr uint32_t T = kTitleFirstFrame;
 // Title: Down, Down, Accept on "Option "; the Option screen runs from T + 15, its keys from O.
 const std::string kToOption = PressAt(T + 10, "DOWN") + PressAt(T + 12, "DOWN") + PressAt(T + 14, "Z");
 constexpr uint32_t O = T + 20;
-// Option: Up to "Pad Config ", Accept; the pad screen runs from O + 3, its keys from P.
-const std::string kToPadConfig = kToOption + PressAt(O, "UP") + PressAt(O + 2, "Z");
-constexpr uint32_t P = O + 10;
+// Option: Up past "Rumble " and "Key Config " to "Pad Config ", Accept; the pad screen runs from
+// O + 7, its keys from P.
+const std::string kToPadConfig = kToOption + PressAt(O, "UP") + PressAt(O + 2, "UP") + PressAt(O + 4, "UP") +
+                                 PressAt(O + 6, "Z");
+constexpr uint32_t P = O + 14;
 
 bool Playing(SoundSlot slot) { return sounds[slot].IsPlaying(); }
 bool LabelIs(int setting, const char* label) {
@@ -48,21 +52,30 @@ bool PadTableIs(int gas, int brake, int boost, int pause, int view) {
            padButtons[kPadPause] == pause && padButtons[kPadView] == view;
 }
 
-TEST(OptionScreen, CursorWrapsAndLeadsToPadConfigAndBack) {
+TEST(OptionScreen, CursorWrapsAndLeadsToPadConfigKeyConfigAndRumble) {
+    setenv("XDG_CONFIG_HOME", MakeTempDir().c_str(), 1);  // "Rumble " writes korvan.cfg
     const std::string keys = kToOption + PressAt(O, "UP") + PressAt(O + 2, "DOWN") + PressAt(O + 4, "UP") +
-                             PressAt(O + 6, "Z") + PressAt(O + 10, "X");
+                             PressAt(O + 6, "UP") + PressAt(O + 8, "UP") + PressAt(O + 10, "Z") +
+                             PressAt(O + 14, "X") + PressAt(O + 18, "UP") + PressAt(O + 20, "UP") +
+                             PressAt(O + 22, "Z") + PressAt(O + 26, "X") + PressAt(O + 30, "UP") +
+                             PressAt(O + 32, "Z");
     EXPECT_EQ(RunScriptedSession(keys,
                                  {
                                      {T + 15, [] { return frameProc == OptionFrame && menuCursor == 0; }},
-                                     // Up on "Exit " lands on "Pad Config ", Down wraps back.
-                                     {O + 1, [] { return menuCursor == 10 && Playing(kSoundSlide); }},
+                                     // Up on "Exit " lands on "Rumble ", Down wraps back.
+                                     {O + 1, [] { return menuCursor == 12 && Playing(kSoundSlide); }},
                                      {O + 3, [] { return menuCursor == 0; }},
-                                     {O + 5, [] { return menuCursor == 10; }},
-                                     {O + 7,
+                                     {O + 9, [] { return menuCursor == 10; }},
+                                     {O + 11,
                                       [] { return frameProc == PadConfigFrame && menuCursor == 0 && Playing(kSoundAccept); }},
                                      // X leaves the pad screen for the options, not for the title.
-                                     {O + 11,
+                                     {O + 15,
                                       [] { return frameProc == OptionFrame && menuCursor == 0 && Playing(kSoundCansel); }},
+                                     {O + 23, [] { return frameProc == KeyConfigFrame && menuCursor == 0; }},
+                                     {O + 27, [] { return frameProc == OptionFrame && menuCursor == 0; }},
+                                     // "Rumble " turns the pad's rumble off.
+                                     {O + 31, [] { return menuCursor == 12 && padRumble.value == kRumbleOn; }},
+                                     {O + 33, [] { return padRumble.value == kRumbleOff && Playing(kSoundAccept); }},
                                  }),
               0);
 }

@@ -405,3 +405,143 @@ TEST_F(X11Window, KeysFullScreenScalingAndFocusOnARealDisplay) {
         EXPECT_TRUE(std::regex_search(log, line)) << mode << "\n" << log;
     }
 }
+
+// Keys rebound through the Key Config screen with real key presses: the view is given the free W,
+// then the pause takes W and the view gets the pause's Q in exchange; Escape while a line waits
+// keeps it (and does not quit). The race that follows pauses on W and not on Q, and korvan.cfg
+// keeps every other line and comment as the player wrote them.
+TEST_F(X11Window, KeysReboundInTheGameDriveTheRaceAndKeepTheFile) {
+    const std::string config = dir + "/config";
+    mkdir(config.c_str(), 0700);
+    mkdir((config + "/korvan").c_str(), 0700);
+    const std::string cfg = config + "/korvan/korvan.cfg";
+    const std::string mine =
+        "# my keys, my way\n"
+        "display.mode = window\n"
+        "\n"
+        "# the race keys\n"
+        "keys.pause = Q   # pause\n"
+        "sound.music_volume = 40\n"
+        "future.thing = 1\n";
+    std::ofstream(cfg) << mine;
+    const std::string run = MakeRunDir(true);
+    game = Spawn({"./korvan", "-dbf", "--seed", "3", "--skip-intro", "--stats", dir + "/stats.json"},
+                 {"SDL_VIDEODRIVER=x11", "SDL_AUDIODRIVER=dummy", "XDG_CONFIG_HOME=" + config,
+                  "XDG_DATA_HOME=" + dir + "/share", "XDG_STATE_HOME=" + dir + "/state", "XDG_RUNTIME_DIR=" + dir},
+                 run, dir + "/game.out");
+    window = Shell("xdotool search --sync --limit 1 --name 'KORVAN -Outer Bounds-' 2>/dev/null");
+    window = window.substr(0, window.find('\n'));
+    ASSERT_FALSE(window.empty()) << ReadFile(dir + "/game.out");
+    Pause(3000);
+    Xdotool("windowactivate --sync " + window);
+    Pause(300);
+    // Each key held as a hand holds it: long enough for a frame's poll to see it even on a
+    // loaded machine (the menus act on the press, not on how long it is held).
+    auto press = [&](const std::string& key) {
+        Xdotool("keydown " + key);
+        Pause(600);
+        Xdotool("keyup " + key);
+        Pause(300);
+    };
+    auto waitFor = [&](const std::string& text) {
+        for (int i = 0; i < 50; ++i) {
+            if (ReadFile(cfg).find(text) != std::string::npos) return true;
+            Pause(100);
+        }
+        return false;
+    };
+    // X skips the prologue and the demonstration once the logo is over, and does nothing on the
+    // title; the title is up when its tune is loaded.
+    bool title = false;
+    for (int i = 0; i < 120 && !title; ++i) {
+        press("x");
+        title = ReadFile(run + "/debug.txt").find("load(Title.mid)") != std::string::npos;
+    }
+    ASSERT_TRUE(title) << ReadFile(run + "/debug.txt");
+    Pause(3000);
+    // Title: Option; Option: Up twice from "Exit " wraps to "Key Config ".
+    for (const char* key : {"Down", "Down", "z", "Up", "Up", "z"}) press(key);
+    Shot("7_key_config");
+    // The view line (Up from "Exit " wraps to it): Enter waits, W is given to it.
+    press("Up");
+    press("Return");
+    Shot("8_key_config_waiting");
+    press("w");
+    ASSERT_TRUE(waitFor("keys.view = W\n")) << ReadFile(cfg) << ReadFile(run + "/debug.txt");
+    // The pause line takes W; the view gets Q.
+    press("Up");
+    press("z");
+    press("w");
+    ASSERT_TRUE(waitFor("keys.view = Q\n")) << ReadFile(cfg);
+    Shot("9_key_config_swapped");
+    // Escape on a waiting line keeps it and leaves the game running.
+    press("Return");
+    press("Escape");
+    Pause(500);
+    ASSERT_EQ(WaitExit(game, 0), -1) << "Escape on a waiting line quit the game";
+    EXPECT_NE(ReadFile(cfg).find("keys.view = Q\n"), std::string::npos);
+
+    // Back to the title (X once more does nothing there) and into course 1's race, straight to its
+    // countdown: Z until the course is loaded (a Z more is the gas at the start).
+    for (const char* key : {"x", "x", "x"}) press(key);
+    bool ready = false;
+    for (int i = 0; i < 40 && !ready; ++i) {
+        press("z");
+        for (int k = 0; k < 10 && !ready; ++k) {
+            Pause(200);
+            ready = ReadFile(run + "/debug.txt").find("race: course 1 ready") != std::string::npos;
+        }
+    }
+    ASSERT_TRUE(ready) << ReadFile(run + "/debug.txt");
+    Pause(4000);  // the countdown
+    const Geometry g = ClientGeometry();
+    const Box box{g.x, g.y, g.x + g.width, g.y + g.height};
+    // W pauses (the pause screen dims the picture, and it stays dim); during the countdown nothing
+    // pauses yet (a slow machine counts down longer), so it is tried again a second later.
+    bool paused = false;
+    for (int attempt = 0; attempt < 30 && !paused; ++attempt) {
+        const Screen before = Shot("10_before_w");
+        press("w");
+        Pause(500);
+        const double bright = MeanBrightness(before, box);
+        paused = MeanBrightness(Shot("10_paused_by_w"), box) < 0.85 * bright;
+        Pause(600);
+        paused = paused && MeanBrightness(Shot("10_still_paused"), box) < 0.85 * bright;
+        if (!paused) Pause(700);
+    }
+    ASSERT_TRUE(paused) << "W never paused the race";
+    press("x");  // Go Back resumes
+    Pause(500);
+    // Q now changes the view and no longer pauses: W after it still finds a running race to pause.
+    press("q");
+    Pause(500);
+    const Screen afterQ = Shot("11_view_by_q");
+    press("w");
+    Pause(500);
+    EXPECT_LT(MeanBrightness(Shot("11_paused_after_q"), box), 0.85 * MeanBrightness(afterQ, box))
+        << "Q paused the race";
+
+    Xdotool("keydown Escape");
+    Pause(400);
+    Xdotool("keyup Escape");
+    EXPECT_EQ(WaitExit(game, 20), 0);
+    game = -1;
+    // The file: the pause's line has its new key and its comment, the view's line is added, every
+    // other line as the player wrote it.
+    EXPECT_EQ(ReadFile(cfg),
+              "# my keys, my way\n"
+              "display.mode = window\n"
+              "\n"
+              "# the race keys\n"
+              "keys.pause = W   # pause\n"
+              "sound.music_volume = 40\n"
+              "future.thing = 1\n"
+              "\n# keys that change the view\n"
+              "keys.view = Q\n");
+    const std::string stats = ReadFile(dir + "/stats.json");
+    EXPECT_NE(stats.find("\"key_config\""), std::string::npos) << stats;
+    EXPECT_NE(stats.find("\"race\": {\"frames\""), std::string::npos) << stats;
+    const std::string log = ReadFile(run + "/debug.txt");
+    EXPECT_NE(log.find("keys: keys.view = W (was V)"), std::string::npos) << log;
+    EXPECT_NE(log.find("keys: keys.pause = W (was Q)"), std::string::npos) << log;
+}
