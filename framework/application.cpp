@@ -263,7 +263,9 @@ void RunPictureTurn(int refreshHz) {
     if (turn.step) {
         const uint32_t step = frameNumber;
         const uint32_t presented = PresentCount();
+        const int64_t started = PacerClockNs();
         RunStep();
+        NoteStepCost(p, PacerClockNs() - started);
         if (!p.simulated) MeasureRate(framePacer, SysTimeMs());
         if (StepEndedLate(p, step)) StatsCountLate();
         WatchPresentation(turn.restarted);

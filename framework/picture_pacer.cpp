@@ -83,6 +83,10 @@ bool StepEndedLate(const PicturePacer& p, uint32_t step) {
     return Now(p) > StepTime(p, step + 1);
 }
 
+void NoteStepCost(PicturePacer& p, int64_t ns) {
+    if (ns >= 0 && ns < p.pictureCost) p.pictureCost = ns;
+}
+
 bool PictureFits(const PicturePacer& p, uint32_t nextStep) {
     return p.simulated || Now(p) + p.pictureCost <= StepTime(p, nextStep);
 }

@@ -44,7 +44,9 @@ struct PicturePacer {
     // Counts for --stats.
     long pictures = 0;  // pictures shown, the steps' own among them
     long dropped = 0;   // refreshes that showed the picture before theirs again
-    // How long the last picture between two steps took, its wait for the display included.
+    // What a picture between two steps is expected to cost, its wait for the display included: the
+    // last one's time, but never more than the last step's (a step draws the same picture and runs
+    // the game's logic besides), so one slow picture does not stop them all for good.
     int64_t pictureCost = 0;
     int64_t (*clock)() = nullptr;             // nanoseconds, monotonic
     void (*sleep)(int64_t ns) = nullptr;
@@ -70,6 +72,8 @@ struct PictureTurn {
 PictureTurn NextPictureTurn(PicturePacer& p, uint32_t nextStep);
 // A step's work has ended: whether it ended after the end of its slot on the line (a late step).
 bool StepEndedLate(const PicturePacer& p, uint32_t step);
+// A step (its logic and its own picture) took `ns`: a picture between steps costs no more.
+void NoteStepCost(PicturePacer& p, int64_t ns);
 // Whether a picture between the steps can be drawn now and still leave step `nextStep` its time
 // (always, on the simulated clock): the drawing never holds back a step.
 bool PictureFits(const PicturePacer& p, uint32_t nextStep);

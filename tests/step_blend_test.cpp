@@ -128,8 +128,9 @@ TEST(PicturePacer, EachRefreshPictureStandsEvenlyOnTheStepsLine) {
 }
 
 int64_t fakeNow = 0;
+int64_t sleepOvershoot = 0;  // the system's sleeps end a little after the time asked for
 int64_t FakeClock() { return fakeNow; }
-void FakeSleep(int64_t ns) { fakeNow += ns; }
+void FakeSleep(int64_t ns) { fakeNow += ns + sleepOvershoot; }
 
 // A second at 120 Hz where each picture costs `pictureMs` and each step 1 ms more (its own picture
 // and its logic): the steps run 60 a second; how many ended late, and the pictures shown and dropped.
@@ -139,22 +140,31 @@ struct PacedSecond {
     long shown, dropped;
     bool restarted;
 };
-int64_t pictureNs = 0;
-void CostlyDraw() { fakeNow += pictureNs; }
+int64_t pictureNs = 0, firstPictureNs = 0;
+void CostlyDraw() {
+    fakeNow += firstPictureNs > 0 ? firstPictureNs : pictureNs;
+    firstPictureNs = 0;
+}
 
-PacedSecond PaceOneSecond(int pictureMs) {
+// `overshootUs`: each sleep ends that late; `firstPictureMs`: the first picture between steps
+// alone takes that long (a one-off stall).
+PacedSecond PaceOneSecond(int pictureMs, int overshootUs = 0, int firstPictureMs = 0) {
     PicturePacer p;
     p.clock = FakeClock;
     p.sleep = FakeSleep;
     fakeNow = 5 * kNsPerSecond;
     pictureNs = pictureMs * 1000000LL;
+    sleepOvershoot = overshootUs * 1000LL;
+    firstPictureNs = firstPictureMs * 1000000LL;
     StartPictures(p, 0, 120, false, true);
     PacedSecond r{0, 0, 0, 0, false};
     while (fakeNow < 6 * kNsPerSecond) {
         const PictureTurn t = NextPictureTurn(p, r.steps);
         r.restarted = r.restarted || t.restarted;
         if (t.step) {
+            const int64_t started = fakeNow;
             fakeNow += pictureNs + 1000000;
+            NoteStepCost(p, fakeNow - started);
             r.late += StepEndedLate(p, r.steps);
             ++r.steps;
             RefreshPassed(p, true);
@@ -184,6 +194,24 @@ TEST(PicturePacer, SlowPicturesAreDroppedWhileTheStepsKeepTheirTime) {
     // Every refresh of the second either showed a new picture or the one before again.
     EXPECT_NEAR(slow.shown + slow.dropped, 120, 2);
     EXPECT_NEAR(quick.shown + quick.dropped, 120, 2);
+    sleepOvershoot = 0;
+}
+
+TEST(PicturePacer, QuickPicturesAreDrawnOnARealClockAndAfterAStall) {
+    // Sleeps that end a tenth of a millisecond late, as the system's do: the half step between
+    // a step's picture and the next step still takes a quick picture.
+    const PacedSecond overshoot = PaceOneSecond(3, 100);
+    EXPECT_EQ(overshoot.late, 0);
+    EXPECT_GE(overshoot.shown, 115);
+    // One picture that stalled for 30 ms: the pictures after it come back at once.
+    const PacedSecond stalled = PaceOneSecond(3, 100, 30);
+    EXPECT_LE(stalled.late, 2);
+    EXPECT_GE(stalled.shown, 110);
+    // Pictures that never fit keep being dropped, and the steps keep their time.
+    const PacedSecond slow = PaceOneSecond(12, 100);
+    EXPECT_EQ(slow.late, 0);
+    EXPECT_GE(slow.dropped, 55);
+    sleepOvershoot = 0;
 }
 
 // A display whose wait ends a little before the refresh the pacer foresaw (it runs at 146 Hz and
