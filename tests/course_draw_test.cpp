@@ -125,13 +125,7 @@ bool CourseRenderTest::ready = false;
 
 TEST_F(CourseRenderTest, RoadIsDrawnForTheWindowedSectionsOnly) {
     // A 150-section straight along +z, untextured and unlit: drawn quads are white.
-    currentCourse = 0;
-    courseGeometry.sectionCount = 150;
-    for (int s = 0; s < 150; ++s) {
-        courseGeometry.boundary[s].left = D3DXVECTOR3(0, 0, 100.0f * s);
-        courseGeometry.boundary[s].right = D3DXVECTOR3(200, 0, 100.0f * s);
-    }
-    BuildCourseSurfaces();
+    BuildStraightCourse();
 
     ASSERT_TRUE(BeginFrame(0xff000000u));
     const CourseView v = LookFrom(D3DXVECTOR3(100, 800, 1000), D3DXVECTOR3(100, 0, 1000), D3DXVECTOR3(0, 0, 1), 0);
@@ -153,17 +147,8 @@ TEST_F(CourseRenderTest, RoadIsDrawnForTheWindowedSectionsOnly) {
 TEST_F(CourseRenderTest, SceneryIsDrawnOnlyInsideTheWindowAndNearTheCamera) {
     ASSERT_EQ(chdir(KORVAN_BUILD_DIR), 0);
     Mesh tree;
-    ASSERT_TRUE(EnterDataDirectory());
-    const bool loaded = tree.Load("TreeL.x", 0xff000000u, 1);
-    LeaveDataDirectory();
-    ASSERT_TRUE(loaded);
-    currentCourse = 0;
-    courseGeometry.sectionCount = 150;
-    for (int s = 0; s < 150; ++s) {
-        courseGeometry.boundary[s].left = D3DXVECTOR3(0, 0, 100.0f * s);
-        courseGeometry.boundary[s].right = D3DXVECTOR3(200, 0, 100.0f * s);
-    }
-    BuildCourseSurfaces();
+    ASSERT_TRUE(LoadTreeModel(tree));
+    BuildStraightCourse();
     for (int m = 0; m < 300; ++m) sceneryPool[m].Init(&tree, 0, 0, 0, 1.0f);
     PlaceSceneryPool(sceneryPool);
 

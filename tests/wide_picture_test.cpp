@@ -191,17 +191,8 @@ TEST_F(WideDevice, ThreeDAtTheSidesLandsWhereTheOnScreenTestSays) {
 TEST_F(WideDevice, EverySceneryModelInsideTheWideViewIsDrawn) {
     ASSERT_EQ(chdir(KORVAN_BUILD_DIR), 0);
     Mesh tree;
-    ASSERT_TRUE(EnterDataDirectory());
-    const bool loaded = tree.Load("TreeL.x", 0xff000000u, 1);
-    LeaveDataDirectory();
-    ASSERT_TRUE(loaded);
-    currentCourse = 0;
-    courseGeometry.sectionCount = 150;
-    for (int s = 0; s < 150; ++s) {
-        courseGeometry.boundary[s].left = D3DXVECTOR3(0, 0, 100.0f * s);
-        courseGeometry.boundary[s].right = D3DXVECTOR3(200, 0, 100.0f * s);
-    }
-    BuildCourseSurfaces();
+    ASSERT_TRUE(LoadTreeModel(tree));
+    BuildStraightCourse();
 
     // The twenty models of sections 0 to 9 (all inside the draw window around section 0) on an arc
     // 300 units ahead of the camera at its height, from 45 degrees left to 45 degrees right.
