@@ -255,6 +255,7 @@ void RunPictureTurn(int refreshHz) {
     if (!p.active || p.refreshHz != refreshHz) {
         const bool offScreen = SysHeadless();
         StartPictures(p, frameNumber, refreshHz, offScreen && programOptions.unpaced, offScreen);
+        p.lastPictureDrawn = LastPictureDrawn;
         Log("display: a picture for every refresh at %d Hz%s\n", refreshHz,
             p.simulated ? ", the display and its clock simulated" : "");
     }

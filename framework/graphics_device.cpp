@@ -461,6 +461,8 @@ void EndFrame() {
 
 uint32_t PresentCount() { return presentCount; }
 
+bool LastPictureDrawn() { return !device || device->LastFrameDrawn(); }
+
 namespace {
 bool BeginUnseenFrame() {
     if (frameBegun) {

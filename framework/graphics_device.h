@@ -68,6 +68,8 @@ bool DeviceNeedsReset();
 void EndFrame();
 // Frames presented by EndFrame so far (the loop tells from it whether a scene showed a picture).
 uint32_t PresentCount();
+// Whether the rasteriser has finished the last frame presented (never waits; true without a device).
+bool LastPictureDrawn();
 // Draws `draw` once into a frame that is never shown: a loading step draws the scene it leads to,
 // so the renderer builds every pipeline that drawing needs there and not in the scene's first
 // shown frames. Outside a frame only; the next frame begins with a clear as usual.

@@ -88,7 +88,9 @@ void NoteStepCost(PicturePacer& p, int64_t ns) {
 }
 
 bool PictureFits(const PicturePacer& p, uint32_t nextStep) {
-    return p.simulated || Now(p) + p.pictureCost <= StepTime(p, nextStep);
+    if (p.simulated) return true;
+    if (p.lastPictureDrawn && !p.lastPictureDrawn()) return false;
+    return Now(p) + p.pictureCost <= StepTime(p, nextStep);
 }
 
 bool DrawPictureBetween(PicturePacer& p, uint32_t nextStep, void (*draw)()) {

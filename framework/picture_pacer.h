@@ -48,6 +48,10 @@ struct PicturePacer {
     // last one's time, but never more than the last step's (a step draws the same picture and runs
     // the game's logic besides), so one slow picture does not stop them all for good.
     int64_t pictureCost = 0;
+    // Whether the rasteriser has finished the last picture handed to it (none: taken as done). A
+    // picture between steps waits until it has: queued behind another, it would hold up the next
+    // step's own picture.
+    bool (*lastPictureDrawn)() = nullptr;
     int64_t (*clock)() = nullptr;             // nanoseconds, monotonic
     void (*sleep)(int64_t ns) = nullptr;
 };
@@ -74,8 +78,9 @@ PictureTurn NextPictureTurn(PicturePacer& p, uint32_t nextStep);
 bool StepEndedLate(const PicturePacer& p, uint32_t step);
 // A step (its logic and its own picture) took `ns`: a picture between steps costs no more.
 void NoteStepCost(PicturePacer& p, int64_t ns);
-// Whether a picture between the steps can be drawn now and still leave step `nextStep` its time
-// (always, on the simulated clock): the drawing never holds back a step.
+// Whether a picture between the steps can be drawn now and still leave step `nextStep` its time,
+// the rasteriser done with the picture before (always, on the simulated clock): the drawing never
+// holds back a step.
 bool PictureFits(const PicturePacer& p, uint32_t nextStep);
 // Draws a picture between the steps when it fits, measuring its cost; else the refresh shows the
 // picture before again. True when it was drawn.

@@ -523,6 +523,10 @@ public:
     // The window's size in pixels (its drawable size, which a high-density display makes larger
     // than its size in screen units).
     void GetWindowPixelSize(int* width, int* height) const;
+    // Whether the rasteriser has finished the last frame presented (true when none is in flight
+    // or the device is lost). Never waits: the frame loop asks it before drawing a picture that is
+    // not needed, so that such pictures never queue up ahead of the next step's own.
+    bool LastFrameDrawn() const;
     // Draw calls and triangles since the last Present (for the frame statistics).
     UINT DrawCallCount() const;
     UINT TriangleCount() const;

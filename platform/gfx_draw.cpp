@@ -513,5 +513,15 @@ void GfxDevice::GetWindowPixelSize(int* width, int* height) const {
 UINT GfxDevice::FrameWidth() const { return static_cast<UINT>(state_->targetWidth); }
 UINT GfxDevice::FrameHeight() const { return static_cast<UINT>(state_->targetHeight); }
 
+bool GfxDevice::LastFrameDrawn() const {
+    const GfxState& s = *state_;
+    if (s.cooperative != D3D_OK) return true;
+    // Present fenced the frame in the slot before the one it left for the next.
+    GLsync last = s.frameFences[s.frameFenceSlot ^ 1];
+    if (!last) return true;
+    const GLenum status = glClientWaitSync(last, 0, 0);
+    return status == GL_ALREADY_SIGNALED || status == GL_CONDITION_SATISFIED;
+}
+
 UINT GfxDevice::DrawCallCount() const { return state_->drawCalls; }
 UINT GfxDevice::TriangleCount() const { return state_->triangles; }

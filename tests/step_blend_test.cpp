@@ -148,10 +148,12 @@ void CostlyDraw() {
 
 // `overshootUs`: each sleep ends that late; `firstPictureMs`: the first picture between steps
 // alone takes that long (a one-off stall).
-PacedSecond PaceOneSecond(int pictureMs, int overshootUs = 0, int firstPictureMs = 0) {
+bool StillDrawing() { return false; }
+PacedSecond PaceOneSecond(int pictureMs, int overshootUs = 0, int firstPictureMs = 0, bool rasteriserBehind = false) {
     PicturePacer p;
     p.clock = FakeClock;
     p.sleep = FakeSleep;
+    if (rasteriserBehind) p.lastPictureDrawn = StillDrawing;
     fakeNow = 5 * kNsPerSecond;
     pictureNs = pictureMs * 1000000LL;
     sleepOvershoot = overshootUs * 1000LL;
@@ -207,6 +209,10 @@ TEST(PicturePacer, QuickPicturesAreDrawnOnARealClockAndAfterAStall) {
     const PacedSecond stalled = PaceOneSecond(3, 100, 30);
     EXPECT_LE(stalled.late, 2);
     EXPECT_GE(stalled.shown, 110);
+    // A rasteriser still busy with the picture before: none is queued behind it.
+    const PacedSecond behind = PaceOneSecond(3, 100, 0, true);
+    EXPECT_LE(behind.shown, 61);
+    EXPECT_GE(behind.dropped, 59);
     // Pictures that never fit keep being dropped, and the steps keep their time.
     const PacedSecond slow = PaceOneSecond(12, 100);
     EXPECT_EQ(slow.late, 0);
