@@ -3,7 +3,8 @@
 //  1. the attract sequence, unpaced, to the title menu, with shots of the logo, the
 //     demonstration and the title compared with the native game's shots of the same frames;
 //  2. course 1 driven by the autopilot to its finish at the real pace (its late frames reported),
-//     with a shot of the race compared likewise; the won race saves the game;
+//     with a shot of the race compared likewise; its replay and results follow, and the course
+//     clear saves the game;
 //  3. the page loaded again: the save is read back from the browser's storage at the boot, and
 //     real key presses lead through the title menu to Course Select;
 // and no GL error on the console in any of them.
@@ -162,13 +163,18 @@ try {
   await compareShots(page, webShots, native, kAttractShare);
   run.stop();
 
-  // 2. Course 1 to its finish at the real pace.
-  const raceArgs = ['--course', '1', '--autopilot', '--exit-after-race'];
-  const nativeRace = nativeShots(raceArgs, { race: kRaceShot });
+  // 2. Course 1 to its finish at the real pace, then its replay and results as a player sees them;
+  // the course clear that follows saves the game (course 2 opened), and Escape ends it there.
+  const raceArgs = ['--course', '1', '--autopilot'];
+  const nativeRace = nativeShots([...raceArgs, '--exit-after-race'], { race: kRaceShot });
   run = await openGame(page, ['--seed', String(kSeed), ...raceArgs, '--stats', '/tmp/race.json', '--shot', `${kRaceShot}:/tmp/race.png`]);
-  check(await waitFor(page, 'the race', () => gameEnded(page), 420000), 'the race on course 1 ended');
-  check(run.lines.some((l) => /race: course 1 finished/.test(l)), 'the autopilot finished course 1');
-  check(run.lines.some((l) => /save file: saved to/.test(l)), 'the won race saved the game');
+  const lineSeen = (pattern) => () => run.lines.some((l) => pattern.test(l));
+  check(await waitFor(page, 'the race', lineSeen(/race: course 1 finished/), 420000), 'the autopilot finished course 1');
+  check(await waitFor(page, 'the course clear', lineSeen(/save file: saved to/), 300000), 'the won race saved the game');
+  await page.waitForTimeout(2000);
+  await page.locator('#canvas').click();
+  await pressKey(page, 'Escape');
+  check(await waitFor(page, 'the quit', () => gameEnded(page), 30000), 'Escape ended the game after the save');
   raceJson = JSON.parse(Buffer.from((await readGameFile(page, '/tmp/race.json')) || []).toString() || '{}');
   const raceScene = (raceJson.scenes || {}).race || {};
   console.log(`paced race: ${raceJson.frames} frames, ${raceJson.late_frames} late (the race scene: ${raceScene.frames} frames, ` +
