@@ -2,7 +2,7 @@
 # Writes screenshots of the game's wide picture for people to look at: the logo, the story, the
 # demonstration and the title of the attract sequence; the grid, the countdown and the race under
 # way on courses 1, 5, 9 and 14; the pause; course 10 raced to its finish, its replay, results and
-# the ending that follows it. Every run is off-screen, seeded and driven by the automatic driver.
+# the ending and gallery that follow it. Every run is off-screen, seeded and driven by the automatic driver.
 #   tools/wide_shots.sh OUTDIR [WIDTHxHEIGHT] [BUILD_DIR]      (default 1280x720, build/)
 set -euo pipefail
 out="${1:?usage: wide_shots.sh OUTDIR [WIDTHxHEIGHT] [BUILD_DIR]}"
@@ -30,9 +30,11 @@ for c in 1 5 9 14; do
     --shot 1200:"$out/course$n-race.png" --shot 1340:"$out/course$n-pause.png"
 done
 
-# Course 10 to its finish: the finish, the replay, the results and then the ending, a shot every
-# 250 frames from the race's second minute on.
+# Course 10 to its finish and on (seed 11, the automatic driver): the finish sequence, the replay,
+# the results, the ending and the vehicle gallery that follow it, at the frames each is on screen.
 shots=()
-for f in $(seq 7000 250 16000); do shots+=(--shot "$f:$out/course10-$(printf '%05d' "$f").png"); done
-"${game[@]}" --course 10 --skip-intro --autopilot --frames 16010 "${shots[@]}"
+for f in 16100 16300 21000 27300 28600 29500 31500 34000; do
+  shots+=(--shot "$f:$out/course10-$(printf '%05d' "$f").png")
+done
+"${game[@]}" --course 10 --skip-intro --autopilot --frames 34010 "${shots[@]}"
 echo "wide_shots: $(ls "$out" | wc -l) pictures in $out"
